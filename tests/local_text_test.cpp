@@ -1,0 +1,273 @@
+#include "data/local_text.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "data/settings.h"
+
+namespace pilvo {
+namespace {
+
+struct TableEntry {
+  int id;
+  std::string_view english;
+};
+
+// The ids and English texts as written in the table, to check what the loader serves.
+constexpr TableEntry kTable[] = {
+#define PILVO_TEXT(id, english, ...) {id, english},
+#include "resources/texts.inc"
+#undef PILVO_TEXT
+};
+
+constexpr std::array kLanguages = {kEnglish, kItalian, kFrench, kGerman};
+constexpr int kBlockStep = 1000;
+
+std::string_view Raw(int resourceId) {
+  const auto text = StringResource(resourceId);
+  return text ? *text : std::string_view{};
+}
+
+// The printf conversions of a text, each with its flags, width, precision and length.
+std::vector<std::string> Conversions(std::string_view text) {
+  constexpr std::string_view kConversionLetters = "diouxXeEfFgGaAcspn";
+  std::vector<std::string> conversions;
+  for (std::size_t i = text.find('%'); i != std::string_view::npos; i = text.find('%', i)) {
+    if (i + 1 < text.size() && text[i + 1] == '%') {
+      i += 2;
+      continue;
+    }
+    const std::size_t end = text.find_first_of(kConversionLetters, i + 1);
+    const std::size_t stop = end == std::string_view::npos ? text.size() : end + 1;
+    conversions.emplace_back(text.substr(i, stop - i));
+    i = stop;
+  }
+  return conversions;
+}
+
+bool IsValidUtf8(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const std::size_t length = lead < 0x80           ? 1
+                               : (lead >> 5) == 0x6  ? 2
+                               : (lead >> 4) == 0xE  ? 3
+                               : (lead >> 3) == 0x1E ? 4
+                                                     : 0;
+    if (length == 0 || i + length > text.size()) return false;
+    for (std::size_t k = 1; k < length; ++k) {
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+    }
+    i += length;
+  }
+  return true;
+}
+
+std::size_t CountOf(std::string_view text, char c) {
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), c));
+}
+
+bool IsBlankAt(std::string_view text, std::size_t i) {
+  return text[i] == ' ' || text[i] == '\n';
+}
+
+// Sets or clears environment variables for one test and puts the old values back afterwards.
+class EnvironmentGuard {
+ public:
+  explicit EnvironmentGuard(std::vector<std::string> names) {
+    for (std::string& name : names) {
+      const char* value = std::getenv(name.c_str());
+      saved_.push_back({std::move(name), value ? std::optional<std::string>(value) : std::nullopt});
+    }
+  }
+  ~EnvironmentGuard() {
+    for (const auto& [name, value] : saved_) Set(name.c_str(), value);
+  }
+  EnvironmentGuard(const EnvironmentGuard&) = delete;
+  EnvironmentGuard& operator=(const EnvironmentGuard&) = delete;
+
+  static void Set(const char* name, const std::optional<std::string>& value) {
+    if (value) {
+      ::setenv(name, value->c_str(), 1);
+    } else {
+      ::unsetenv(name);
+    }
+  }
+
+ private:
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+class LocalTextTest : public ::testing::Test {
+ protected:
+  void TearDown() override { SetLanguage(kEnglish); }
+};
+
+TEST_F(LocalTextTest, EveryTextIsServedInEveryLanguage) {
+  for (const TableEntry& entry : kTable) {
+    EXPECT_EQ(Raw(entry.id), entry.english) << entry.id;
+    for (int language : kLanguages) {
+      const std::string_view text = Raw(entry.id + language * kBlockStep);
+      EXPECT_FALSE(text.empty()) << entry.id << " in language " << language;
+      EXPECT_TRUE(IsValidUtf8(text)) << entry.id << " in language " << language;
+      // A "-" translation stands for a missing one.
+      const std::string expected =
+          text == "-" ? ">" + std::string(entry.english) : std::string(text);
+      SetLanguage(language);
+      EXPECT_EQ(LocalText(entry.id), expected) << entry.id << " in language " << language;
+    }
+  }
+}
+
+TEST_F(LocalTextTest, TranslationsKeepFormatAndLayout) {
+  for (const TableEntry& entry : kTable) {
+    const std::vector<std::string> conversions = Conversions(entry.english);
+    for (int language : kLanguages) {
+      const std::string_view text = Raw(entry.id + language * kBlockStep);
+      if (text.empty()) continue;  // reported by EveryTextExistsInEveryLanguage
+      EXPECT_EQ(Conversions(text), conversions) << entry.id << " in language " << language;
+      EXPECT_EQ(CountOf(text, '\n'), CountOf(entry.english, '\n'))
+          << entry.id << " in language " << language;
+      // Texts are joined to others with formats such as "%s %s": their outer blanks matter.
+      EXPECT_EQ(IsBlankAt(text, 0), IsBlankAt(entry.english, 0)) << entry.id;
+      EXPECT_EQ(IsBlankAt(text, text.size() - 1),
+                IsBlankAt(entry.english, entry.english.size() - 1))
+          << entry.id << " in language " << language;
+    }
+  }
+}
+
+TEST_F(LocalTextTest, TextsReadByOtherMeansKeepTheirShape) {
+  constexpr std::array<std::string_view, 4> kLanguageNames = {"English", "Italiano", "Français",
+                                                              "Deutsch"};
+  for (int language : kLanguages) {
+    const int base = language * kBlockStep;
+    // The language menu lists the name found at 2003 of each block.
+    EXPECT_EQ(Raw(2003 + base), kLanguageNames[language]);
+    // The library's about box takes its file name from the first nine characters of 2010.
+    EXPECT_TRUE(Raw(2010 + base).starts_with("Pilvo.dll")) << language;
+    // The tray tooltip holds at most 63 characters and a terminator.
+    EXPECT_LT(Raw(102 + base).size(), 64u) << language;
+    // Codes and names are the same in every language.
+    EXPECT_EQ(Raw(130 + base), "040904b0");
+    EXPECT_EQ(Raw(57344 + base), "PilvoWizard");
+  }
+}
+
+TEST_F(LocalTextTest, MissingTranslationFallsBackToMarkedEnglish) {
+  // No block at 7000: every text comes out as the English one marked with ">".
+  SetLanguage(7);
+  EXPECT_EQ(LanguageBase(), 7000);
+  for (const TableEntry& entry : kTable) {
+    EXPECT_EQ(LocalText(entry.id), ">" + std::string(entry.english)) << entry.id;
+  }
+  // Neither translation nor English text: the mark alone, in English as in any language.
+  EXPECT_EQ(LocalText(2500), ">");
+  SetLanguage(kEnglish);
+  EXPECT_EQ(LocalText(2500), ">");
+  EXPECT_EQ(StringResource(2500), std::nullopt);
+}
+
+TEST_F(LocalTextTest, OutlandishCodesFallBackWithoutOverflow) {
+  for (int code : {INT_MAX, INT_MIN, -1}) {
+    SetLanguage(code);
+    EXPECT_EQ(LocalText(2001), ">TAB file is not valid.") << code;
+    EXPECT_EQ(LocalText(INT_MAX), ">") << code;
+  }
+}
+
+class LocaleTest : public LocalTextTest {
+ protected:
+  EnvironmentGuard environment_{{"LC_ALL", "LC_MESSAGES", "LANG", "PILVO_CONFIG_DIR"}};
+};
+
+TEST_F(LocaleTest, FirstNonEmptyVariableChoosesTheLanguage) {
+  using Value = std::optional<std::string>;
+  struct Case {
+    Value all, messages, lang;
+    int expected;
+  };
+  const Case cases[] = {
+      {std::nullopt, std::nullopt, std::nullopt, kEnglish},
+      {std::nullopt, std::nullopt, "de_DE.UTF-8", kGerman},
+      {std::nullopt, std::nullopt, "fr_FR.UTF-8", kFrench},
+      {std::nullopt, std::nullopt, "it_IT", kItalian},
+      {std::nullopt, std::nullopt, "en_GB.UTF-8", kEnglish},
+      {std::nullopt, std::nullopt, "C", kEnglish},
+      {"de_AT.UTF-8", "it_IT", "fr_FR", kGerman},
+      {"POSIX", std::nullopt, "de_DE", kEnglish},
+      {"", "it_CH.UTF-8", "fr_FR", kItalian},
+      {std::nullopt, "fr_BE", "it_IT", kFrench},
+      {"", "", "de_CH", kGerman},
+  };
+  for (const Case& c : cases) {
+    EnvironmentGuard::Set("LC_ALL", c.all);
+    EnvironmentGuard::Set("LC_MESSAGES", c.messages);
+    EnvironmentGuard::Set("LANG", c.lang);
+    EXPECT_EQ(LanguageCodeFromLocale(), c.expected)
+        << c.all.value_or("(unset)") << " / " << c.messages.value_or("(unset)") << " / "
+        << c.lang.value_or("(unset)");
+  }
+}
+
+class StartLanguageTest : public LocaleTest {
+ protected:
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "local_text_XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    folder_ = pattern;
+    ::setenv("PILVO_CONFIG_DIR", folder_.c_str(), 1);
+    ::unsetenv("LC_ALL");
+    ::unsetenv("LC_MESSAGES");
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+    LocaleTest::TearDown();
+  }
+
+  std::filesystem::path folder_;
+};
+
+TEST_F(StartLanguageTest, StoredMinusOneTakesTheLocale) {
+  ASSERT_TRUE(WriteSettingInt("Language", "Code", -1, kProductStore));
+  ::setenv("LANG", "fr_FR.UTF-8", 1);
+  SelectLanguageAtStart();
+  EXPECT_EQ(LanguageBase(), 2000);
+  EXPECT_EQ(LocalText(2003), "Français");
+}
+
+TEST_F(StartLanguageTest, StoredCodeWinsOverTheLocale) {
+  ASSERT_TRUE(WriteSettingInt("Language", "Code", kItalian, kProductStore));
+  ::setenv("LANG", "de_DE.UTF-8", 1);
+  SelectLanguageAtStart();
+  EXPECT_EQ(LanguageBase(), 1000);
+  EXPECT_EQ(LocalText(2201), "Annulla");
+}
+
+TEST_F(StartLanguageTest, NoStoredCodeMeansEnglish) {
+  ::setenv("LANG", "de_DE.UTF-8", 1);
+  SelectLanguageAtStart();
+  EXPECT_EQ(LanguageBase(), 0);
+  EXPECT_EQ(LocalText(2003), "English");
+}
+
+TEST_F(StartLanguageTest, StoredCodeWithoutBlockShowsMarkedEnglish) {
+  ASSERT_TRUE(WriteSettingInt("Language", "Code", 5, kProductStore));
+  SelectLanguageAtStart();
+  EXPECT_EQ(LanguageBase(), 5000);
+  EXPECT_EQ(LocalText(2001), ">TAB file is not valid.");
+}
+
+}  // namespace
+}  // namespace pilvo

@@ -1,0 +1,183 @@
+#include "measure/matrix.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Matrix = math::matrixT<double>;
+
+constexpr char kIndexError[] = "matrixT::operator(): Index out of range!";
+constexpr char kSizeError[] = "matrixT::operator*= : Inconsistent matrix sizes in multiplication!";
+constexpr char kNonSquareError[] = "matrixT::operator!: Inversion of a non-square matrix";
+constexpr char kSingularError[] = "matrixT::operator!: Inversion of a singular matrix";
+
+// Builds a matrix from literal rows through the row-pointer constructor.
+Matrix Make(const std::vector<std::vector<double>>& values) {
+  std::vector<const double*> rows;
+  for (const auto& row : values) rows.push_back(row.data());
+  const auto colCount = values.empty() ? 0 : values.front().size();
+  return Matrix(static_cast<std::uint32_t>(values.size()), static_cast<std::uint32_t>(colCount),
+                rows.data());
+}
+
+// The text of the matrix_error that f throws, empty when it throws none.
+template <typename F>
+std::string ErrorOf(F f) {
+  try {
+    f();
+  } catch (const math::matrix_error& e) {
+    return e.what();
+  }
+  return "";
+}
+
+void ExpectNear(const Matrix& actual, const std::vector<std::vector<double>>& expected,
+                double tolerance) {
+  ASSERT_EQ(actual.rows(), expected.size());
+  for (std::uint32_t r = 0; r < actual.rows(); ++r) {
+    ASSERT_EQ(actual.cols(), expected[r].size());
+    for (std::uint32_t c = 0; c < actual.cols(); ++c) {
+      EXPECT_NEAR(actual(r, c), expected[r][c], tolerance) << "element " << r << "," << c;
+    }
+  }
+}
+
+const std::vector<std::vector<double>> kIdentity4 = {
+    {1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+
+// Rotation about z then x, and a translation in millimetres.
+Matrix RigidTransform() {
+  const double ca = std::cos(0.6), sa = std::sin(0.6), cb = std::cos(-0.9), sb = std::sin(-0.9);
+  return Make({{ca, -sa * cb, sa * sb, 250.5},
+               {sa, ca * cb, -ca * sb, -120.25},
+               {0.0, sb, cb, 80.0},
+               {0.0, 0.0, 0.0, 1.0}});
+}
+
+TEST(MatrixInverse, RigidTransformAndIdentity) {
+  const Matrix transform = RigidTransform();
+  Matrix work = transform;
+  const Matrix inverse = !work;
+  ExpectNear(inverse * transform, kIdentity4, 1e-12);
+  ExpectNear(transform * inverse, kIdentity4, 1e-12);
+
+  Matrix identity = Make(kIdentity4);
+  ExpectNear(!identity, kIdentity4, 0.0);
+}
+
+TEST(MatrixInverse, LargerLowerPivotIsChosen) {
+  // Eliminating on the 1e-20 pivot would lose the 1s and give [[0, 1], [1, 0]].
+  Matrix m = Make({{1e-20, 1}, {1, 1}});
+  ExpectNear(!m, {{-1, 1}, {1, -1e-20}}, 1e-15);
+}
+
+TEST(MatrixInverse, PivotRowShowsInOperandLeftBySingularFailure) {
+  // Column 1 is zero below the first pivot, so the inverse stops at k = 1 and the operand keeps
+  // the chosen pivot row, normalised, as row 0.
+  struct Case {
+    const char* what;
+    std::vector<std::vector<double>> values;
+    double row0col2;
+  };
+  const Case cases[] = {
+      {"tie keeps the upper row", {{1, 2, 3}, {-1, -2, 5}, {0, 0, 1}}, 3.0},
+      {"largest magnitude wins", {{1, 2, 1}, {3, 6, 0}, {2, 4, 5}}, 0.0},
+  };
+  for (const Case& c : cases) {
+    Matrix m = Make(c.values);
+    EXPECT_EQ(ErrorOf([&] { !m; }), kSingularError) << c.what;
+    EXPECT_EQ(m(0, 0), 1.0) << c.what;
+    EXPECT_EQ(m(0, 2), c.row0col2) << c.what;
+  }
+}
+
+TEST(MatrixInverse, OnlyAnExactZeroPivotIsSingular) {
+  Matrix zeroColumn = Make({{0, 1, 2}, {0, 3, 4}, {0, 5, 7}});
+  EXPECT_EQ(ErrorOf([&] { !zeroColumn; }), kSingularError);
+
+  Matrix tiny = Make({{1e-300, 1}, {0, 1}});
+  const Matrix inverse = !tiny;
+  EXPECT_DOUBLE_EQ(inverse(0, 0), 1e300);
+  EXPECT_DOUBLE_EQ(inverse(0, 1), -1e300);
+}
+
+TEST(MatrixInverse, ShapeRules) {
+  Matrix nonSquare = Make({{1, 2, 3}, {4, 5, 6}});
+  EXPECT_EQ(ErrorOf([&] { !nonSquare; }), kNonSquareError);
+
+  Matrix empty(0, 0);
+  const Matrix inverse = !empty;
+  EXPECT_EQ(inverse.rows(), 0u);
+  EXPECT_EQ(inverse.cols(), 0u);
+}
+
+TEST(MatrixProduct, RowsTimesColumnsSummedInIncreasingOrder) {
+  const Matrix a = Make({{1, 2, 3}, {4, 5, 6}});
+  const Matrix b = Make({{1, 0}, {0, 1}, {2, -1}});
+  ExpectNear(a * b, {{7, -1}, {16, -1}}, 0.0);
+  ExpectNear(a, {{1, 2, 3}, {4, 5, 6}}, 0.0);
+
+  // 1 + 1e17 rounds to 1e17, so only the increasing order gives exactly 0.
+  const Matrix cancelling = Make({{1, 1e17, -1e17}});
+  EXPECT_EQ((cancelling * Make({{1}, {1}, {1}}))(0, 0), 0.0);
+
+  Matrix square = Make({{1, 2}, {3, 4}});
+  square *= square;
+  ExpectNear(square, {{7, 10}, {15, 22}}, 0.0);
+}
+
+TEST(MatrixProduct, InconsistentSizesThrow) {
+  Matrix a(4, 3);
+  const Matrix b = Make(kIdentity4);
+  EXPECT_EQ(ErrorOf([&] { a* b; }), kSizeError);
+  EXPECT_EQ(ErrorOf([&] { a *= b; }), kSizeError);
+  EXPECT_EQ(a.cols(), 3u);
+}
+
+TEST(MatrixAccess, IndexOutOfRange) {
+  Matrix m = Make(kIdentity4);
+  const Matrix& constM = m;
+  EXPECT_EQ(ErrorOf([&] { m(4, 0) = 1; }), kIndexError);
+  EXPECT_EQ(ErrorOf([&] { m(0, 4) = 1; }), kIndexError);
+  EXPECT_EQ(ErrorOf([&] { constM(4, 0); }), kIndexError);
+  EXPECT_EQ(ErrorOf([&] { constM(0, 4); }), kIndexError);
+  EXPECT_EQ(ErrorOf([&] { constM(3, 3); }), "");
+}
+
+TEST(MatrixSharing, WritesDoNotReachOtherHandles) {
+  const Matrix original = Make({{1, 2}, {3, 4}});
+  Matrix copied = original;
+  Matrix assigned(1, 1);
+  assigned = original;
+  copied(0, 0) = 10;
+  assigned(1, 1) = 40;
+  ExpectNear(original, {{1, 2}, {3, 4}}, 0.0);
+  ExpectNear(copied, {{10, 2}, {3, 4}}, 0.0);
+  ExpectNear(assigned, {{1, 2}, {3, 40}}, 0.0);
+
+  Matrix shared = original;
+  const Matrix inverse = !shared;
+  ExpectNear(original, {{1, 2}, {3, 4}}, 0.0);
+  ExpectNear(shared, {{1, 0}, {0, 1}}, 1e-15);
+  ExpectNear(inverse, {{-2, 1}, {1.5, -0.5}}, 1e-15);
+
+  Matrix wide = original * Make({{1, 0, 5}, {0, 1, 6}});
+  Matrix sharer = wide;
+  wide.MakeUnit();
+  ExpectNear(wide, {{1, 0}, {0, 1}}, 0.0);
+  ExpectNear(sharer, {{1, 2, 17}, {3, 4, 39}}, 0.0);
+}
+
+TEST(MatrixSharing, SelfAssignmentKeepsTheBlock) {
+  Matrix m = Make({{1, 2}, {3, 4}});
+  const Matrix& alias = m;
+  m = alias;
+  ExpectNear(m, {{1, 2}, {3, 4}}, 0.0);
+}
+
+}  // namespace

@@ -1,0 +1,395 @@
+#include "data/tab_file.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "data/byte_io.h"
+#include "data/local_text.h"
+#include "dialogs/scripted_operator.h"
+#include "platform/atomic_file.h"
+#include "tab_golden.h"
+
+namespace pilvo {
+namespace {
+
+using testing::GoldenBytes;
+using Bytes = std::vector<std::uint8_t>;
+
+TabContents Parse(const Bytes& bytes) {
+  TabContents contents;
+  EXPECT_EQ(ParseTabFile(bytes, contents), TabError::None);
+  return contents;
+}
+
+Bytes Serialize(const TabContents& contents) {
+  Bytes bytes;
+  EXPECT_EQ(SerializeTabFile(contents, bytes), TabWriteError::None);
+  return bytes;
+}
+
+std::vector<Bytes> AllGoldenFiles() {
+  return {testing::GoldenTab(),       testing::GoldenTa2(),       testing::GoldenTa3(false),
+          testing::GoldenTa3(true),   testing::GoldenT40(),       testing::GoldenT4x(1, 2),
+          testing::GoldenT4x(2, 1),   testing::GoldenT4x(3, 0),   testing::GoldenT4x(4, 3),
+          testing::GoldenT4x(4, 10)};
+}
+
+TEST(TabGolden, OldLayoutsReadEveryField) {
+  const TabContents tab = Parse(testing::GoldenTab());
+  EXPECT_EQ(tab.version, 10);
+  EXPECT_EQ(tab.main.name, "OLDARM");
+  EXPECT_EQ(tab.main.jointCount, 6);
+  EXPECT_EQ(tab.main.parameters[27], 270.25f);
+  EXPECT_EQ(tab.main.parameters[28], 0.0f);
+  EXPECT_EQ(tab.main.encoderOffsets[0], -2);
+  EXPECT_EQ(tab.main.encoderOffsets[2], -32768);  // 16-bit values are sign-extended
+  EXPECT_EQ(tab.main.encoderOffsets[3], 32767);
+  EXPECT_EQ(tab.main.encoderLines[4], 2500);
+  EXPECT_EQ(tab.main.jointReversed, (std::array<bool, 8>{0, 1, 0, 0, 1, 0, 0, 0}));
+  EXPECT_EQ(tab.main.options, ArmOptions{});
+  EXPECT_EQ(tab.main.temperatureSensors, 1);
+  EXPECT_EQ(tab.main.referenceTemperaturesPacked, 210210210);
+  EXPECT_EQ(tab.main.board1Axes, 6);
+  EXPECT_EQ(tab.main.probeRadius, 2.0f);
+  EXPECT_EQ(tab.main.expansionCoefficients[1], 2.4e-05);
+
+  const TabContents ta2 = Parse(testing::GoldenTa2());
+  EXPECT_EQ(ta2.version, 20);
+  EXPECT_EQ(ta2.main.jointExtendedCount, (std::array<bool, 8>{1, 0, 1, 0, 1, 0, 0, 0}));
+  EXPECT_EQ(ta2.main.jointWrapAround, (std::array<bool, 8>{0, 1, 1, 0, 0, 1, 0, 0}));
+  EXPECT_TRUE(ta2.main.options.referenceMarks);
+  EXPECT_TRUE(ta2.main.options.resetDialog);
+  EXPECT_TRUE(ta2.main.options.secondJointCorrection);
+  EXPECT_FALSE(ta2.main.options.auxiliaryInput0);
+  EXPECT_EQ(ta2.main.secondJointCorrectionCount, 25);
+}
+
+TEST(TabGolden, StoredJointCountAndStylusExtension) {
+  GoldenBytes b;
+  b.Raw(std::string_view("tab\0", 4)).Raw(std::string_view("TENCHARS!!", 10)).I32(1);
+  for (int i = 0; i < 28; ++i) b.F32(1.0f);
+  for (int j = 0; j < 6; ++j) b.I16(0);
+  for (int j = 0; j < 6; ++j) b.I32(1000);
+  for (int j = 0; j < 6; ++j) b.I32(0);
+  b.F32(12.5f);
+  const TabContents contents = Parse(b.bytes());
+  EXPECT_EQ(contents.main.name, "TENCHARS!!");  // a full field has no terminating zero
+  EXPECT_EQ(contents.main.jointCount, 6);
+  EXPECT_EQ(contents.main.parameters[24], 13.5f);  // 4 x joint count
+  EXPECT_EQ(contents.main.parameters[23], 1.0f);
+}
+
+TEST(TabGolden, Version30OptionalTemperatures) {
+  const TabContents without = Parse(testing::GoldenTa3(false));
+  EXPECT_EQ(without.version, 30);
+  EXPECT_EQ(without.main.name, "ARM30");
+  EXPECT_EQ(without.main.serialSpeedCode, 2);
+  EXPECT_EQ(without.main.armVariant, 3);
+  EXPECT_EQ(without.main.encoderOffsets[5], -66);
+  EXPECT_EQ(without.main.encoderLines[6], 0);
+  EXPECT_TRUE(without.main.jointWrapAround[4]);
+  EXPECT_TRUE(without.main.jointReversed[4]);
+  EXPECT_FALSE(without.main.jointExtendedCount[5]);
+  EXPECT_TRUE(without.main.options.referenceMarks);
+  EXPECT_TRUE(without.main.options.auxiliaryInput0);
+  EXPECT_EQ(without.main.secondJointCorrectionCount, -3);
+  EXPECT_EQ(without.main.temperatureSensors, 1);
+  EXPECT_EQ(without.main.referenceTemperaturesPacked, 210210210);
+
+  const TabContents with = Parse(testing::GoldenTa3(true));
+  EXPECT_TRUE(with.main.options.temperatureCompensation);
+  EXPECT_EQ(with.main.temperatureSensors, 0);
+  EXPECT_EQ(with.main.referenceTemperaturesPacked, 195200205);
+}
+
+TEST(TabGolden, Version44WithProbes) {
+  const TabContents contents = Parse(testing::GoldenT4x(4, 3));
+  const ArmRecord& main = contents.main;
+  EXPECT_EQ(contents.version, 44);
+  EXPECT_EQ(main.name, "ARM44 main");
+  EXPECT_EQ(main.modelType, 1);
+  EXPECT_EQ(main.parameters[41], 410.25f);
+  EXPECT_EQ(main.parameters[42], 0.0f);
+  EXPECT_EQ(main.encoderOffsets[7], 350);
+  EXPECT_EQ(main.encoderLines[5], 9000);
+  EXPECT_EQ(main.jointReversed[5], true);
+  EXPECT_EQ(main.jointExtendedCount[6], true);
+  EXPECT_EQ(main.jointWrapAround[3], false);
+  EXPECT_EQ(OptionsToWord(main.options), 0b10'0010'0010'0100'0001u);
+  EXPECT_TRUE(main.options.board3ThirdAxisCompanion);
+  EXPECT_EQ(main.secondJointCorrectionCount, -17);
+  EXPECT_EQ(main.temperatureSensors, 0);
+  EXPECT_EQ(main.linkType, 1);
+  EXPECT_EQ(main.board1Axes, 4);
+  EXPECT_EQ(main.board3Axes, 1);
+  EXPECT_EQ(main.probeRadius, 1.5f);
+  EXPECT_EQ(main.probeCount, 3);
+  EXPECT_EQ(main.probeName, "main probe");
+  EXPECT_EQ(main.probeText2, "report line");
+  EXPECT_EQ(main.jointLimits[2], (JointLimit{-21.0, 40.5}));
+  EXPECT_EQ(main.expansionCoefficients[2], 1.3e-05);
+  EXPECT_EQ(main.spareDoubles[1], 0.75);
+  EXPECT_EQ(main.spareDoubleB, 3.5);
+  EXPECT_EQ(main.spareWord, 77);
+  EXPECT_EQ(main.batteryPresent, 1);
+  EXPECT_EQ(SupplyThresholds(main), (std::array<double, 3>{740.0, 768.0, 800.0}));
+  EXPECT_EQ(main.batteryCapacity, 480);
+  EXPECT_EQ(main.spareWords, (std::array<std::int32_t, 2>{-1, 2}));
+  EXPECT_EQ(contents.probes[2].probeName, "probe 3");
+  EXPECT_EQ(contents.probes[2].signature, main.signature);
+  EXPECT_EQ(contents.probes[3], ArmRecord{});
+}
+
+TEST(TabGolden, OlderModernVersionsKeepDefaults) {
+  const TabContents t40 = Parse(testing::GoldenT40());
+  EXPECT_EQ(t40.version, 40);
+  EXPECT_EQ(t40.main.probeCount, 0);
+  EXPECT_EQ(t40.main.probeRadius, 1.5f);
+  EXPECT_EQ(t40.main.jointLimits[3], JointLimit{});
+  EXPECT_EQ(t40.main.expansionCoefficients[0], 2.4e-05);
+
+  const TabContents t41 = Parse(testing::GoldenT4x(1, 2));
+  EXPECT_EQ(t41.main.probeCount, 2);
+  EXPECT_EQ(t41.probes[1].probeName, "probe 2");
+  EXPECT_EQ(t41.probes[1].expansionCoefficients[0], 2.4e-05);
+  EXPECT_EQ(t41.main.batteryPresent, 0);
+
+  // A "t40" file has no probe count: bytes after its record are ignored.
+  Bytes t40WithTail = testing::GoldenT40();
+  t40WithTail.insert(t40WithTail.end(), {1, 2, 3, 4, 5});
+  EXPECT_EQ(Parse(t40WithTail).main.probeCount, 0);
+}
+
+TEST(TabRead, ReadOverEarlierRecordKeepsFieldsTheVersionLacks) {
+  TabContents contents = Parse(testing::GoldenT4x(4, 3));
+  contents.main.ambientTemperature = 23;
+  ASSERT_EQ(ParseTabFile(testing::GoldenTab(), contents), TabError::None);
+  EXPECT_EQ(contents.main.modelType, 1);
+  EXPECT_EQ(contents.main.serialSpeedCode, 2);
+  EXPECT_EQ(contents.main.armVariant, 3);
+  EXPECT_EQ(contents.main.secondJointCorrectionCount, -17);
+  EXPECT_EQ(contents.main.ambientTemperature, 23);
+  // Everything else the old layout lacks is back at its default.
+  EXPECT_EQ(contents.main.linkType, 0);
+  EXPECT_EQ(contents.main.probeCount, 0);
+  EXPECT_EQ(contents.main.jointLimits[2], JointLimit{});
+}
+
+TEST(TabRead, SignatureRules) {
+  const struct {
+    const char* signature;
+    TabError error;
+  } cases[] = {{"t45", TabError::LaterVersion}, {"t49", TabError::LaterVersion},
+               {"t71", TabError::LaterVersion}, {"t50", TabError::LaterVersion},
+               {"t4x", TabError::NotValid},     {"abc", TabError::NotValid},
+               {"t3x", TabError::NotValid},     {"ta4", TabError::NotValid},
+               {"T44", TabError::NotValid},     {"t30", TabError::NotValid}};
+  for (const auto& c : cases) {
+    Bytes file = testing::GoldenT4x(4, 0);
+    std::copy(c.signature, c.signature + 3, file.begin());
+    TabContents contents;
+    EXPECT_EQ(ParseTabFile(file, contents), c.error) << c.signature;
+  }
+  // The fourth byte of the signature is ignored.
+  Bytes file = testing::GoldenT4x(4, 0);
+  file[3] = 'Z';
+  TabContents contents;
+  EXPECT_EQ(ParseTabFile(file, contents), TabError::None);
+  EXPECT_EQ(contents.main.signature[3], '\0');
+}
+
+TEST(TabRead, TruncationAtEveryByteChangesNothing) {
+  const Bytes file = testing::GoldenT4x(4, 2);
+  TabContents before = Parse(testing::GoldenTa3(true));
+  for (std::size_t size = 0; size < file.size(); ++size) {
+    TabContents contents = before;
+    ASSERT_EQ(ParseTabFile(std::span(file.data(), size), contents), TabError::NotValid) << size;
+    ASSERT_EQ(contents.main, before.main) << size;
+    ASSERT_EQ(contents.probes, before.probes) << size;
+    ASSERT_EQ(contents.version, before.version) << size;
+  }
+}
+
+// A "t44" record with chosen joint, parameter and probe counts.
+Bytes T44WithCounts(std::int64_t jointCount, std::int64_t parameterCount,
+                    std::int64_t probeCount) {
+  GoldenBytes b;
+  b.Raw(std::string_view("t44\0", 4)).Text("arm").I32(jointCount).I32(0).I32(0).I32(0);
+  b.I32(parameterCount);
+  for (std::int64_t i = 0; i < std::max<std::int64_t>(parameterCount, 0); ++i) b.F32(1.0f);
+  for (int i = 0; i < 8 * 3 + 8; ++i) b.I32(0);
+  b.F32(2.0f).I32(probeCount).Text("").Text("");
+  for (int i = 0; i < 16 + 8; ++i) b.F64(0.0);
+  for (int i = 0; i < 12; ++i) b.I32(0);
+  return b.bytes();
+}
+
+TEST(TabRead, CountsPastTheLimitsAreRejected) {
+  EXPECT_EQ(Parse(T44WithCounts(8, 60, 0)).main.jointCount, 8);
+  const struct {
+    std::int64_t joints, parameters, probes;
+  } bad[] = {{9, 24, 0}, {-1, 24, 0}, {6, 61, 0}, {6, -1, 0}, {6, 28, 11}, {6, 28, -1},
+             {0x7FFFFFFF, 28, 0}};
+  for (const auto& c : bad) {
+    TabContents contents;
+    EXPECT_EQ(ParseTabFile(T44WithCounts(c.joints, c.parameters, c.probes), contents),
+              TabError::NotValid)
+        << c.joints << ' ' << c.parameters << ' ' << c.probes;
+  }
+  // The old layouts store the joint count minus 5.
+  Bytes old = testing::GoldenTab();
+  old[14] = 4;  // 9 joints
+  TabContents contents;
+  EXPECT_EQ(ParseTabFile(old, contents), TabError::NotValid);
+}
+
+TEST(TabRead, MessagesOfTheLibraryAndTheWizard) {
+  SetLanguage(kEnglish);
+  Bytes later = testing::GoldenT4x(4, 0);
+  later[2] = '5';
+  ScriptedOperator ui;
+  TabContents contents;
+  EXPECT_EQ(ReadTabFile(later, contents, TabReaderVariant::Library, ui), -1);
+  ASSERT_EQ(ui.requests().size(), 1u);
+  EXPECT_EQ(ui.requests()[0].text, LocalText(1999));
+  EXPECT_EQ(ui.requests()[0].caption, "Pilvo DLL");
+  EXPECT_EQ(ui.requests()[0].icon, MessageIcon::Error);
+
+  ui.Clear();
+  EXPECT_EQ(ReadTabFile(Bytes{'a', 'b', 'c', 0}, contents, TabReaderVariant::Wizard, ui), -1);
+  ASSERT_EQ(ui.requests().size(), 1u);
+  EXPECT_EQ(ui.requests()[0].text, "TAB file is not valid.");
+
+  // Older than the current version: the library warns once, the wizard does not.
+  ui.Clear();
+  EXPECT_EQ(ReadTabFile(testing::GoldenT4x(1, 2), contents, TabReaderVariant::Library, ui), 0);
+  ASSERT_EQ(ui.requests().size(), 1u);
+  EXPECT_EQ(ui.requests()[0].text, LocalText(2000) + "\n\n" + LocalText(1997));
+  EXPECT_EQ(ui.requests()[0].icon, MessageIcon::Information);
+  ui.Clear();
+  EXPECT_EQ(ReadTabFile(testing::GoldenT4x(1, 2), contents, TabReaderVariant::Wizard, ui), 0);
+  EXPECT_EQ(ReadTabFile(testing::GoldenT4x(4, 2), contents, TabReaderVariant::Library, ui), 0);
+  EXPECT_TRUE(ui.requests().empty());
+}
+
+TEST(TabWrite, WritingWhatWasReadGivesTheSameBytes) {
+  for (const Bytes& golden : AllGoldenFiles()) {
+    const TabContents contents = Parse(golden);
+    EXPECT_EQ(Serialize(contents), golden) << contents.main.signature.data();
+    TabContents again;
+    ASSERT_EQ(ParseTabFile(Serialize(contents), again), TabError::None);
+    EXPECT_EQ(again.main, contents.main);
+    EXPECT_EQ(again.probes, contents.probes);
+  }
+}
+
+TEST(TabWrite, OldLayoutsKeepNineCharactersAndFoldTheExtension) {
+  TabContents contents = Parse(testing::GoldenTa2());
+  contents.main.name = "ABCDEFGHIJKL";
+  const TabContents back = Parse(Serialize(contents));
+  EXPECT_EQ(back.main.name, "ABCDEFGHI");
+  EXPECT_EQ(back.main.parameters, contents.main.parameters);
+}
+
+TEST(TabWrite, TextLengthLimit) {
+  TabContents contents = Parse(testing::GoldenT4x(4, 0));
+  contents.main.probeText2.assign(kMaxArchiveTextLength, 'x');
+  EXPECT_EQ(Parse(Serialize(contents)).main.probeText2.size(), kMaxArchiveTextLength);
+  contents.main.probeText2.push_back('x');
+  Bytes bytes;
+  EXPECT_EQ(SerializeTabFile(contents, bytes), TabWriteError::BadRecord);
+  EXPECT_TRUE(bytes.empty());
+
+  // A 16-bit length of 0xFFFF announces a wider prefix, which no file of ours carries.
+  GoldenBytes wide;
+  wide.Raw(std::string_view("t44\0", 4)).Raw("\xFF\xFF\xFF").Raw(std::string(0xFFFF, 'a'));
+  TabContents ignored;
+  EXPECT_EQ(ParseTabFile(wide.bytes(), ignored), TabError::NotValid);
+}
+
+TEST(TabWrite, RefusesRecordsThatDoNotFit) {
+  TabContents contents = Parse(testing::GoldenT4x(4, 0));
+  Bytes bytes;
+  contents.main.probeCount = 11;
+  EXPECT_EQ(SerializeTabFile(contents, bytes), TabWriteError::BadRecord);
+  contents.main.probeCount = 0;
+  contents.main.jointCount = 9;
+  EXPECT_EQ(SerializeTabFile(contents, bytes), TabWriteError::BadRecord);
+  contents.main.jointCount = 6;
+  contents.main.signature = {'x', 'y', 'z', 0};
+  EXPECT_EQ(SerializeTabFile(contents, bytes), TabWriteError::BadRecord);
+}
+
+class TabFileOnDisk : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = std::filesystem::temp_directory_path() /
+              ("tab_file_test_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder_);
+  }
+  void TearDown() override { std::filesystem::remove_all(folder_); }
+  std::size_t FilesInFolder() const {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(folder_),
+                                                  std::filesystem::directory_iterator()));
+  }
+  std::filesystem::path folder_;
+};
+
+TEST_F(TabFileOnDisk, WriteThenReadBack) {
+  const auto path = folder_ / "arm.tab";
+  const TabContents contents = Parse(testing::GoldenT4x(4, 3));
+  ASSERT_EQ(WriteTabFile(path, contents), TabWriteError::None);
+  ScriptedOperator ui;
+  TabContents back;
+  ASSERT_EQ(ReadTabFile(path, back, TabReaderVariant::Library, ui), 0);
+  EXPECT_EQ(back.main, contents.main);
+  EXPECT_EQ(back.probes, contents.probes);
+
+  EXPECT_EQ(ReadTabFile(folder_ / "missing.tab", back, TabReaderVariant::Library, ui), -1);
+  EXPECT_EQ(back.main, contents.main);
+}
+
+TEST_F(TabFileOnDisk, FailedWriteLeavesThePreviousFile) {
+  const auto path = folder_ / "arm.tab";
+  const Bytes previous = testing::GoldenTa3(true);
+  ASSERT_FALSE(WriteFileAtomically(path, previous));
+
+  // A file-size limit makes the write fail halfway through.
+  TabContents big = Parse(testing::GoldenT4x(4, 10));
+  ::signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  ::getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit limited = saved;
+  limited.rlim_cur = 1000;
+  ::setrlimit(RLIMIT_FSIZE, &limited);
+  const TabWriteError error = WriteTabFile(path, big);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  ::signal(SIGXFSZ, SIG_DFL);
+
+  EXPECT_EQ(error, TabWriteError::FileError);
+  EXPECT_EQ(ReadWholeFile(path), previous);
+  EXPECT_EQ(FilesInFolder(), 1u);  // no temporary file left behind
+
+  big.main.name.assign(kMaxArchiveTextLength + 1, 'n');
+  EXPECT_EQ(WriteTabFile(path, big), TabWriteError::BadRecord);
+  EXPECT_EQ(ReadWholeFile(path), previous);
+  EXPECT_EQ(WriteTabFile(folder_ / "no such folder" / "arm.tab", Parse(previous)),
+            TabWriteError::FileError);
+}
+
+TEST(ArmRecordDerived, ReferenceTemperatures) {
+  EXPECT_EQ(UnpackReferenceTemperatures(49), (std::array<double, 3>{49.0, 49.0, 49.0}));
+  EXPECT_EQ(UnpackReferenceTemperatures(50), (std::array<double, 3>{5.0, 0.0, 0.0}));
+  EXPECT_EQ(UnpackReferenceTemperatures(-5), (std::array<double, 3>{-5.0, -5.0, -5.0}));
+  const auto packed = UnpackReferenceTemperatures(195200205);
+  EXPECT_DOUBLE_EQ(packed[0], 20.5);
+  EXPECT_DOUBLE_EQ(packed[1], 20.0);
+  EXPECT_DOUBLE_EQ(packed[2], 19.5);
+}
+
+}  // namespace
+}  // namespace pilvo

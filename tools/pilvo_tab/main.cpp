@@ -1,0 +1,134 @@
+// pilvo-tab: inspects TAB files and converts them to and from JSON and between versions.
+#include <CLI/CLI.hpp>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "data/local_text.h"
+#include "platform/atomic_file.h"
+#include "tab_conversion.h"
+#include "tab_json.h"
+#include "tab_summary.h"
+
+namespace pilvo {
+namespace {
+
+constexpr int kTextLaterVersion = 1999;
+constexpr int kTextNotValid = 2001;
+
+class CommandError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+TabContents LoadTab(const std::string& path) {
+  const auto bytes = ReadWholeFile(path);
+  if (!bytes) throw CommandError(path + ": cannot be read");
+  TabContents contents;
+  switch (ParseTabFile(*bytes, contents)) {
+    case TabError::None:
+      return contents;
+    case TabError::LaterVersion:
+      throw CommandError(path + ": " + LocalText(kTextLaterVersion));
+    case TabError::NotValid:
+      break;
+  }
+  throw CommandError(path + ": " + LocalText(kTextNotValid));
+}
+
+TabContents LoadJson(const std::string& path) {
+  std::ifstream in(path);
+  if (!in) throw CommandError(path + ": cannot be read");
+  try {
+    return TabFromJson(nlohmann::json::parse(in));
+  } catch (const nlohmann::json::exception& error) {
+    throw CommandError(path + ": " + error.what());
+  } catch (const TabJsonError& error) {
+    throw CommandError(path + ": " + error.what());
+  }
+}
+
+int ParseVersion(const std::string& text) {
+  std::array<char, 4> signature{};
+  if (text.size() != 3) throw CommandError("\"" + text + "\" is not a TAB version");
+  std::copy(text.begin(), text.end(), signature.begin());
+  const SignatureVersion found = VersionOfSignature(signature);
+  if (found.error != TabError::None) throw CommandError("\"" + text + "\" is not a TAB version");
+  return found.version;
+}
+
+void SaveTab(const std::string& path, const TabContents& contents, bool lossy) {
+  if (!lossy && !StoresWithoutLoss(contents)) {
+    throw CommandError("version " + std::string(contents.main.signature.data(), 3) +
+                       " cannot hold everything of this arm; use --lossy to convert anyway");
+  }
+  switch (WriteTabFile(path, contents)) {
+    case TabWriteError::None:
+      return;
+    case TabWriteError::BadRecord:
+      throw CommandError("the arm cannot be stored in a TAB file (counts or texts too large)");
+    case TabWriteError::FileError:
+      break;
+  }
+  throw CommandError(path + ": cannot be written");
+}
+
+void SaveText(const std::string& path, const std::string& text) {
+  if (path.empty() || path == "-") {
+    std::cout << text;
+  } else if (WriteFileAtomically(path, text)) {
+    throw CommandError(path + ": cannot be written");
+  }
+}
+
+}  // namespace
+}  // namespace pilvo
+
+int main(int argc, char** argv) {
+  using namespace pilvo;
+  SelectLanguageAtStart();
+  CLI::App app{"Inspects and converts Pilvo3D TAB files."};
+  app.require_subcommand(1);
+
+  std::string input;
+  std::string output;
+  std::string version;
+  bool lossy = false;
+
+  auto* show = app.add_subcommand("show", "Print the main fields and the probes of a TAB file");
+  show->add_option("file", input, "TAB file")->required();
+
+  auto* toJson = app.add_subcommand("to-json", "Convert a TAB file to JSON");
+  toJson->add_option("file", input, "TAB file")->required();
+  toJson->add_option("-o,--output", output, "JSON file (standard output if absent)");
+
+  auto* fromJson = app.add_subcommand("from-json", "Convert JSON to a TAB file");
+  fromJson->add_option("file", input, "JSON file")->required();
+  fromJson->add_option("-o,--output", output, "TAB file")->required();
+  fromJson->add_option("-V,--version", version, "TAB version to write (tab, ta2, ta3, t40 … t44); the JSON's own if absent");
+  fromJson->add_flag("--lossy", lossy, "Write even if the version drops fields of the arm");
+
+  auto* upgrade = app.add_subcommand("upgrade", "Convert a TAB file to the current version t44");
+  upgrade->add_option("file", input, "TAB file")->required();
+  upgrade->add_option("-o,--output", output, "TAB file to write (the input if absent)");
+
+  CLI11_PARSE(app, argc, argv);
+  try {
+    if (show->parsed()) {
+      PrintTabSummary(std::cout, LoadTab(input));
+    } else if (toJson->parsed()) {
+      SaveText(output, TabToJson(LoadTab(input)).dump(2) + "\n");
+    } else if (fromJson->parsed()) {
+      const TabContents contents = LoadJson(input);
+      SaveTab(output, version.empty() ? contents : WithVersion(contents, ParseVersion(version)),
+              lossy);
+    } else if (upgrade->parsed()) {
+      SaveTab(output.empty() ? input : output,
+              WithVersion(LoadTab(input), kCurrentTabVersion), false);
+    }
+  } catch (const CommandError& error) {
+    std::cerr << "pilvo-tab: " << error.what() << '\n';
+    return 1;
+  }
+  return 0;
+}
