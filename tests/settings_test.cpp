@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 
 #include "platform/module_path.h"
 
@@ -39,6 +40,7 @@ class SettingsTest : public ::testing::Test {
     EXPECT_EQ(std::distance(fs::directory_iterator(root_), fs::directory_iterator()),
               fs::exists(folder_) ? 1 : 0);
     fs::remove_all(root_);
+    ::unsetenv("PILVO_CONFIG_DIR");
   }
 
   fs::path root_;
@@ -164,6 +166,9 @@ TEST_F(SettingsTest, UnreadableStoreIsNeitherReadNorOverwritten) {
 
 TEST_F(SettingsTest, TwoProcessesWritingAtOnceLoseNoKey) {
   constexpr int kKeysPerWriter = 200;
+  const auto keyOf = [](int writer, int i) {
+    return "w" + std::to_string(writer) + "_" + std::to_string(i);
+  };
   int startGate[2];
   ASSERT_EQ(::pipe(startGate), 0);
   pid_t writers[2];
@@ -175,8 +180,7 @@ TEST_F(SettingsTest, TwoProcessesWritingAtOnceLoseNoKey) {
       ::close(startGate[1]);
       bool ok = ::read(startGate[0], &go, 1) == 0;  // both start when the gate closes
       for (int i = 0; i < kKeysPerWriter; ++i) {
-        const std::string key = "w" + std::to_string(w) + "_" + std::to_string(i);
-        if (!WriteSettingInt("Race", key, i, kLibraryProfileStore)) ok = false;
+        if (!WriteSettingInt("Race", keyOf(w, i), i, kLibraryProfileStore)) ok = false;
       }
       ::_exit(ok ? 0 : 1);
     }
@@ -190,8 +194,8 @@ TEST_F(SettingsTest, TwoProcessesWritingAtOnceLoseNoKey) {
   }
   for (int w = 0; w < 2; ++w) {
     for (int i = 0; i < kKeysPerWriter; ++i) {
-      const std::string key = "w" + std::to_string(w) + "_" + std::to_string(i);
-      ASSERT_EQ(GetSettingInt("Race", key, -1, kLibraryProfileStore), std::uint32_t(i)) << key;
+      ASSERT_EQ(GetSettingInt("Race", keyOf(w, i), -1, kLibraryProfileStore), std::uint32_t(i))
+          << keyOf(w, i);
     }
   }
 }

@@ -1,6 +1,7 @@
 #include "tab_json.h"
 
 #include <algorithm>
+#include <charconv>
 #include <limits>
 #include <set>
 
@@ -45,17 +46,38 @@ void VisitPlainFields(Record& r, Visitor&& visit) {
   visit("spareWords", r.spareWords);
 }
 
+// A float as the shortest decimal that reads back as the same float, so that 152.35f shows
+// as 152.35 rather than as its exact double value.
+double ShortestDecimal(float value) {
+  std::array<char, 32> text{};
+  const auto end = std::to_chars(text.data(), text.data() + text.size(), value).ptr;
+  double shortest = 0.0;
+  std::from_chars(text.data(), end, shortest);
+  return shortest;
+}
+
+template <typename T>
+auto JsonValue(const T& value) {
+  if constexpr (std::is_same_v<T, float>) {
+    return ShortestDecimal(value);
+  } else {
+    return value;
+  }
+}
+
 int GroupSize(const ArmRecord& record) { return record.modelType == 1 ? 6 : 4; }
 
 ordered_json RecordToJson(const ArmRecord& record) {
   ordered_json out;
-  VisitPlainFields(record, [&out](const char* name, const auto& value) { out[name] = value; });
+  VisitPlainFields(record, [&out](const char* name, const auto& value) { out[name] = JsonValue(value); });
   // One group per joint and one for the probe: the parameters the writer stores.
   ordered_json groups = ordered_json::array();
   const int size = GroupSize(record);
   for (int group = 0; group <= record.jointCount; ++group) {
     const auto first = record.parameters.begin() + group * size;
-    groups.push_back(std::vector<float>(first, first + size));
+    ordered_json values = ordered_json::array();
+    std::for_each(first, first + size, [&values](float v) { values.push_back(ShortestDecimal(v)); });
+    groups.push_back(std::move(values));
   }
   out["parameters"] = std::move(groups);
   ordered_json options = ordered_json::object();
