@@ -12,7 +12,9 @@
 namespace pilvo {
 namespace {
 
-std::error_code LastError() { return {errno, std::generic_category()}; }
+std::error_code LastError() {
+  return {errno, std::generic_category()};
+}
 
 std::error_code WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
   while (size > 0) {

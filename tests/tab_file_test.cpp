@@ -32,9 +32,9 @@ Bytes Serialize(const TabContents& contents) {
 }
 
 std::vector<Bytes> AllGoldenFiles() {
-  return {testing::GoldenTab(),       testing::GoldenTa2(),       testing::GoldenTa3(false),
-          testing::GoldenTa3(true),   testing::GoldenT40(),       testing::GoldenT4x(1, 2),
-          testing::GoldenT4x(2, 1),   testing::GoldenT4x(3, 0),   testing::GoldenT4x(4, 3),
+  return {testing::GoldenTab(),     testing::GoldenTa2(),     testing::GoldenTa3(false),
+          testing::GoldenTa3(true), testing::GoldenT40(),     testing::GoldenT4x(1, 2),
+          testing::GoldenT4x(2, 1), testing::GoldenT4x(3, 0), testing::GoldenT4x(4, 3),
           testing::GoldenT4x(4, 10)};
 }
 
@@ -215,8 +215,7 @@ TEST(TabRead, TruncationAtEveryByteChangesNothing) {
 }
 
 // A "t44" record with chosen joint, parameter and probe counts.
-Bytes T44WithCounts(std::int64_t jointCount, std::int64_t parameterCount,
-                    std::int64_t probeCount) {
+Bytes T44WithCounts(std::int64_t jointCount, std::int64_t parameterCount, std::int64_t probeCount) {
   GoldenBytes b;
   b.Raw(std::string_view("t44\0", 4)).Text("arm").I32(jointCount).I32(0).I32(0).I32(0);
   b.I32(parameterCount);
@@ -232,8 +231,8 @@ TEST(TabRead, CountsPastTheLimitsAreRejected) {
   EXPECT_EQ(Parse(T44WithCounts(8, 60, 0)).main.jointCount, 8);
   const struct {
     std::int64_t joints, parameters, probes;
-  } bad[] = {{9, 24, 0}, {-1, 24, 0}, {6, 61, 0}, {6, -1, 0}, {6, 28, 11}, {6, 28, -1},
-             {0x7FFFFFFF, 28, 0}};
+  } bad[] = {{9, 24, 0},  {-1, 24, 0}, {6, 61, 0},         {6, -1, 0},
+             {6, 28, 11}, {6, 28, -1}, {0x7FFFFFFF, 28, 0}};
   for (const auto& c : bad) {
     TabContents contents;
     EXPECT_EQ(ParseTabFile(T44WithCounts(c.joints, c.parameters, c.probes), contents),
@@ -327,8 +326,8 @@ TEST(TabWrite, RefusesRecordsThatDoNotFit) {
 class TabFileOnDisk : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = std::filesystem::temp_directory_path() /
-              ("tab_file_test_" + std::to_string(::getpid()));
+    folder_ =
+        std::filesystem::temp_directory_path() / ("tab_file_test_" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder_);
   }
   void TearDown() override { std::filesystem::remove_all(folder_); }

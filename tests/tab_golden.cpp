@@ -37,7 +37,9 @@ GoldenBytes& GoldenBytes::Text(std::string_view text) {
 namespace {
 
 // Parameter value i of the golden files: distinct, exactly representable as float.
-float Param(int i) { return 10.0f * static_cast<float>(i) + 0.25f; }
+float Param(int i) {
+  return 10.0f * static_cast<float>(i) + 0.25f;
+}
 
 // Versions 10 and 20 up to and including the stylus extension.
 GoldenBytes OldLayoutHead(std::string_view signature) {
@@ -64,14 +66,14 @@ void ModernHead(GoldenBytes& b, std::string_view name, int jointCount, int model
 // One record of versions 40 to 44.
 void ModernRecord(GoldenBytes& b, int minor, int probeCount, std::string_view probeName) {
   ModernHead(b, "ARM44 main", 6, 1);
-  for (int j = 0; j < 8; ++j) b.I32(100 * j - 350);       // encoder offsets
-  for (int j = 0; j < 8; ++j) b.I32(j < 6 ? 9000 : 0);   // encoder lines
-  for (int j = 0; j < 8; ++j) b.I32(j % 8);               // flags words 0 … 7
-  b.I32(0x3FFFF & 0b10'0010'0010'0100'0001);  // options 0, 6, 9, 13, 17
-  b.I32(-17);                                 // second-joint correction count
-  b.I32(0);                                   // temperature sensors
+  for (int j = 0; j < 8; ++j) b.I32(100 * j - 350);     // encoder offsets
+  for (int j = 0; j < 8; ++j) b.I32(j < 6 ? 9000 : 0);  // encoder lines
+  for (int j = 0; j < 8; ++j) b.I32(j % 8);             // flags words 0 … 7
+  b.I32(0x3FFFF & 0b10'0010'0010'0100'0001);            // options 0, 6, 9, 13, 17
+  b.I32(-17);                                           // second-joint correction count
+  b.I32(0);                                             // temperature sensors
   b.I32(200205210);
-  b.I32(1).I32(4).I32(2).I32(1);              // link type USB, board axes
+  b.I32(1).I32(4).I32(2).I32(1);  // link type USB, board axes
   b.F32(1.5f);
   if (minor >= 1) {
     b.I32(probeCount).Text(probeName).Text("report line");
@@ -91,7 +93,9 @@ void ModernRecord(GoldenBytes& b, int minor, int probeCount, std::string_view pr
 
 }  // namespace
 
-std::vector<std::uint8_t> GoldenTab() { return OldLayoutHead("tab").bytes(); }
+std::vector<std::uint8_t> GoldenTab() {
+  return OldLayoutHead("tab").bytes();
+}
 
 std::vector<std::uint8_t> GoldenTa2() {
   GoldenBytes b = OldLayoutHead("ta2");

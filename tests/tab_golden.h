@@ -28,10 +28,10 @@ class GoldenBytes {
 // Complete files of each version. Their values are listed in tab_golden.cpp and checked
 // field by field by the tests; every one is in the form our writer produces, so writing what
 // was read must give the same bytes.
-std::vector<std::uint8_t> GoldenTab();          // "tab", with a zero stylus extension
-std::vector<std::uint8_t> GoldenTa2();          // "ta2", second-joint correction present
-std::vector<std::uint8_t> GoldenTa3(bool withTemperature);  // "ta3", DH
-std::vector<std::uint8_t> GoldenT40();          // six-parameter chain
+std::vector<std::uint8_t> GoldenTab();  // "tab", with a zero stylus extension
+std::vector<std::uint8_t> GoldenTa2();  // "ta2", second-joint correction present
+std::vector<std::uint8_t> GoldenTa3(bool withTemperature);       // "ta3", DH
+std::vector<std::uint8_t> GoldenT40();                           // six-parameter chain
 std::vector<std::uint8_t> GoldenT4x(int minor, int probeCount);  // "t41" … "t44" with probes
 
 }  // namespace pilvo::testing

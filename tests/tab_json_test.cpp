@@ -79,16 +79,14 @@ TEST(TabJson, ErrorsNameTheOffendingMember) {
       {R"({"version": "t44", "main": {"options": {"turbo": true}}})", "main.options.turbo"},
       {R"({"version": "t44", "main": {"probeCount": 2}})", "main.probeCount"},
       {R"({"version": "t44", "main": {}, "probes": [{"name": 5}]})", "probes[0].name"},
-      {R"({"version": "t44", "main": {}, "probes": [{},{},{},{},{},{},{},{},{},{},{}]})",
-       "probes"},
+      {R"({"version": "t44", "main": {}, "probes": [{},{},{},{},{},{},{},{},{},{},{}]})", "probes"},
   };
   for (const auto& c : cases) {
     try {
       TabFromJson(json::parse(c.text));
       ADD_FAILURE() << "accepted " << c.text;
     } catch (const TabJsonError& error) {
-      EXPECT_EQ(std::string(error.what()).rfind(std::string(c.where) + ":", 0), 0u)
-          << error.what();
+      EXPECT_EQ(std::string(error.what()).rfind(std::string(c.where) + ":", 0), 0u) << error.what();
     }
   }
 }

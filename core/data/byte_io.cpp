@@ -105,9 +105,15 @@ void ByteWriter::Write(std::int32_t value) {
 void ByteWriter::Write(std::int16_t value) {
   WriteLittleEndian(static_cast<std::uint16_t>(value), 2);
 }
-void ByteWriter::Write(float value) { WriteLittleEndian(std::bit_cast<std::uint32_t>(value), 4); }
-void ByteWriter::Write(double value) { WriteLittleEndian(std::bit_cast<std::uint64_t>(value), 8); }
-void ByteWriter::Write(std::uint8_t value) { bytes_.push_back(value); }
+void ByteWriter::Write(float value) {
+  WriteLittleEndian(std::bit_cast<std::uint32_t>(value), 4);
+}
+void ByteWriter::Write(double value) {
+  WriteLittleEndian(std::bit_cast<std::uint64_t>(value), 8);
+}
+void ByteWriter::Write(std::uint8_t value) {
+  bytes_.push_back(value);
+}
 
 bool ByteWriter::WriteText(std::string_view text) {
   if (text.size() > kMaxArchiveTextLength) return false;

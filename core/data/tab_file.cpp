@@ -40,7 +40,9 @@ constexpr std::int32_t kV20WrapBit = 2;
 constexpr int kOptionSecondJointCorrectionBit = 3;
 constexpr int kOptionTemperatureCompensationBit = 9;
 
-bool HasOption(std::int32_t word, int bit) { return (word & (1 << bit)) != 0; }
+bool HasOption(std::int32_t word, int bit) {
+  return (word & (1 << bit)) != 0;
+}
 
 template <typename T, std::size_t N>
 void ReadArray(ByteReader& in, std::array<T, N>& values, int count) {
@@ -169,7 +171,10 @@ void WriteRecordV10V20(ByteWriter& out, const ArmRecord& record, int version) {
   }
 }
 
-bool ReadRecordV30(ByteReader& in, ArmRecord& record) {
+// Versions 30 and later start alike, from the name to the options word; they differ in the
+// number of joints they store.
+bool ReadModernHead(ByteReader& in, ArmRecord& record, int storedJoints,
+                    std::uint32_t carriedOptions) {
   in.ReadText(record.name);
   in.Read(record.jointCount);
   if (!in.ok() || !JointCountFits(record.jointCount)) return false;
@@ -177,11 +182,32 @@ bool ReadRecordV30(ByteReader& in, ArmRecord& record) {
   in.Read(record.serialSpeedCode);
   in.Read(record.armVariant);
   if (!ReadParameters(in, record)) return false;
-  ReadArray(in, record.encoderOffsets, kOldLayoutJoints);
-  ReadArray(in, record.encoderLines, kOldLayoutJoints);
-  ReadJointFlags(in, record, kOldLayoutJoints);
-  ReadOptions(in, record, kOptionsOfVersion30);
+  ReadArray(in, record.encoderOffsets, storedJoints);
+  ReadArray(in, record.encoderLines, storedJoints);
+  ReadJointFlags(in, record, storedJoints);
+  ReadOptions(in, record, carriedOptions);
   in.Read(record.secondJointCorrectionCount);
+  return in.ok();
+}
+
+bool WriteModernHead(ByteWriter& out, const ArmRecord& record, int storedJoints,
+                     std::int32_t options) {
+  if (!out.WriteText(record.name)) return false;
+  out.Write(record.jointCount);
+  out.Write(record.modelType);
+  out.Write(record.serialSpeedCode);
+  out.Write(record.armVariant);
+  if (!WriteParameters(out, record)) return false;
+  WriteArray(out, record.encoderOffsets, storedJoints);
+  WriteArray(out, record.encoderLines, storedJoints);
+  WriteJointFlags(out, record, storedJoints);
+  out.Write(options);
+  out.Write(record.secondJointCorrectionCount);
+  return true;
+}
+
+bool ReadRecordV30(ByteReader& in, ArmRecord& record) {
+  if (!ReadModernHead(in, record, kOldLayoutJoints, kOptionsOfVersion30)) return false;
   if (record.options.temperatureCompensation) {
     in.Read(record.temperatureSensors);
     in.Read(record.referenceTemperaturesPacked);
@@ -190,18 +216,8 @@ bool ReadRecordV30(ByteReader& in, ArmRecord& record) {
 }
 
 bool WriteRecordV30(ByteWriter& out, const ArmRecord& record) {
-  if (!out.WriteText(record.name)) return false;
-  out.Write(record.jointCount);
-  out.Write(record.modelType);
-  out.Write(record.serialSpeedCode);
-  out.Write(record.armVariant);
-  if (!WriteParameters(out, record)) return false;
-  WriteArray(out, record.encoderOffsets, kOldLayoutJoints);
-  WriteArray(out, record.encoderLines, kOldLayoutJoints);
-  WriteJointFlags(out, record, kOldLayoutJoints);
   const std::int32_t options = OptionsWord(record.options, kOptionsOfVersion30);
-  out.Write(options);
-  out.Write(record.secondJointCorrectionCount);
+  if (!WriteModernHead(out, record, kOldLayoutJoints, options)) return false;
   if (HasOption(options, kOptionTemperatureCompensationBit)) {
     out.Write(record.temperatureSensors);
     out.Write(record.referenceTemperaturesPacked);
@@ -217,18 +233,7 @@ void ReadJointLimits(ByteReader& in, ArmRecord& record) {
 }
 
 bool ReadRecordV40(ByteReader& in, ArmRecord& record, int version) {
-  in.ReadText(record.name);
-  in.Read(record.jointCount);
-  if (!in.ok() || !JointCountFits(record.jointCount)) return false;
-  in.Read(record.modelType);
-  in.Read(record.serialSpeedCode);
-  in.Read(record.armVariant);
-  if (!ReadParameters(in, record)) return false;
-  ReadArray(in, record.encoderOffsets, kMaxJoints);
-  ReadArray(in, record.encoderLines, kMaxJoints);
-  ReadJointFlags(in, record, kMaxJoints);
-  ReadOptions(in, record, kOptionsOfVersion40);
-  in.Read(record.secondJointCorrectionCount);
+  if (!ReadModernHead(in, record, kMaxJoints, kOptionsOfVersion40)) return false;
   in.Read(record.temperatureSensors);
   in.Read(record.referenceTemperaturesPacked);
   in.Read(record.linkType);
@@ -259,17 +264,9 @@ bool ReadRecordV40(ByteReader& in, ArmRecord& record, int version) {
 }
 
 bool WriteRecordV40(ByteWriter& out, const ArmRecord& record, int version) {
-  if (!out.WriteText(record.name)) return false;
-  out.Write(record.jointCount);
-  out.Write(record.modelType);
-  out.Write(record.serialSpeedCode);
-  out.Write(record.armVariant);
-  if (!WriteParameters(out, record)) return false;
-  WriteArray(out, record.encoderOffsets, kMaxJoints);
-  WriteArray(out, record.encoderLines, kMaxJoints);
-  WriteJointFlags(out, record, kMaxJoints);
-  out.Write(OptionsWord(record.options, kOptionsOfVersion40));
-  out.Write(record.secondJointCorrectionCount);
+  if (!WriteModernHead(out, record, kMaxJoints, OptionsWord(record.options, kOptionsOfVersion40))) {
+    return false;
+  }
   out.Write(record.temperatureSensors);
   out.Write(record.referenceTemperaturesPacked);
   out.Write(record.linkType);
@@ -327,7 +324,9 @@ std::string_view CaptionOf(TabReaderVariant variant) {
   return variant == TabReaderVariant::Library ? "Pilvo DLL" : "PilvoWizard";
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 }  // namespace
 
@@ -402,15 +401,14 @@ int ReadTabFile(std::span<const std::uint8_t> bytes, TabContents& contents,
     return -1;
   }
   if (variant == TabReaderVariant::Library && contents.version < kCurrentTabVersion) {
-    ui.ShowMessage(
-        LocalText(kTextPreviousVersion) + "\n\n" + LocalText(kTextPreviousVersionAdvice),
-        CaptionOf(variant), MessageIcon::Information);
+    ui.ShowMessage(LocalText(kTextPreviousVersion) + "\n\n" + LocalText(kTextPreviousVersionAdvice),
+                   CaptionOf(variant), MessageIcon::Information);
   }
   return 0;
 }
 
-int ReadTabFile(const std::filesystem::path& path, TabContents& contents,
-                TabReaderVariant variant, OperatorInterface& ui) {
+int ReadTabFile(const std::filesystem::path& path, TabContents& contents, TabReaderVariant variant,
+                OperatorInterface& ui) {
   const auto bytes = ReadWholeFile(path);
   if (!bytes) {
     ShowRejection(TabError::NotValid, CaptionOf(variant), ui);

@@ -56,8 +56,8 @@ enum class TabReaderVariant { Library, Wizard };
 int ReadTabFile(std::span<const std::uint8_t> bytes, TabContents& contents,
                 TabReaderVariant variant, OperatorInterface& ui);
 // The same on a file; a file that cannot be opened is rejected as not valid.
-int ReadTabFile(const std::filesystem::path& path, TabContents& contents,
-                TabReaderVariant variant, OperatorInterface& ui);
+int ReadTabFile(const std::filesystem::path& path, TabContents& contents, TabReaderVariant variant,
+                OperatorInterface& ui);
 
 enum class TabWriteError {
   None,

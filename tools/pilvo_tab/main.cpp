@@ -105,7 +105,8 @@ int main(int argc, char** argv) {
   auto* fromJson = app.add_subcommand("from-json", "Convert JSON to a TAB file");
   fromJson->add_option("file", input, "JSON file")->required();
   fromJson->add_option("-o,--output", output, "TAB file")->required();
-  fromJson->add_option("-V,--version", version, "TAB version to write (tab, ta2, ta3, t40 … t44); the JSON's own if absent");
+  fromJson->add_option("-V,--version", version,
+                       "TAB version to write (tab, ta2, ta3, t40 … t44); the JSON's own if absent");
   fromJson->add_flag("--lossy", lossy, "Write even if the version drops fields of the arm");
 
   auto* upgrade = app.add_subcommand("upgrade", "Convert a TAB file to the current version t44");
@@ -123,8 +124,8 @@ int main(int argc, char** argv) {
       SaveTab(output, version.empty() ? contents : WithVersion(contents, ParseVersion(version)),
               lossy);
     } else if (upgrade->parsed()) {
-      SaveTab(output.empty() ? input : output,
-              WithVersion(LoadTab(input), kCurrentTabVersion), false);
+      SaveTab(output.empty() ? input : output, WithVersion(LoadTab(input), kCurrentTabVersion),
+              false);
     }
   } catch (const CommandError& error) {
     std::cerr << "pilvo-tab: " << error.what() << '\n';

@@ -65,18 +65,22 @@ auto JsonValue(const T& value) {
   }
 }
 
-int GroupSize(const ArmRecord& record) { return record.modelType == 1 ? 6 : 4; }
+int GroupSize(const ArmRecord& record) {
+  return record.modelType == 1 ? 6 : 4;
+}
 
 ordered_json RecordToJson(const ArmRecord& record) {
   ordered_json out;
-  VisitPlainFields(record, [&out](const char* name, const auto& value) { out[name] = JsonValue(value); });
+  VisitPlainFields(record,
+                   [&out](const char* name, const auto& value) { out[name] = JsonValue(value); });
   // One group per joint and one for the probe: the parameters the writer stores.
   ordered_json groups = ordered_json::array();
   const int size = GroupSize(record);
   for (int group = 0; group <= record.jointCount; ++group) {
     const auto first = record.parameters.begin() + group * size;
     ordered_json values = ordered_json::array();
-    std::for_each(first, first + size, [&values](float v) { values.push_back(ShortestDecimal(v)); });
+    std::for_each(first, first + size,
+                  [&values](float v) { values.push_back(ShortestDecimal(v)); });
     groups.push_back(std::move(values));
   }
   out["parameters"] = std::move(groups);
@@ -146,11 +150,12 @@ ArmRecord RecordFromJson(const json& in, const std::string& where, std::array<ch
   if (in.contains("options")) {
     const json& options = in["options"];
     if (!options.is_object()) Fail(where + ".options", "expected an object");
-    for (const auto& [key, value] : options.items()) {
+    for (const auto& option : options.items()) {
+      const std::string& key = option.key();
       const auto bit = std::find_if(kOptionBits.begin(), kOptionBits.end(),
                                     [&key](const OptionBit& b) { return key == b.name; });
       if (bit == kOptionBits.end()) Fail(where + ".options." + key, "unknown option");
-      ReadValue(value, where + ".options." + key, record.options.*bit->flag);
+      ReadValue(option.value(), where + ".options." + key, record.options.*bit->flag);
     }
   }
   if (in.contains("jointLimits")) {
@@ -203,7 +208,8 @@ TabContents TabFromJson(const json& in) {
       Fail("probes", "expected a list of at most " + std::to_string(kMaxProbes) + " probes");
     }
     for (std::size_t i = 0; i < probes.size(); ++i) {
-      contents.probes[i] = RecordFromJson(probes[i], "probes[" + std::to_string(i) + "]", signature);
+      contents.probes[i] =
+          RecordFromJson(probes[i], "probes[" + std::to_string(i) + "]", signature);
     }
   }
   contents.main.probeCount = static_cast<std::int32_t>(in.value("probes", json::array()).size());

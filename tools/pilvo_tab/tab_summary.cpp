@@ -43,8 +43,8 @@ void PrintJoints(std::ostream& out, const ArmRecord& record) {
   out << "joint  lines     offset  reversed  extended  wrap  limits (deg)\n";
   for (int joint = 0; joint < record.jointCount; ++joint) {
     const JointLimit& limit = record.jointLimits[joint];
-    out << std::setw(5) << joint + 1 << std::setw(7) << record.encoderLines[joint]
-        << std::setw(11) << record.encoderOffsets[joint] << std::setw(10)
+    out << std::setw(5) << joint + 1 << std::setw(7) << record.encoderLines[joint] << std::setw(11)
+        << record.encoderOffsets[joint] << std::setw(10)
         << (record.jointReversed[joint] ? "yes" : "no") << std::setw(10)
         << (record.jointExtendedCount[joint] ? "yes" : "no") << std::setw(6)
         << (record.jointWrapAround[joint] ? "yes" : "no") << "  ";
@@ -68,8 +68,8 @@ void PrintTabSummary(std::ostream& out, const TabContents& contents) {
   } else {
     out << "serial, " << BaudRate(arm) << " baud";
   }
-  out << "\nboard axes: " << arm.board1Axes << ' ' << arm.board2Axes << ' '
-      << arm.board3Axes << "\nprobe radius: " << arm.probeRadius << " mm\n";
+  out << "\nboard axes: " << arm.board1Axes << ' ' << arm.board2Axes << ' ' << arm.board3Axes
+      << "\nprobe radius: " << arm.probeRadius << " mm\n";
   const auto reference = UnpackReferenceTemperatures(arm.referenceTemperaturesPacked);
   out << "temperature: " << (arm.temperatureSensors != 0 ? "sensors" : "typed by the user")
       << ", reference " << reference[0] << ' ' << reference[1] << ' ' << reference[2]
@@ -77,8 +77,8 @@ void PrintTabSummary(std::ostream& out, const TabContents& contents) {
       << ' ' << arm.expansionCoefficients[2] << " /C\n";
   if (arm.batteryPresent > 0) {
     const auto thresholds = SupplyThresholds(arm);
-    out << "battery: " << arm.batteryCapacity << " min, supply thresholds " << thresholds[0]
-        << ' ' << thresholds[1] << ' ' << thresholds[2] << '\n';
+    out << "battery: " << arm.batteryCapacity << " min, supply thresholds " << thresholds[0] << ' '
+        << thresholds[1] << ' ' << thresholds[2] << '\n';
   }
   PrintOptions(out, arm.options);
   PrintJoints(out, arm);
