@@ -32,4 +32,17 @@ bool ConsoleOperator::AskYesNo(std::string_view text, std::string_view caption) 
   return false;
 }
 
+std::optional<std::size_t> ConsoleOperator::ChooseFromList(std::string_view title,
+                                                           const std::vector<std::string>& lines) {
+  if (lines.empty()) return std::nullopt;
+  out_ << title << ":\n";
+  for (const auto& line : lines) out_ << "  " << line << '\n';
+  out_ << "-> " << lines.front() << '\n' << std::flush;
+  return 0;
+}
+
+void ConsoleOperator::ArmDisconnected() {
+  out_ << "arm not connected\n" << std::flush;
+}
+
 }  // namespace pilvo

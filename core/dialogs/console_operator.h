@@ -14,6 +14,11 @@ class ConsoleOperator : public OperatorInterface {
 
   void ShowMessage(std::string_view text, std::string_view caption, MessageIcon icon) override;
   bool AskYesNo(std::string_view text, std::string_view caption) override;
+  // Without a person to choose, the first line is taken, as OK on the preselected line would.
+  std::optional<std::size_t> ChooseFromList(std::string_view title,
+                                            const std::vector<std::string>& lines) override;
+  void ArmDisconnected() override;
+  void ResetBatteryDisplay() override {}
 
  private:
   std::ostream& out_;

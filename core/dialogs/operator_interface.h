@@ -2,8 +2,11 @@
 // scripted implementation answer the same requests.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pilvo {
 
@@ -18,6 +21,17 @@ class OperatorInterface {
 
   // A confirmation with Yes and No, No being the default. True for Yes.
   virtual bool AskYesNo(std::string_view text, std::string_view caption) = 0;
+
+  // A modal list with OK and Cancel, its first line selected: the line chosen, or nothing on
+  // Cancel.
+  virtual std::optional<std::size_t> ChooseFromList(std::string_view title,
+                                                    const std::vector<std::string>& lines) = 0;
+
+  // The arm link has closed: the tray shows "not connected" and the probes dialog goes.
+  virtual void ArmDisconnected() = 0;
+
+  // The battery display starts again from nothing.
+  virtual void ResetBatteryDisplay() = 0;
 };
 
 }  // namespace pilvo

@@ -16,4 +16,27 @@ bool ScriptedOperator::AskYesNo(std::string_view text, std::string_view caption)
   return yes;
 }
 
+std::optional<std::size_t> ScriptedOperator::ChooseFromList(std::string_view title,
+                                                            const std::vector<std::string>& lines) {
+  requests_.push_back({Request::Kind::Choice, "", std::string(title), MessageIcon::Question});
+  lastChoiceLines_ = lines;
+  if (choices_.empty()) return lines.empty() ? std::nullopt : std::optional<std::size_t>(0);
+  const auto choice = choices_.front();
+  choices_.pop_front();
+  return choice;
+}
+
+void ScriptedOperator::ArmDisconnected() {
+  requests_.push_back({Request::Kind::Disconnected, "", "", MessageIcon::Information});
+}
+
+void ScriptedOperator::ResetBatteryDisplay() {
+  requests_.push_back({Request::Kind::BatteryReset, "", "", MessageIcon::Information});
+}
+
+std::size_t ScriptedOperator::CountOf(Request::Kind kind) const {
+  return static_cast<std::size_t>(std::count_if(
+      requests_.begin(), requests_.end(), [kind](const Request& r) { return r.kind == kind; }));
+}
+
 }  // namespace pilvo

@@ -1,0 +1,51 @@
+// A serial port on POSIX termios with the read time-outs of the arm's link: a read of n bytes
+// gives up after multiplier x n + constant ms, or earlier when the interval time-out between
+// two bytes runs out (when it is non-zero).
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace pilvo {
+
+struct SerialTimeouts {
+  std::uint32_t readInterval = 0;          // ms between two bytes; 0: no interval time-out
+  std::uint32_t readTotalMultiplier = 20;  // ms per byte asked for
+  std::uint32_t readTotalConstant = 1000;  // ms added once per read
+};
+
+// 1 = 19200, 2 = 38400, any other code 9600 baud.
+int BaudRateOfSpeedCode(std::int32_t speedCode);
+
+class SerialPort {
+ public:
+  SerialPort() = default;
+  SerialPort(const SerialPort&) = delete;
+  SerialPort& operator=(const SerialPort&) = delete;
+  ~SerialPort();
+
+  // The three steps of opening, in this order. Open: 0, or -1 when the device cannot be opened
+  // or another program holds it (the port stays closed). ApplyLineSettings: 8 data bits, no
+  // parity, one stop bit, raw, at `baudRate`; -2 when the settings cannot be read, -3 when they
+  // cannot be applied. ApplyTimeouts: -4 when they cannot be applied. After -2 to -4 the port
+  // stays open.
+  int Open(const std::string& devicePath);
+  int ApplyLineSettings(int baudRate);
+  int ApplyTimeouts(const SerialTimeouts& timeouts);
+
+  bool IsOpen() const { return fd_ >= 0; }
+  void Close();
+
+  // Writes every byte (no write time-out); the number written.
+  std::size_t Write(std::span<const std::uint8_t> bytes);
+  // Reads up to bytes.size() bytes within the time-outs; the number read.
+  std::size_t Read(std::span<std::uint8_t> bytes);
+
+ private:
+  int fd_ = -1;
+  SerialTimeouts timeouts_;
+};
+
+}  // namespace pilvo
