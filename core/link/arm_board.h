@@ -1,0 +1,120 @@
+// The arm's controller boards: the commands of both links, the encoder read, and what the last
+// read left behind (status bits, temperatures, supply).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "data/arm_record.h"
+#include "link/count_decoding.h"
+
+namespace pilvo {
+
+class ArmLink;
+
+// Result codes of the board exchanges.
+namespace board {
+inline constexpr int kOk = 0;
+inline constexpr int kLinkClosed = -1;
+inline constexpr int kShortSerialReply = -2;
+inline constexpr int kShortMarkReply = -3;
+inline constexpr int kNeedsUsb = -10;
+inline constexpr int kUsbExchangeFailed = -11;
+inline constexpr int kUsbBadReply = -12;
+}  // namespace board
+
+// What turns a count into a joint value: the encoder offset copy and the directions.
+struct JointTables {
+  std::array<std::int32_t, kMaxJoints> offsets{};
+  std::array<std::int32_t, kMaxJoints> directions{1, 1, 1, 1, 1, 1, 1, 1};
+};
+JointTables DeriveJointTables(const ArmRecord& record);
+
+struct ArmIdentity {
+  std::array<char, 5> identifier{};  // four characters and a zero
+  std::array<char, 4> version{};     // major digit, '.', minor digit, zero
+};
+
+// The firmware code of a version text: the number times ten, truncated ("1.5" gives 15).
+int FirmwareCodeOfVersion(const char* version);
+
+class ArmBoard {
+ public:
+  // `record` is the working arm record; ConfigureBoards clears its auxiliary-input options.
+  ArmBoard(ArmLink& link, ArmRecord& record, const JointTables& tables);
+
+  // The encoder read: counts in list order and the joint values. 0, -1, -2, -11, -12.
+  int ReadArmCounts(CountList& counts);
+  const std::array<double, kMaxJoints>& jointValues() const { return jointValues_; }
+  bool countsFresh() const { return countsFresh_; }
+  void ClearCountsFresh() { countsFresh_ = false; }
+
+  int BuildSerialRequest(std::uint8_t offset);
+  const SerialRequest& serialRequest() const { return serialRequest_; }
+
+  int QueryArmIdentity(ArmIdentity& identity);
+  int ReadTemperatureCalibration(std::array<std::uint8_t, 6>& words);
+  int ComputeTemperatures(std::array<double, 3>& temperatures) const;
+  int ReadBatteryThresholds(std::array<std::uint8_t, 5>& bytes);
+  int WriteBatteryThresholds();
+  int ConfigureBoards();
+  void SetProbeMode(int setting);
+  int AcknowledgeInput(int input);
+  void ReleaseArm();
+  std::string SupplyStateText() const;
+  int RawExchange(std::span<std::uint8_t> buffer);
+
+  // Exchanges of the initialisation.
+  int ProbeSerialPresence();
+  // The configure command of the initialisation, then the temperature calibration. -1 when the
+  // configure exchange fails; validReference tells whether the board kept its reference.
+  int ConfigureForInitialisation(bool& validReference);
+
+  // Reference marks. Serial: switches the encoder read to the latched registers and reads
+  // the mark status byte (bits 2 … 7 clear: axes 1 … 6 marked). USB: the mark flags of the
+  // axes in count-list order; ConfirmReferenceMarks tells the board all required axes are in.
+  int ReadSerialMarkStatus(std::uint8_t& markStatus);
+  int ReadUsbMarks(std::array<bool, kMaxJoints>& marked, std::size_t& axes);
+  void ConfirmReferenceMarks();
+
+  int firmwareCode() const { return firmwareCode_; }
+  void SetFirmwareCode(int code) { firmwareCode_ = code; }
+  void SetWrapWindow(std::int32_t window) { wrapWindow_ = window; }
+  const StatusPair& status() const { return status_; }
+  const std::array<double, 3>& temperatures() const { return temperatures_; }
+  const std::array<double, 3>& temperatureGains() const { return gains_; }
+  double supplyReading() const { return supplyReading_; }
+  bool supplyMonitor() const { return supplyMonitor_; }
+  bool onBattery() const { return onBattery_; }
+
+ private:
+  int ReadSerialCounts(CountList& counts);
+  int ReadUsbCounts(CountList& counts);
+  // One USB command: its reply must have exactly `replyLength` bytes and echo the command.
+  int UsbExchange(std::span<const std::uint8_t> request, std::span<std::uint8_t> reply);
+  bool UsbReady();
+  void FinishRead(CountList& counts);
+
+  ArmLink& link_;
+  ArmRecord& record_;
+  const JointTables& tables_;
+
+  int firmwareCode_ = 0;
+  SerialRequest serialRequest_;
+  std::array<std::uint8_t, kMaxSerialRequest> serialReply_{};
+  StatusPair status_;
+  std::array<std::array<std::uint8_t, 2>, 3> rawTemperatures_{};
+  std::array<double, 3> gains_{};
+  std::array<double, 3> temperatures_{};
+  std::array<std::uint8_t, 2> supplyBytes_{};
+  double supplyReading_ = 0.0;
+  bool supplyMonitor_ = false;
+  bool onBattery_ = false;
+  std::int32_t wrapWindow_ = 0;
+  bool countsFresh_ = false;
+  std::array<double, kMaxJoints> jointValues_{};
+};
+
+}  // namespace pilvo
