@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  liblapack-dev libsimpleini-dev nlohmann-json3-dev libcli11-dev
+  liblapack-dev libeigen3-dev libsimpleini-dev nlohmann-json3-dev libcli11-dev
 )
 
 missing=()

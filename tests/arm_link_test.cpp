@@ -298,9 +298,9 @@ TEST_F(LinkTest, UsbCountsTemperaturesAndSupply) {
   EXPECT_TRUE(board_->onBattery());
   EXPECT_EQ(board_->SupplyStateText(), " Charge 55% Remain 4h, 24min");
 
-  // Firmware 1.4 boards answer 48 bytes to the longer request: a wrong reply.
+  // Firmware 1.4 boards answer 48 bytes to the longer request: a short reply.
   ASSERT_TRUE(arm.SetFirmware({1, 4}));
-  EXPECT_EQ(board_->ReadArmCounts(counts_), board::kUsbBadReply);
+  EXPECT_EQ(board_->ReadArmCounts(counts_), board::kUsbExchangeFailed);
   board_->SetFirmwareCode(14);
   EXPECT_EQ(board_->ReadArmCounts(counts_), 0);
   EXPECT_FALSE(board_->supplyMonitor());

@@ -1,1 +1,294 @@
+#include "link/serial_port.h"
+
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <numeric>
+#include <thread>
+#include <vector>
+
+#include "data/settings.h"
+#include "link/serial_settings.h"
+
+namespace pilvo {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using Bytes = std::vector<std::uint8_t>;
+
+// A pseudo-terminal stands in for the serial line: the port opens the slave, the test plays the
+// device on the master. The test keeps its own slave descriptor to look at the line settings.
+class SerialPortTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master_, 0);
+    ASSERT_EQ(::grantpt(master_), 0);
+    ASSERT_EQ(::unlockpt(master_), 0);
+    slavePath_ = ::ptsname(master_);
+    slave_ = ::open(slavePath_.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(slave_, 0);
+    // Raw from the start, so that nothing the device sends is echoed back to it.
+    termios raw{};
+    ASSERT_EQ(::tcgetattr(slave_, &raw), 0);
+    ::cfmakeraw(&raw);
+    ASSERT_EQ(::tcsetattr(slave_, TCSANOW, &raw), 0);
+    ::alarm(30);  // a read that never ends kills the test rather than hanging the suite
+  }
+  void TearDown() override {
+    ::alarm(0);
+    ::close(slave_);
+    ::close(master_);
+  }
+
+  // Opens the port as the link does, with short read time-outs.
+  void OpenPort(SerialPort& port, SerialTimeouts timeouts = {0, 5, 200}) {
+    ASSERT_EQ(port.Open(slavePath_), 0);
+    ASSERT_EQ(port.ApplyLineSettings(9600), 0);
+    ASSERT_EQ(port.ApplyTimeouts(timeouts), 0);
+  }
+  void DeviceSends(const Bytes& bytes) {
+    ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  }
+
+  int master_ = -1;
+  int slave_ = -1;
+  std::string slavePath_;
+};
+
+// Reads with `port` and says how long the read took.
+std::pair<std::size_t, Clock::duration> TimedRead(SerialPort& port, std::span<std::uint8_t> into) {
+  const auto start = Clock::now();
+  const std::size_t count = port.Read(into);
+  return {count, Clock::now() - start};
+}
+
+TEST_F(SerialPortTest, OpenTakesOnlyAnExistingTerminalNobodyHolds) {
+  SerialPort port;
+  const fs::path missing = fs::temp_directory_path() / "serial_port_test_missing";
+  EXPECT_EQ(port.Open(missing.string()), -1);
+  EXPECT_FALSE(fs::exists(missing));
+  const fs::path regular = fs::temp_directory_path() / "serial_port_test_regular";
+  std::ofstream(regular) << "data";
+  EXPECT_EQ(port.Open(regular.string()), -1);
+  fs::remove(regular);
+  EXPECT_EQ(port.Open("/dev/null"), -1);
+  EXPECT_FALSE(port.IsOpen());
+
+  SerialPort holder;
+  ASSERT_EQ(holder.Open(slavePath_), 0);
+  EXPECT_EQ(port.Open(slavePath_), -1);
+  EXPECT_FALSE(port.IsOpen());
+  holder.Close();
+  EXPECT_EQ(port.Open(slavePath_), 0);
+  port.Close();
+
+  // Another program holding the device.
+  std::array<int, 2> locked{}, release{};
+  ASSERT_EQ(::pipe(locked.data()), 0);
+  ASSERT_EQ(::pipe(release.data()), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {  // holds the lock until the test closes the release pipe
+    ::close(release[1]);
+    const int fd = ::open(slavePath_.c_str(), O_RDWR | O_NOCTTY);
+    const char done = fd >= 0 && ::flock(fd, LOCK_EX) == 0 ? 'y' : 'n';
+    char unused = 0;
+    const bool told = ::write(locked[1], &done, 1) == 1;
+    ::_exit(told && ::read(release[0], &unused, 1) >= 0 ? 0 : 1);
+  }
+  char done = 0;
+  ASSERT_EQ(::read(locked[0], &done, 1), 1);
+  ASSERT_EQ(done, 'y');
+  EXPECT_EQ(port.Open(slavePath_), -1);
+  for (const int fd : {locked[0], locked[1], release[0], release[1]}) ::close(fd);
+  ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+  EXPECT_EQ(port.Open(slavePath_), 0);
+}
+
+TEST_F(SerialPortTest, LineSettingsMakeARawEightNoneOneLineAtTheCodedSpeed) {
+  termios cooked{};
+  ASSERT_EQ(::tcgetattr(slave_, &cooked), 0);
+  cooked.c_cflag = (cooked.c_cflag & ~CSIZE) | CS7 | PARENB | CSTOPB;
+  cooked.c_lflag |= ICANON | ECHO;
+  ASSERT_EQ(::tcsetattr(slave_, TCSANOW, &cooked), 0);
+
+  const std::array<std::pair<std::int32_t, speed_t>, 4> cases{
+      {{0, B9600}, {1, B19200}, {2, B38400}, {3, B9600}}};
+  for (const auto& [speedCode, speed] : cases) {
+    SerialPort port;
+    ASSERT_EQ(port.Open(slavePath_), 0);
+    ASSERT_EQ(port.ApplyLineSettings(BaudRateOfSpeedCode(speedCode)), 0);
+    termios applied{};
+    ASSERT_EQ(::tcgetattr(slave_, &applied), 0);
+    EXPECT_EQ(applied.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_EQ(applied.c_cflag & (PARENB | CSTOPB), 0u);
+    EXPECT_EQ(applied.c_cflag & (CLOCAL | CREAD), static_cast<tcflag_t>(CLOCAL | CREAD));
+    EXPECT_EQ(applied.c_lflag & (ICANON | ECHO | ISIG), 0u);
+    EXPECT_EQ(::cfgetospeed(&applied), speed) << "speed code " << speedCode;
+  }
+  SerialPort port;
+  ASSERT_EQ(port.Open(slavePath_), 0);
+  EXPECT_EQ(port.ApplyLineSettings(115200), -3);
+  EXPECT_TRUE(port.IsOpen());
+}
+
+TEST_F(SerialPortTest, BytesPassUnchangedBothWays) {
+  SerialPort port;
+  DeviceSends({0x55});  // left over from before the open: must not reach the reader
+  OpenPort(port);
+  Bytes reply{0x0D, 0x0A, 0x03, 0x11, 0x13, 0x7F, 0xFF, 0x00};
+  DeviceSends(reply);
+  Bytes head(5), tail(3);
+  EXPECT_EQ(port.Read(head), 5u);
+  EXPECT_EQ(port.Read(tail), 3u);
+  head.insert(head.end(), tail.begin(), tail.end());
+  EXPECT_EQ(head, reply);
+
+  // More than the terminal buffers at once, so the writer must wait for the reader.
+  Bytes request(64 * 1024);
+  std::iota(request.begin(), request.end(), std::uint8_t{0});
+  Bytes seen;
+  std::thread device([&] {
+    std::array<std::uint8_t, 4096> chunk{};
+    while (seen.size() < request.size()) {
+      const ssize_t count = ::read(master_, chunk.data(), chunk.size());
+      if (count <= 0) break;
+      seen.insert(seen.end(), chunk.begin(), chunk.begin() + count);
+    }
+  });
+  EXPECT_EQ(port.Write(request), request.size());
+  device.join();
+  EXPECT_EQ(seen, request);
+}
+
+TEST_F(SerialPortTest, ReadGivesUpOnTheTotalAndIntervalTimeouts) {
+  constexpr auto kMargin = 1500ms;
+  Bytes buffer(4);
+  {
+    SerialPort port;
+    OpenPort(port, {0, 5, 200});  // a silent device: 5 x 4 + 200 ms, a signal half-way
+    struct sigaction ignore {
+    }, previous{};
+    ignore.sa_handler = [](int) {};
+    ASSERT_EQ(::sigaction(SIGUSR1, &ignore, &previous), 0);
+    std::thread interrupter([reader = ::pthread_self()] {
+      std::this_thread::sleep_for(100ms);
+      ::pthread_kill(reader, SIGUSR1);
+    });
+    const auto [count, elapsed] = TimedRead(port, buffer);
+    interrupter.join();
+    ::sigaction(SIGUSR1, &previous, nullptr);
+    EXPECT_EQ(count, 0u);
+    EXPECT_GE(elapsed, 220ms);
+    EXPECT_LT(elapsed, 220ms + kMargin);
+  }
+  {
+    SerialPort port;
+    OpenPort(port, {100, 0, 5000});  // a partial reply ends on the interval, long before 5 s
+    DeviceSends({1, 2, 3});
+    const auto [count, elapsed] = TimedRead(port, buffer);
+    EXPECT_EQ(count, 3u);
+    EXPECT_GE(elapsed, 100ms);
+    EXPECT_LT(elapsed, 100ms + kMargin);
+  }
+  {
+    SerialPort port;
+    OpenPort(port, {50, 0, 0});  // no total limit: the interval only starts with the first byte
+    std::thread device([&] {
+      std::this_thread::sleep_for(300ms);
+      DeviceSends({9});
+    });
+    const auto [count, elapsed] = TimedRead(port, buffer);
+    device.join();
+    EXPECT_EQ(count, 1u);
+    EXPECT_GE(elapsed, 300ms);
+  }
+}
+
+class SerialSettingsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "serial_settings_test.XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    folder_ = pattern;
+    ::setenv("PILVO_CONFIG_DIR", folder_.c_str(), 1);
+  }
+  void TearDown() override {
+    fs::remove_all(folder_);
+    ::unsetenv("PILVO_CONFIG_DIR");
+  }
+
+  fs::path folder_;
+};
+
+TEST_F(SerialSettingsTest, MissingTimeoutsTakeTheirDefaultsAndAreWrittenBack) {
+  for (const std::string_view store : {kLibraryProfileStore, kWizardProfileStore}) {
+    ASSERT_TRUE(WriteSettingString("TIMEOUT", "ReadTotalMultiplier", "-1", store));
+    const SerialTimeouts read = ReadSerialTimeouts(store);
+    EXPECT_EQ(read.readInterval, 0u);
+    EXPECT_EQ(read.readTotalMultiplier, 20u);
+    EXPECT_EQ(read.readTotalConstant, 1000u);
+    EXPECT_EQ(GetSettingString("TIMEOUT", "ReadInterval", "", store), "0") << store;
+    EXPECT_EQ(GetSettingString("TIMEOUT", "ReadTotalMultiplier", "", store), "20") << store;
+    EXPECT_EQ(GetSettingString("TIMEOUT", "ReadTotalConstant", "", store), "1000") << store;
+  }
+}
+
+TEST_F(SerialSettingsTest, StoredTimeoutsAreUsedAndLeftAlone) {
+  ASSERT_TRUE(WriteSettingString("TIMEOUT", "ReadTotalConstant", "00", kLibraryProfileStore));
+  ASSERT_TRUE(WriteSettingInt("TIMEOUT", "ReadInterval", 7, kLibraryProfileStore));
+  const SerialTimeouts read = ReadSerialTimeouts(kLibraryProfileStore);
+  EXPECT_EQ(read.readInterval, 7u);
+  EXPECT_EQ(read.readTotalMultiplier, 20u);
+  EXPECT_EQ(read.readTotalConstant, 0u);
+  EXPECT_EQ(GetSettingString("TIMEOUT", "ReadTotalConstant", "", kLibraryProfileStore), "00");
+}
+
+TEST_F(SerialSettingsTest, PortNamesMapToDevicePaths) {
+  const std::vector<std::pair<std::string_view, std::optional<std::string>>> defaults{
+      {"/dev/pts/4", "/dev/pts/4"},    {"COM1", "/dev/ttyS0"},    {"com4", "/dev/ttyS3"},
+      {"Com5", "/dev/ttyUSB0"},        {"COM12", "/dev/ttyUSB7"}, {"COM13", "/dev/ttyACM0"},
+      {"COM20", "/dev/ttyACM7"},       {"COM21", std::nullopt},   {"COM0", std::nullopt},
+      {"COM01", std::nullopt},         {"COM1x", std::nullopt},   {"COM", std::nullopt},
+      {"LPT1", std::nullopt},          {"ttyS0", std::nullopt},   {"", std::nullopt},
+      {"COM99999999999", std::nullopt}};
+  for (const auto& [name, path] : defaults) {
+    EXPECT_EQ(SerialDevicePath(name, kWizardProfileStore), path) << name;
+  }
+
+  ASSERT_TRUE(WriteSettingString("SerialPorts", "COM3", "/dev/ttyUSB9", kWizardProfileStore));
+  ASSERT_TRUE(WriteSettingString("SerialPorts", "COM30", "/dev/rfcomm0", kWizardProfileStore));
+  ASSERT_TRUE(WriteSettingString("SerialPorts", "COM6", "ttyUSB1", kWizardProfileStore));
+  EXPECT_EQ(SerialDevicePath("com3", kWizardProfileStore), "/dev/ttyUSB9");
+  EXPECT_EQ(SerialDevicePath("COM30", kWizardProfileStore), "/dev/rfcomm0");
+  EXPECT_EQ(SerialDevicePath("COM6", kWizardProfileStore), std::nullopt);
+  EXPECT_EQ(SerialDevicePath("COM3", kLibraryProfileStore), "/dev/ttyS2");
+}
+
+TEST(PortNameField, HoldsOneToElevenCharactersWithoutZeroByte) {
+  EXPECT_TRUE(FitsPortNameField("COM1"));
+  EXPECT_TRUE(FitsPortNameField("/dev/ttyS0"));
+  EXPECT_TRUE(FitsPortNameField(std::string(kMaxPortNameLength, 'x')));
+  EXPECT_FALSE(FitsPortNameField(std::string(kMaxPortNameLength + 1, 'x')));
+  EXPECT_FALSE(FitsPortNameField(""));
+  EXPECT_FALSE(
+      FitsPortNameField(std::string_view("COM\0"
+                                         "1",
+                                         5)));
+}
+
+}  // namespace
+}  // namespace pilvo

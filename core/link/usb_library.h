@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "platform/mpusbapi/mpusbapi.h"
 
@@ -11,7 +12,9 @@ namespace pilvo {
 
 class UsbAccessLibrary {
  public:
-  UsbAccessLibrary() = default;
+  // `libraryFile` goes to dlopen as given: a bare name is searched for (LD_LIBRARY_PATH picks
+  // the flavour), a path is taken as it is.
+  explicit UsbAccessLibrary(std::string libraryFile = "libmpusbapi.so");
   UsbAccessLibrary(const UsbAccessLibrary&) = delete;
   UsbAccessLibrary& operator=(const UsbAccessLibrary&) = delete;
   ~UsbAccessLibrary();
@@ -22,7 +25,8 @@ class UsbAccessLibrary {
   void Unload();
   bool IsLoaded() const { return module_ != nullptr; }
 
-  // Thin calls of the entry points; the library must be loaded.
+  // Thin calls of the entry points. Without the library they fail: no device, an invalid
+  // handle, and a transfer failure that counts as an invalid handle.
   std::uint32_t DeviceCount(const char* vidPid) const;
   MPUSB_HANDLE Open(std::uint32_t instance, const char* vidPid, const char* endpoint,
                     std::uint32_t direction) const;
@@ -36,14 +40,18 @@ class UsbAccessLibrary {
   bool LastFailureWasInvalidHandle() const { return lastFailureInvalidHandle_; }
 
  private:
+  // The entry points that are called; _MPUSBGetDLLVersion and _MPUSBReadInt only have to exist.
+  struct EntryPoints {
+    decltype(&_MPUSBGetDeviceCount) getDeviceCount = nullptr;
+    decltype(&_MPUSBOpen) open = nullptr;
+    decltype(&_MPUSBWrite) write = nullptr;
+    decltype(&_MPUSBRead) read = nullptr;
+    decltype(&_MPUSBClose) close = nullptr;
+  };
+
+  std::string libraryFile_;
   void* module_ = nullptr;
-  decltype(&_MPUSBGetDLLVersion) getDllVersion_ = nullptr;
-  decltype(&_MPUSBGetDeviceCount) getDeviceCount_ = nullptr;
-  decltype(&_MPUSBOpen) open_ = nullptr;
-  decltype(&_MPUSBWrite) write_ = nullptr;
-  decltype(&_MPUSBRead) read_ = nullptr;
-  decltype(&_MPUSBReadInt) readInt_ = nullptr;
-  decltype(&_MPUSBClose) close_ = nullptr;
+  EntryPoints entry_;
   bool lastFailureInvalidHandle_ = false;
 };
 
