@@ -6,6 +6,7 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   liblapack-dev libeigen3-dev libsimpleini-dev nlohmann-json3-dev libcli11-dev
+  libusb-1.0-0-dev umockdev libumockdev-dev
 )
 
 missing=()
