@@ -96,15 +96,10 @@ void SerialSimServer::Stop() {
 void SerialSimServer::Serve() {
   std::vector<std::uint8_t> request;
   for (;;) {
-    if (WaitForInput({}, true) == Wait::Stopped) return;
+    if (WaitForInput() == Wait::Stopped) return;
+    // A board answers each address as it comes in, so whatever has arrived is answered now.
     request.clear();
     ReadAvailable(request);
-    while (request.size() < kMaxRegisterList) {
-      const Wait wait = WaitForInput(kRequestQuietGap, false);
-      if (wait == Wait::Stopped) return;
-      if (wait == Wait::Quiet) break;
-      ReadAvailable(request);
-    }
     if (request.empty()) continue;
     const std::vector<std::uint8_t> reply = arm_.HandleSerialRequest(request);
     if (reply.empty()) continue;
@@ -120,20 +115,18 @@ void SerialSimServer::Serve() {
   }
 }
 
-SerialSimServer::Wait SerialSimServer::WaitForInput(std::chrono::nanoseconds limit,
-                                                    bool forever) const {
+SerialSimServer::Wait SerialSimServer::WaitForInput() const {
   std::array<pollfd, 2> entries{pollfd{wake_.get(), POLLIN, 0}, pollfd{master_.get(), POLLIN, 0}};
-  const timespec timeout = ToTimespec(limit);
   int ready = 0;
   do {
-    ready = ::ppoll(entries.data(), entries.size(), forever ? nullptr : &timeout, nullptr);
+    ready = ::ppoll(entries.data(), entries.size(), nullptr, nullptr);
   } while (ready < 0 && errno == EINTR);
   if (ready < 0 || entries[0].revents != 0) return Wait::Stopped;
   if ((entries[1].revents & POLLIN) != 0) return Wait::Readable;
   if (entries[1].revents != 0) {
     // Hang-up or error without data (cannot happen while the slave is held): pause instead of
     // spinning, still awake to Stop.
-    const timespec pause = ToTimespec(kRequestQuietGap);
+    const timespec pause = ToTimespec(kHangUpPause);
     return ::ppoll(entries.data(), 1, &pause, nullptr) == 0 ? Wait::Quiet : Wait::Stopped;
   }
   return Wait::Quiet;

@@ -15,8 +15,8 @@ namespace pilvo::sim {
 
 // The longest register list the host sends; a longer burst is answered in pieces of this size.
 inline constexpr std::size_t kMaxRegisterList = 23;
-// A request ends when no byte has come for this long.
-inline constexpr std::chrono::microseconds kRequestQuietGap{2000};
+// How long the server rests after a hang-up before it looks again.
+inline constexpr std::chrono::microseconds kHangUpPause{2000};
 
 // The baud rate of the arm's serial speed code: 1 = 19200, 2 = 38400, else 9600.
 int SerialBaudRate(std::int32_t speedCode);
@@ -42,7 +42,7 @@ class SerialSimServer {
   enum class Wait { Readable, Quiet, Stopped };
 
   void Serve();
-  Wait WaitForInput(std::chrono::nanoseconds limit, bool forever) const;
+  Wait WaitForInput() const;
   void ReadAvailable(std::vector<std::uint8_t>& request) const;
   void WriteReply(const std::vector<std::uint8_t>& reply) const;
 
