@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "allocation_counter.h"
 #include "data/settings.h"
 #include "data/tab_file.h"
 #include "dialogs/scripted_operator.h"
@@ -99,12 +100,17 @@ void BM_DriverCountRead(benchmark::State& state) {
   link.SetPortName(server.slavePath());
   board.BuildSerialRequest(0);
   CountList counts{};
+  board.ReadArmCounts(counts);  // opens the link
+  const std::uint64_t allocationsBefore = bench::AllocationsOnThisThread();
   for (auto _ : state) {
     if (board.ReadArmCounts(counts) != 0) {
       state.SkipWithError("count read failed");
       break;
     }
   }
+  state.counters["allocations_per_read"] =
+      benchmark::Counter(static_cast<double>(bench::AllocationsOnThisThread() - allocationsBefore),
+                         benchmark::Counter::kAvgIterations);
   link.ChiudePorta();
   server.Stop();
   std::filesystem::remove_all(folder);
