@@ -252,34 +252,51 @@ std::string ClearFaults(VirtualArm& arm, Args) {
   return "ok faults cleared";
 }
 
+std::string OnOff(bool on) {
+  return on ? "on" : "off";
+}
+
+std::string ButtonsText(const std::array<std::array<bool, 2>, kButtonCount>& buttons) {
+  std::vector<std::string> pressed;
+  for (std::size_t b = 0; b < buttons.size(); ++b) {
+    const auto [board1, board3] = buttons[b];
+    if (!board1 && !board3) continue;
+    pressed.push_back(std::to_string(b + 1) + ":" +
+                      (board1 && board3 ? "both"
+                       : board1         ? "board1"
+                                        : "board3"));
+  }
+  return pressed.empty() ? "none" : Joined(pressed, [](const std::string& p) { return p; });
+}
+
+std::string FaultText(const FaultPlan& faults) {
+  if (!faults.fault) return "none";
+  return FaultName(*faults.fault) + "/" +
+         (faults.remaining ? std::to_string(*faults.remaining) : "always");
+}
+
 std::string Status(VirtualArm& arm, Args) {
   const ArmState state = arm.snapshot();
-  std::string buttons;
-  for (std::size_t b = 0; b < state.buttons.size(); ++b) {
-    const auto& boards = state.buttons[b];
-    if (!boards[0] && !boards[1]) continue;
-    buttons += (buttons.empty() ? "" : ",") + std::to_string(b + 1) + ":" +
-               (boards[0] && boards[1] ? "both"
-                : boards[0]            ? "board1"
-                                       : "board3");
-  }
-  const FaultPlan& faults = state.faults;
-  const std::string fault =
-      !faults.fault ? "none"
-                    : FaultName(*faults.fault) + "/" +
-                          (faults.remaining ? std::to_string(*faults.remaining) : "always");
-  return "ok identifier " + std::string(state.identifier.begin(), state.identifier.end()) +
-         " firmware " + std::to_string(state.firmware.major) + "." +
-         std::to_string(state.firmware.minor) + (state.plugged ? " plugged" : " unplugged") +
-         " angles " + Joined(state.joints, [](const JointState& j) { return Number(j.angle); }) +
-         " referenced " +
-         Joined(state.joints,
-                [](const JointState& j) { return std::string(j.referenced ? "1" : "0"); }) +
-         " valid-reference " + (state.validReference ? "on" : "off") + " aux " +
-         (state.auxiliaryRequest ? "on" : "off") + " buttons " +
-         (buttons.empty() ? "none" : buttons) + " temp " + Joined(state.temperatures, Number) +
-         " supply " + SupplyText(state.supply) + " fault " + fault + " requests " +
-         std::to_string(state.observations.requestsHandled);
+  const std::vector<std::string> parts{
+      "identifier " + std::string(state.identifier.begin(), state.identifier.end()),
+      "firmware " + std::to_string(state.firmware.major) + "." +
+          std::to_string(state.firmware.minor),
+      state.plugged ? "plugged" : "unplugged",
+      "angles " + Joined(state.joints, [](const JointState& j) { return Number(j.angle); }),
+      "referenced " +
+          Joined(state.joints,
+                 [](const JointState& j) { return std::string(j.referenced ? "1" : "0"); }),
+      "valid-reference " + OnOff(state.validReference),
+      "aux " + OnOff(state.auxiliaryRequest),
+      "buttons " + ButtonsText(state.buttons),
+      "temp " + Joined(state.temperatures, Number),
+      "supply " + SupplyText(state.supply),
+      "fault " + FaultText(state.faults),
+      "requests " + std::to_string(state.observations.requestsHandled),
+  };
+  std::string text = "ok";
+  for (const std::string& part : parts) text += " " + part;
+  return text;
 }
 
 struct Command {

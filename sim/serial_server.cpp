@@ -32,19 +32,10 @@ timespec ToTimespec(std::chrono::nanoseconds duration) {
 
 }  // namespace
 
-int SerialBaudRate(std::int32_t speedCode) {
-  switch (speedCode) {
-    case 1:
-      return 19200;
-    case 2:
-      return 38400;
-    default:
-      return 9600;
-  }
-}
-
 SerialSimServer::SerialSimServer(VirtualArm& arm, bool wireTime)
-    : arm_(arm), wireTime_(wireTime), baudRate_(SerialBaudRate(arm.record().serialSpeedCode)) {}
+    : arm_(arm),
+      wireTime_(wireTime),
+      baudRate_(BaudRateOfSpeedCode(arm.record().serialSpeedCode)) {}
 
 SerialSimServer::~SerialSimServer() {
   Stop();

@@ -18,9 +18,6 @@ inline constexpr std::size_t kMaxRegisterList = 23;
 // How long the server rests after a hang-up before it looks again.
 inline constexpr std::chrono::microseconds kHangUpPause{2000};
 
-// The baud rate of the arm's serial speed code: 1 = 19200, 2 = 38400, else 9600.
-int SerialBaudRate(std::int32_t speedCode);
-
 class SerialSimServer {
  public:
   // With `wireTime`, each reply is held back for as long as the request and the reply take on

@@ -121,8 +121,9 @@ void ServeLoop::AcceptAll() {
       return;
     }
     // Past the limit the connection is closed at once: the client sees the device vanish.
-    if (connections_.size() < kMaxConnections)
+    if (connections_.size() < kMaxConnections) {
       connections_.emplace_back().socket = std::move(socket);
+    }
   }
 }
 

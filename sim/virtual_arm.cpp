@@ -44,6 +44,7 @@ VirtualArm::VirtualArm(ArmRecord record, const VirtualArmOptions& options)
   if (ValidDigit(options.firmware.major) && ValidDigit(options.firmware.minor)) {
     state_.firmware = options.firmware;
   }
+  state_.identifier.fill(' ');
   if (!MakeIdentifier(options.identifier, state_.identifier)) {
     MakeIdentifier(std::string_view(record_.name).substr(0, 4), state_.identifier);
   }

@@ -76,7 +76,8 @@ class VirtualArm {
   bool SetPowerOnShift(int joint, std::int32_t counts);
   bool SetMarkAngle(int joint, double degrees);
 
-  // The fault spoils the next `replies` replies (at least 1), or every reply until cleared.
+  // The fault spoils the next `replies` replies (at least 1), or every reply until cleared;
+  // it replaces any fault still pending.
   bool InjectFault(Fault fault, std::optional<int> replies = 1);
   void ClearFaults();
 

@@ -49,6 +49,17 @@ void ResetToReaderDefaults(ArmRecord& record) {
   record = std::move(defaults);
 }
 
+int BaudRateOfSpeedCode(std::int32_t speedCode) {
+  switch (speedCode) {
+    case 1:
+      return 19200;
+    case 2:
+      return 38400;
+    default:
+      return 9600;
+  }
+}
+
 std::array<double, 3> SupplyThresholds(const ArmRecord& record) {
   const auto& bytes = record.supplyThresholdBytes;
   std::array<double, 3> thresholds{};

@@ -102,6 +102,9 @@ struct ArmRecord {
 // code, arm variant, second-joint correction count and the ambient temperature are kept.
 void ResetToReaderDefaults(ArmRecord& record);
 
+// The serial speed of a speed code: 1 = 19200, 2 = 38400, any other code 9600 baud.
+int BaudRateOfSpeedCode(std::int32_t speedCode);
+
 // The three supply thresholds, high byte x 256 + low byte.
 std::array<double, 3> SupplyThresholds(const ArmRecord& record);
 

@@ -11,6 +11,8 @@ std::string_view KindOf(MessageIcon icon) {
       return "warning";
     case MessageIcon::Question:
       return "question";
+    case MessageIcon::None:
+      return "message";
     case MessageIcon::Information:
       break;
   }
@@ -39,6 +41,27 @@ std::optional<std::size_t> ConsoleOperator::ChooseFromList(std::string_view titl
   for (const auto& line : lines) out_ << "  " << line << '\n';
   out_ << "-> " << lines.front() << '\n' << std::flush;
   return 0;
+}
+
+std::optional<std::filesystem::path> ConsoleOperator::ChooseFileToOpen(
+    std::string_view filter, std::string_view, const std::filesystem::path& folder) {
+  out_ << "open file (" << filter << ") in " << folder.string() << "\n-> Cancel\n" << std::flush;
+  return std::nullopt;
+}
+
+void ConsoleOperator::UpdateLimitsWarning(std::uint32_t outMask, std::span<const double>) {
+  if (outMask == reportedMask_) return;
+  reportedMask_ = outMask;
+  out_ << "joint limits: outside their range:";
+  for (int joint = 0; joint < 32; ++joint) {
+    if ((outMask >> joint & 1u) != 0) out_ << " joint " << joint + 1;
+  }
+  out_ << '\n' << std::flush;
+}
+
+void ConsoleOperator::HideLimitsWarning() {
+  reportedMask_ = 0;
+  out_ << "joint limits: every joint within its range\n" << std::flush;
 }
 
 void ConsoleOperator::ArmDisconnected() {

@@ -3,14 +3,28 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "data/arm_record.h"
+
 namespace pilvo {
 
-enum class MessageIcon { Error, Information, Question, Warning };
+// None: a plain box without an icon.
+enum class MessageIcon { Error, Information, Question, Warning, None };
+
+// What the board said of its supply at the last reading.
+struct SupplyReading {
+  double reading = 0.0;  // 14-bit units of 5/256 V
+  bool monitored = false;
+  bool onBattery = false;
+  int firmwareCode = 0;  // boards below 15 report no supply
+};
 
 class OperatorInterface {
  public:
@@ -27,11 +41,28 @@ class OperatorInterface {
   virtual std::optional<std::size_t> ChooseFromList(std::string_view title,
                                                     const std::vector<std::string>& lines) = 0;
 
+  // The open-file dialog: an existing file chosen in `folder` (empty: the dialog's own choice)
+  // with the file-type `filter` ("Tab Files (*.tab) | *.tab||"), or nothing on Cancel.
+  virtual std::optional<std::filesystem::path> ChooseFileToOpen(
+      std::string_view filter, std::string_view defaultExtension,
+      const std::filesystem::path& folder) = 0;
+
   // The arm link has closed: the tray shows "not connected" and the probes dialog goes.
   virtual void ArmDisconnected() = 0;
 
   // The battery display starts again from nothing.
   virtual void ResetBatteryDisplay() = 0;
+
+  // The battery display after a reading of an arm with a battery; `record` holds the supply
+  // thresholds and the battery capacity. Called on every such reading: keep it cheap.
+  virtual void RefreshSupplyDisplay(const SupplyReading& supply, const ArmRecord& record) = 0;
+
+  // The joint-limit warning: shown when a joint first leaves its range, updated at every
+  // reading while one is outside (bit i of `outMask`: joint i; `angles` in radians, one per
+  // joint), hidden when all are back.
+  virtual void ShowLimitsWarning() = 0;
+  virtual void UpdateLimitsWarning(std::uint32_t outMask, std::span<const double> angles) = 0;
+  virtual void HideLimitsWarning() = 0;
 };
 
 }  // namespace pilvo

@@ -26,12 +26,44 @@ std::optional<std::size_t> ScriptedOperator::ChooseFromList(std::string_view tit
   return choice;
 }
 
+std::optional<std::filesystem::path> ScriptedOperator::ChooseFileToOpen(
+    std::string_view filter, std::string_view, const std::filesystem::path& folder) {
+  requests_.push_back(
+      {Request::Kind::FileChoice, folder.string(), std::string(filter), MessageIcon::Question});
+  if (files_.empty()) return std::nullopt;
+  auto file = std::move(files_.front());
+  files_.pop_front();
+  return file;
+}
+
 void ScriptedOperator::ArmDisconnected() {
   requests_.push_back({Request::Kind::Disconnected, "", "", MessageIcon::Information});
 }
 
 void ScriptedOperator::ResetBatteryDisplay() {
   requests_.push_back({Request::Kind::BatteryReset, "", "", MessageIcon::Information});
+}
+
+void ScriptedOperator::RefreshSupplyDisplay(const SupplyReading& supply, const ArmRecord&) {
+  ++supply_.refreshes;
+  supply_.last = supply;
+}
+
+void ScriptedOperator::ShowLimitsWarning() {
+  ++limits_.shows;
+  limits_.visible = true;
+}
+
+void ScriptedOperator::UpdateLimitsWarning(std::uint32_t outMask, std::span<const double> angles) {
+  ++limits_.updates;
+  limits_.lastMask = outMask;
+  limits_.angleCount = std::min(angles.size(), limits_.lastAngles.size());
+  std::copy_n(angles.begin(), limits_.angleCount, limits_.lastAngles.begin());
+}
+
+void ScriptedOperator::HideLimitsWarning() {
+  ++limits_.hides;
+  limits_.visible = false;
 }
 
 std::size_t ScriptedOperator::CountOf(Request::Kind kind) const {

@@ -74,17 +74,6 @@ WaitResult WaitFor(int fd, short events, int timeoutMs) {
 
 }  // namespace
 
-int BaudRateOfSpeedCode(std::int32_t speedCode) {
-  switch (speedCode) {
-    case 1:
-      return 19200;
-    case 2:
-      return 38400;
-    default:
-      return 9600;
-  }
-}
-
 SerialPort::~SerialPort() {
   Close();
 }

@@ -16,9 +16,6 @@ struct SerialTimeouts {
   std::uint32_t readTotalConstant = 1000;  // ms added once per read
 };
 
-// 1 = 19200, 2 = 38400, any other code 9600 baud.
-int BaudRateOfSpeedCode(std::int32_t speedCode);
-
 class SerialPort {
  public:
   SerialPort() = default;

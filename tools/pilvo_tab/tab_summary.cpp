@@ -9,17 +9,6 @@ const char* ChainName(const ArmRecord& record) {
   return record.modelType == 1 ? "six-parameter chain" : "Denavit-Hartenberg";
 }
 
-int BaudRate(const ArmRecord& record) {
-  switch (record.serialSpeedCode) {
-    case 1:
-      return 19200;
-    case 2:
-      return 38400;
-    default:
-      return 9600;
-  }
-}
-
 const char* ProbeMode(const ArmOptions& options) {
   if (options.auxiliaryInput0) return "Renishaw";
   if (options.auxiliaryInput1) return "ECU";
@@ -66,7 +55,7 @@ void PrintTabSummary(std::ostream& out, const TabContents& contents) {
   if (arm.linkType == 1) {
     out << "USB";
   } else {
-    out << "serial, " << BaudRate(arm) << " baud";
+    out << "serial, " << BaudRateOfSpeedCode(arm.serialSpeedCode) << " baud";
   }
   out << "\nboard axes: " << arm.board1Axes << ' ' << arm.board2Axes << ' ' << arm.board3Axes
       << "\nprobe radius: " << arm.probeRadius << " mm\n";

@@ -1,0 +1,160 @@
+// One arm connection: the records of the loaded TAB file, the link and its boards, the tables
+// derived from the records, the frames, the motion tracker, and what the position reading keeps
+// from one reading to the next. The library's exports work on one process-wide session; the
+// wizard owns its own; tests make as many as they like.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <span>
+#include <string>
+
+#include "data/arm_record.h"
+#include "data/tab_file.h"
+#include "link/arm_board.h"
+#include "link/arm_link.h"
+#include "measure/frame_state.h"
+#include "measure/motion_tracker.h"
+#include "measure/transforms.h"
+
+namespace pilvo {
+
+class OperatorInterface;
+struct ArmButtons;
+
+// Which program the session serves. The wizard's readings compute the joint-limit mask for its
+// own window but show no limits warning, never return the 512 limit status and refresh no
+// supply display; the wizard keeps its settings in its own profile.
+enum class SessionVariant { Library, Wizard };
+
+// A monotonic clock in milliseconds. Only differences are used, and they may wrap.
+using MillisecondClock = std::function<std::uint32_t()>;
+std::uint32_t SteadyMilliseconds();
+
+// Held this long, button 2 opens the TAB swap.
+inline constexpr std::uint32_t kTabSwapHoldMs = 2001;
+
+inline constexpr std::size_t kKinematicViewValues = 10;  // VedeCinematica: 6 angles, 4 lengths
+inline constexpr std::size_t kLinkLengths = 4;
+
+// Bits of the status word of a reading.
+namespace reading_status {
+inline constexpr std::int32_t kButton1 = 1;
+inline constexpr std::int32_t kButton2 = 2;
+inline constexpr std::int32_t kButton3 = 4;
+inline constexpr std::int32_t kAuxiliaryPress = 256;  // button 1 with auxiliary input 1 or 2
+inline constexpr std::int32_t kLimitWarning = 512;
+}  // namespace reading_status
+
+// What the position reading keeps between readings; all 0 at start.
+struct ReadingState {
+  std::uint32_t limitMask = 0;  // bit j: joint j of the base record is outside its limits
+  bool limitWarningShown = false;
+  bool pressLatched = false;          // the current press of button 1 has been re-read once
+  std::int32_t auxiliaryCounter = 0;  // readings in a row with an auxiliary request and button 1
+  bool swapBusy = false;              // the TAB swap's file dialog is open
+  std::uint32_t swapTimer = 0;        // clock when button 2 went down; 0: not timing
+  bool probesDialogOpen = false;      // set by the probes management dialog
+  std::uint32_t dialogButtonMask = 0;  // while that dialog is open: bits 0-2 buttons 1-3
+};
+
+// The state of the connection: plain data that the loading, the initialisation, the probes and
+// the frames read and set.
+struct ArmSessionState {
+  TabContents tab;     // tab.main: the base record as read; tab.probes; tab.version: tabVersion
+  ArmRecord working;   // the record every reading uses: the base record or the probe in use
+  std::string tabPath;
+  bool tabLoaded = false;
+  bool armReady = false;          // initialised: enables the joint-limit check
+  bool limitsConfigured = false;  // some joint of the file has limits; never cleared
+  std::int32_t toolInUse = 0;     // 0: the base record; k: probe record k
+  std::array<double, kMaxJoints> countsPerDegree{};
+  JointTables tables;  // directions and the encoder offset copy that the board read applies
+  CountList rawCounts{};
+  std::array<double, kMaxJoints> jointCounts{};  // of the last reading, relative to the reset
+  FrameState frames;      // frames.frameActive is the user frame's flag
+  MotionTracker tracker;  // tracker.clientSession is set once a client has named its port
+  ReadingState reading;
+};
+
+// Copies every field of an arm record, texts included, except the derived reference
+// temperatures, which the destination keeps.
+void CopyRecord(ArmRecord& destination, const ArmRecord& source);
+
+class ArmSession {
+ public:
+  ArmSession(SessionVariant variant, OperatorInterface& ui,
+             MillisecondClock clock = SteadyMilliseconds);
+  ArmSession(const ArmSession&) = delete;
+  ArmSession& operator=(const ArmSession&) = delete;
+
+  SessionVariant variant() const { return variant_; }
+  // The application profile: "DIR", "TIMEOUT", "TEMPERATURA" and the other program keys.
+  const std::string& profileStore() const { return profileStore_; }
+  ArmSessionState& state() { return state_; }
+  const ArmSessionState& state() const { return state_; }
+  ArmLink& link() { return link_; }
+  ArmBoard& board() { return board_; }
+
+  // Loads a TAB file into the working record and the probe table, then derives the tables.
+  // 0; -1 the file cannot be opened (or its path is too long to keep); -2 the reader refused it
+  // (after its message). On failure tabPath is cleared and the link closed.
+  int LeggeParametri(const std::filesystem::path& path);
+  // The base record from the working record, the serial register list, counts per degree,
+  // directions, the encoder offset copy, cleared counts, an empty tracker ring and the working
+  // record's reference temperatures.
+  void DeriveTables();
+
+  // One reading: pose of the probe and status word (reading_status bits). 0, or the negative
+  // code of the board read; when the first board read fails, pose and status are not written.
+  // Allocates nothing unless a point is pushed by the probe radius or a TAB file is swapped.
+  int LeggeQuota(Pose& pose, std::int32_t& status);
+  // The same, after setting diameter to twice the probe radius of the probe in use.
+  int LeggeQuota2(Pose& pose, std::int32_t& status, double& diameter);
+
+  // Joint angles in radians of the last reading, for i below the joint count. 0, or -1 when the
+  // link is not connected (nothing written). The board is not read.
+  int ReadJointAngles(std::array<double, kMaxJoints>& angles) const;
+  // The eight joint counts of the last reading. 0, or -1 when not connected (nothing written).
+  int ReadJointCounts(std::array<double, kMaxJoints>& counts) const;
+
+  // The arm for a display in the six-joint layout: values 0-5 the angles (radians, degrees
+  // with bit 0 of flags; joint 0 negated; a five-joint arm gets a 0 in value 2), values 6-9 the
+  // four link lengths. 0, or -1 when not connected.
+  int VedeCinematica(std::int32_t flags, std::span<double, kKinematicViewValues> values) const;
+  // The same for any layout; every output may be null. jointCount receives the joints shown
+  // (one less when board 3's third axis has no companion), angles needs room for 8 (degrees
+  // when mode is exactly 1), lengths room for 4; options: 1 auxiliary input 0, 2 auxiliary
+  // input 1 or 2, 4 the third-axis companion. 0; -1 not connected; -2 no TAB file loaded.
+  int VedeCinematica2(std::int32_t mode, std::int32_t* jointCount, double* angles,
+                      double* lengths, std::int32_t* options) const;
+
+ private:
+  // The board read and the pose of its counts.
+  int ReadPose(Pose& pose);
+  void ComputePose(Pose& pose);
+  std::uint32_t JointLimitMask(std::array<double, kMaxJoints>& angles) const;
+  void RefreshSupplyDisplay();
+  // Shows, updates or hides the warning; true when the reading ends with the limit status.
+  bool UpdateLimitsWarning(const std::array<double, kMaxJoints>& angles);
+  void ReturnLimitStatus(const ArmButtons& buttons, std::int32_t& status);
+  void CountAuxiliaryRequest(const ArmButtons& buttons);
+  // The TAB swap by holding button 2: true when the reading goes on to the buttons.
+  bool StepTabSwap(bool button2, std::int32_t& status);
+  // True when the reading goes on (the file was taken, or the dialog cancelled).
+  bool SwapTabFile();
+  bool TakeSwappedTab(const std::filesystem::path& file);
+  double JointValue(int joint, bool degrees) const;
+
+  SessionVariant variant_;
+  OperatorInterface& ui_;
+  std::string profileStore_;
+  MillisecondClock clock_;
+  ArmSessionState state_;
+  ArmLink link_;
+  ArmBoard board_;
+};
+
+}  // namespace pilvo
