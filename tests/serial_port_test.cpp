@@ -1,5 +1,7 @@
 #include "link/serial_port.h"
 
+#include "data/arm_record.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pthread.h>
