@@ -14,10 +14,10 @@ namespace {
 
 using Posture = std::vector<double>;
 
-constexpr double kUnlimited = 180.0;      // degrees either way for a joint without limits
-constexpr double kLimitMargin = 1.0;      // degrees kept from a limit by random postures
-constexpr double kTouchSpread = 25.0;     // degrees a touch turns each joint from the start
-constexpr double kGradientStep = 1e-4;    // degrees, for the numeric derivatives
+constexpr double kUnlimited = 180.0;       // degrees either way for a joint without limits
+constexpr double kLimitMargin = 1.0;       // degrees kept from a limit by random postures
+constexpr double kTouchSpread = 25.0;      // degrees a touch turns each joint from the start
+constexpr double kGradientStep = 1e-4;     // degrees, for the numeric derivatives
 constexpr double kSolvedTolerance = 1e-9;  // mm
 constexpr double kTouchTolerance = 1e-3;   // mm from the sphere, once on the grid
 constexpr int kSolverIterations = 60;
@@ -112,9 +112,9 @@ Eigen::MatrixXd PositionJacobian(const ArmRecord& arm, const Posture& posture,
     Posture behind = posture;
     ahead[joint] += kGradientStep;
     behind[joint] -= kGradientStep;
-    jacobian.col(joint) = (ProbePosition(arm, ahead, surroundings) -
-                           ProbePosition(arm, behind, surroundings)) /
-                          (2.0 * kGradientStep);
+    jacobian.col(joint) =
+        (ProbePosition(arm, ahead, surroundings) - ProbePosition(arm, behind, surroundings)) /
+        (2.0 * kGradientStep);
   }
   return jacobian;
 }
@@ -195,11 +195,10 @@ double NearestToSphereOnGrid(const ArmRecord& arm, Posture& posture, const Eigen
   const Posture start = posture;
   for (int a = -kCoarseWindow; a <= kCoarseWindow; ++a) {
     Posture tried = start;
-    tried[coarse] += a * GridStep(arm, coarse);
+    tried[coarse] = OnCountGrid(arm, coarse, start[coarse] + a * GridStep(arm, coarse));
     const double predicted = std::round(-error(tried) / fineSlope);
-    const double base = tried[fine];
     for (int b = -kFineWindow; b <= kFineWindow; ++b) {
-      tried[fine] = base + (predicted + b) * GridStep(arm, fine);
+      tried[fine] = OnCountGrid(arm, fine, start[fine] + (predicted + b) * GridStep(arm, fine));
       const double miss = std::abs(error(tried));
       if (miss < best) {
         best = miss;
@@ -267,11 +266,12 @@ SphereTouches TouchSphere(const ArmRecord& arm, double sphereDiameter, int touch
   result.ballDistance = 0.5 * sphereDiameter + arm.probeRadius;
   const Posture start = RandomPosture(arm, random, 0.5);
   const Eigen::Matrix4d startPose = ProbePose(arm, start, surroundings);
-  result.centre = startPose.topRightCorner<3, 1>() + result.ballDistance * startPose.col(2).head<3>();
+  result.centre =
+      startPose.topRightCorner<3, 1>() + result.ballDistance * startPose.col(2).head<3>();
 
   std::uniform_real_distribution<double> turn(-kTouchSpread, kTouchSpread);
-  for (int attempt = 0; attempt < kAttemptsPerTouch * touches &&
-                        static_cast<int>(result.steps.size()) < 2 * touches;
+  for (int attempt = 0;
+       attempt < kAttemptsPerTouch * touches && static_cast<int>(result.steps.size()) < 2 * touches;
        ++attempt) {
     Posture posture = start;
     for (int joint = 0; joint < JointCount(arm); ++joint) {

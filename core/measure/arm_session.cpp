@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 #include "data/settings.h"
 #include "measure/kinematics.h"
@@ -27,10 +28,9 @@ TabReaderVariant ReaderVariantOf(SessionVariant variant) {
 }
 
 bool HasLimits(const ArmRecord& record) {
-  return std::any_of(record.jointLimits.begin(), record.jointLimits.end(),
-                     [](const JointLimit& limit) {
-                       return limit.minimum != 0.0 || limit.maximum != 0.0;
-                     });
+  return std::any_of(
+      record.jointLimits.begin(), record.jointLimits.end(),
+      [](const JointLimit& limit) { return limit.minimum != 0.0 || limit.maximum != 0.0; });
 }
 
 }  // namespace

@@ -52,19 +52,19 @@ inline constexpr std::int32_t kLimitWarning = 512;
 struct ReadingState {
   std::uint32_t limitMask = 0;  // bit j: joint j of the base record is outside its limits
   bool limitWarningShown = false;
-  bool pressLatched = false;          // the current press of button 1 has been re-read once
-  std::int32_t auxiliaryCounter = 0;  // readings in a row with an auxiliary request and button 1
-  bool swapBusy = false;              // the TAB swap's file dialog is open
-  std::uint32_t swapTimer = 0;        // clock when button 2 went down; 0: not timing
-  bool probesDialogOpen = false;      // set by the probes management dialog
+  bool pressLatched = false;           // the current press of button 1 has been re-read once
+  std::int32_t auxiliaryCounter = 0;   // readings in a row with an auxiliary request and button 1
+  bool swapBusy = false;               // the TAB swap's file dialog is open
+  std::uint32_t swapTimer = 0;         // clock when button 2 went down; 0: not timing
+  bool probesDialogOpen = false;       // set by the probes management dialog
   std::uint32_t dialogButtonMask = 0;  // while that dialog is open: bits 0-2 buttons 1-3
 };
 
 // The state of the connection: plain data that the loading, the initialisation, the probes and
 // the frames read and set.
 struct ArmSessionState {
-  TabContents tab;     // tab.main: the base record as read; tab.probes; tab.version: tabVersion
-  ArmRecord working;   // the record every reading uses: the base record or the probe in use
+  TabContents tab;    // tab.main: the base record as read; tab.probes; tab.version: tabVersion
+  ArmRecord working;  // the record every reading uses: the base record or the probe in use
   std::string tabPath;
   bool tabLoaded = false;
   bool armReady = false;          // initialised: enables the joint-limit check
@@ -73,7 +73,8 @@ struct ArmSessionState {
   std::array<double, kMaxJoints> countsPerDegree{};
   JointTables tables;  // directions and the encoder offset copy that the board read applies
   CountList rawCounts{};
-  std::array<double, kMaxJoints> jointCounts{};  // of the last reading, relative to the reset
+  // Of the last reading, relative to the reset.
+  std::array<double, kMaxJoints> jointCounts{};
   FrameState frames;      // frames.frameActive is the user frame's flag
   MotionTracker tracker;  // tracker.clientSession is set once a client has named its port
   ReadingState reading;
@@ -109,7 +110,8 @@ class ArmSession {
 
   // One reading: pose of the probe and status word (reading_status bits). 0, or the negative
   // code of the board read; when the first board read fails, pose and status are not written.
-  // Allocates nothing unless a point is pushed by the probe radius or a TAB file is swapped.
+  // Once the link is open it allocates nothing, unless a point is pushed by the probe radius or
+  // a TAB file is swapped.
   int LeggeQuota(Pose& pose, std::int32_t& status);
   // The same, after setting diameter to twice the probe radius of the probe in use.
   int LeggeQuota2(Pose& pose, std::int32_t& status, double& diameter);
@@ -128,8 +130,8 @@ class ArmSession {
   // (one less when board 3's third axis has no companion), angles needs room for 8 (degrees
   // when mode is exactly 1), lengths room for 4; options: 1 auxiliary input 0, 2 auxiliary
   // input 1 or 2, 4 the third-axis companion. 0; -1 not connected; -2 no TAB file loaded.
-  int VedeCinematica2(std::int32_t mode, std::int32_t* jointCount, double* angles,
-                      double* lengths, std::int32_t* options) const;
+  int VedeCinematica2(std::int32_t mode, std::int32_t* jointCount, double* angles, double* lengths,
+                      std::int32_t* options) const;
 
  private:
   // The board read and the pose of its counts.

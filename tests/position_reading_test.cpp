@@ -1,0 +1,613 @@
+// The position reading of an arm session against the virtual arm, over a real pseudo-terminal
+// and through the simulator flavour of the USB access library: poses against the arm's own
+// kinematics, the status word, the joint limits, the TAB swap and the joint views.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "data/local_text.h"
+#include "data/settings.h"
+#include "data/tab_file.h"
+#include "dialogs/scripted_operator.h"
+#include "measure/arm_session.h"
+#include "platform/atomic_file.h"
+#include "sim/motions.h"
+#include "sim/serial_server.h"
+#include "sim/usb_server.h"
+#include "sim/virtual_arm.h"
+
+// Allocations made by this thread, so that the virtual arm's threads do not count.
+namespace {
+thread_local long allocations = 0;
+}  // namespace
+
+void* operator new(std::size_t size) {
+  ++allocations;
+  if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
+  throw std::bad_alloc();
+}
+void operator delete(void* block) noexcept {
+  std::free(block);
+}
+void operator delete(void* block, std::size_t) noexcept {
+  std::free(block);
+}
+
+namespace pilvo {
+namespace {
+
+namespace fs = std::filesystem;
+using Kind = ScriptedOperator::Request::Kind;
+using RowMajor = Eigen::Matrix<double, 4, 4, Eigen::RowMajor>;
+
+constexpr double kPositionTolerance = 1e-6;  // mm
+constexpr double kRotationTolerance = 1e-9;
+const char* const kDemoArms[] = {"usb6_quaternion", "serial6_dh_marks", "five_joint",
+                                 "rotating_table"};
+
+enum class Link { Serial, Usb };
+
+// A demo arm in the current version, without thermal compensation unless a test sets it: the
+// virtual arm's truth is then the plain chain.
+TabContents DemoTab(const std::string& name) {
+  TabContents contents;
+  const auto bytes = ReadWholeFile(fs::path(std::getenv("PILVO_TEST_DATA")) / (name + ".tab"));
+  EXPECT_TRUE(bytes && ParseTabFile(*bytes, contents) == TabError::None) << name;
+  SignatureOfVersion(kCurrentTabVersion, contents.main.signature);
+  contents.main.options.temperatureCompensation = false;
+  return contents;
+}
+
+void ExpectSamePose(const Pose& actual, const Eigen::Matrix4d& expected) {
+  const Eigen::Map<const RowMajor> pose(actual.data());
+  EXPECT_LE((pose.topLeftCorner<3, 3>() - expected.topLeftCorner<3, 3>()).cwiseAbs().maxCoeff(),
+            kRotationTolerance);
+  EXPECT_LE((pose.topRightCorner<3, 1>() - expected.topRightCorner<3, 1>()).cwiseAbs().maxCoeff(),
+            kPositionTolerance);
+}
+
+Eigen::Vector3d PositionOf(const Pose& pose) {
+  return {pose[3], pose[7], pose[11]};
+}
+
+class ReadingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() / ("position_reading_test_" + std::to_string(::getpid()));
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+    ::setenv("PILVO_CONFIG_DIR", (folder_ / "config").c_str(), 1);
+    SetLanguage(kEnglish);
+  }
+  void TearDown() override {
+    Disconnect();
+    fs::remove_all(folder_);
+  }
+  void Disconnect() {
+    session_.reset();
+    serial_.reset();
+    usb_.reset();
+    arm_.reset();
+  }
+
+  fs::path Save(const TabContents& contents, const std::string& name) {
+    const fs::path path = folder_ / name;
+    EXPECT_EQ(WriteTabFile(path, contents), TabWriteError::None);
+    return path;
+  }
+
+  // A session on a file of `contents`, with the virtual arm of that file served on `link`.
+  void Connect(TabContents contents, Link link, SessionVariant variant = SessionVariant::Library) {
+    Disconnect();
+    contents.main.linkType = link == Link::Usb ? 1 : 0;
+    session_ = std::make_unique<ArmSession>(variant, ui_, [this] { return now_; });
+    ASSERT_EQ(session_->LeggeParametri(Save(contents, "arm.tab")), 0);
+    arm_ = std::make_unique<sim::VirtualArm>(state().working);
+    if (link == Link::Serial) {
+      serial_ = std::make_unique<sim::SerialSimServer>(*arm_);
+      ASSERT_TRUE(serial_->Start());
+      ASSERT_TRUE(session_->link().SetPortName(serial_->slavePath()));
+    } else {
+      const fs::path socket = folder_ / "usb.sock";
+      ::setenv("PILVO_SIM_USB_SOCKET", socket.c_str(), 1);
+      usb_ = std::make_unique<sim::UsbSimServer>(std::vector{arm_.get()}, socket.string());
+      ASSERT_TRUE(usb_->Start());
+    }
+  }
+
+  ArmSessionState& state() { return session_->state(); }
+  void Hold(std::initializer_list<int> buttons) {
+    for (int button = 1; button <= sim::kButtonCount; ++button) arm_->SetButton(button, false);
+    for (int button : buttons) arm_->SetButton(button, true);
+  }
+  std::int32_t StatusWith(std::initializer_list<int> buttons) {
+    Hold(buttons);
+    EXPECT_EQ(session_->LeggeQuota(pose_, status_), 0);
+    return status_;
+  }
+  std::size_t Acknowledged() const { return arm_->observations().acknowledgedInputs.size(); }
+
+  fs::path folder_;
+  ScriptedOperator ui_;
+  std::uint32_t now_ = 1000;
+  std::unique_ptr<sim::VirtualArm> arm_;
+  std::unique_ptr<sim::SerialSimServer> serial_;
+  std::unique_ptr<sim::UsbSimServer> usb_;
+  std::unique_ptr<ArmSession> session_;
+  Pose pose_{};
+  std::int32_t status_ = -1;
+};
+
+// Serial boards report at most six axes: the seven-joint table arm is a USB arm only.
+std::vector<Link> LinksOf(const std::string& name) {
+  if (name == "rotating_table") return {Link::Usb};
+  return {Link::Serial, Link::Usb};
+}
+
+TEST_F(ReadingTest, PosesAreTheArmsTruthOnBothLinks) {
+  struct Case {
+    bool thermal;
+    bool boardSensors;
+    bool correction;
+  };
+  const Case cases[] = {{false, false, false},
+                        {false, false, true},
+                        {true, false, false},
+                        {true, false, true},
+                        {true, true, true}};
+  for (const char* name : kDemoArms) {
+    for (const Link link : LinksOf(name)) {
+      for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(name) + (link == Link::Usb ? " usb" : " serial") +
+                     (c.thermal ? (c.boardSensors ? " sensors" : " ambient") : "") +
+                     (c.correction ? " corrected" : ""));
+        TabContents contents = DemoTab(name);
+        ArmRecord& main = contents.main;
+        main.options.temperatureCompensation = c.thermal;
+        main.temperatureSensors = c.boardSensors ? 1 : 0;
+        main.options.secondJointCorrection = c.correction;
+        if (main.secondJointCorrectionCount == 0) main.secondJointCorrectionCount = 25;
+        Connect(contents, link);
+        state().working.ambientTemperature = 27;
+        ASSERT_TRUE(arm_->SetTemperatures({22.0, 24.5, 19.0}));
+        ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
+        std::array<std::uint8_t, 6> words{};
+        session_->board().ReadTemperatureCalibration(words);  // USB only: the board's gains
+
+        sim::ArmSurroundings surroundings;
+        surroundings.temperatures = {27.0, 27.0, 27.0};
+        if (c.boardSensors) session_->board().ComputeTemperatures(surroundings.temperatures);
+        surroundings.referenceTemperatures = state().working.referenceTemperatures;
+        for (const sim::MotionStep& step :
+             sim::WorkspaceSweep(state().working, 7, 24, surroundings)) {
+          ASSERT_TRUE(sim::ApplyStep(*arm_, step));
+          ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
+          EXPECT_EQ(status_, 0);
+          ExpectSamePose(pose_, step.pose);
+        }
+        // The lengths grow once per reading, from the record's own values every time.
+        const Pose again = pose_;
+        ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
+        EXPECT_EQ(pose_, again);
+      }
+    }
+  }
+}
+
+TEST_F(ReadingTest, ReadingWithoutPointOrSwapAllocatesNothing) {
+  TabContents contents = DemoTab("usb6_quaternion");
+  contents.main.options.temperatureCompensation = true;
+  Connect(contents, Link::Serial);
+  state().armReady = true;
+  ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);  // opens the port
+  const long before = allocations;
+  std::int32_t statuses = 0;
+  for (const double joint1 : {0.0, 0.0, 130.0, 130.0, 0.0}) {  // 130: outside its limits
+    ASSERT_TRUE(arm_->SetJointAngle(1, joint1));
+    statuses += StatusWith({1});
+  }
+  EXPECT_EQ(allocations, before);
+  EXPECT_EQ(statuses, 2 * 1 + 3 * 512);
+  EXPECT_EQ(ui_.supplyDisplay().refreshes, 6);
+}
+
+TEST_F(ReadingTest, StatusWordOfButtonsAndAuxiliaryInputs) {
+  for (const Link link : {Link::Serial, Link::Usb}) {
+    SCOPED_TRACE(link == Link::Usb ? "usb" : "serial");
+    TabContents contents = DemoTab("usb6_quaternion");
+    ArmOptions& options = contents.main.options;
+    options.tabSwapByButton = false;
+    options.motionDirection = false;
+    Connect(contents, link);
+    EXPECT_EQ(StatusWith({1}), 1);
+    EXPECT_EQ(StatusWith({2}), 2);
+    EXPECT_EQ(StatusWith({1, 2}), 3);
+    EXPECT_EQ(StatusWith({3}), 0) << "button 3 needs the extra status flag";
+
+    options.extraStatus = true;
+    options.buttonRemap = true;
+    Connect(contents, link);
+    EXPECT_EQ(StatusWith({3}), 1) << "remapped: button 3 is button 1 and reads released";
+    EXPECT_EQ(StatusWith({1}), 0);
+    options.buttonRemap = false;
+    Connect(contents, link);
+    EXPECT_EQ(StatusWith({3}), 4);
+
+    options.extraStatus = false;
+    options.auxiliaryInput1 = true;
+    Connect(contents, link);
+    EXPECT_EQ(StatusWith({1}), 256);
+    EXPECT_EQ(Acknowledged(), link == Link::Serial ? 1u : 0u) << "serial boards are acknowledged";
+    EXPECT_EQ(StatusWith({1, 2}), 258);
+
+    // With the limit warning showing, the press still reads 256, now with 512.
+    state().armReady = true;
+    ASSERT_TRUE(arm_->SetJointAngle(3, 160.0));
+    EXPECT_EQ(StatusWith({1}), 768);
+    EXPECT_EQ(StatusWith({2}), 512) << "button 2 is not looked at";
+  }
+
+  // The status bit 7 button exists on serial boards only.
+  TabContents contents = DemoTab("serial6_dh_marks");
+  contents.main.options.statusBit7Button = true;
+  Connect(contents, Link::Serial);
+  const int refreshes = ui_.supplyDisplay().refreshes;
+  EXPECT_EQ(StatusWith({4}), 4);
+  EXPECT_EQ(StatusWith({4, 1}), 5);
+  EXPECT_EQ(ui_.supplyDisplay().refreshes, refreshes) << "an arm without battery";
+}
+
+TEST_F(ReadingTest, AuxiliaryInput0RereadsThePressAndAcknowledgesHeldRequests) {
+  TabContents contents = DemoTab("serial6_dh_marks");
+  contents.main.options.auxiliaryInput0 = true;
+  Connect(contents, Link::Serial);
+  ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
+  const auto requests = [this] { return arm_->observations().requestsHandled; };
+
+  int before = requests();
+  EXPECT_EQ(StatusWith({1}), 1);
+  EXPECT_EQ(requests() - before, 2) << "the first reading of a press reads the board again";
+  before = requests();
+  EXPECT_EQ(StatusWith({1}), 1);
+  EXPECT_EQ(requests() - before, 1);
+  EXPECT_EQ(StatusWith({}), 0);
+  before = requests();
+  EXPECT_EQ(StatusWith({1}), 1);
+  EXPECT_EQ(requests() - before, 2) << "a new press";
+
+  // A request held with button 1 is acknowledged from its second reading on.
+  arm_->SetAuxiliaryRequest(true);
+  const std::size_t acknowledged = Acknowledged();
+  StatusWith({1});
+  EXPECT_EQ(state().reading.auxiliaryCounter, 1);
+  EXPECT_EQ(Acknowledged(), acknowledged);
+  StatusWith({1});
+  EXPECT_EQ(Acknowledged(), acknowledged + 1);
+  StatusWith({1});  // the acknowledge cleared the request
+  EXPECT_EQ(state().reading.auxiliaryCounter, 0);
+}
+
+TEST_F(ReadingTest, ProbesDialogTakesTheButtonsAsAMaskAndThePoseAsComputed) {
+  TabContents contents = DemoTab("usb6_quaternion");
+  Connect(contents, Link::Usb);
+  state().tracker.clientSession = 1;
+  state().reading.probesDialogOpen = true;
+  const auto sweep = sim::WorkspaceSweep(state().working, 3, 1);
+  ASSERT_TRUE(sim::ApplyStep(*arm_, sweep[0]));
+  EXPECT_EQ(StatusWith({1, 3}), 0);
+  EXPECT_EQ(state().reading.dialogButtonMask, 5u);
+  EXPECT_EQ(StatusWith({2}), 0);
+  EXPECT_EQ(state().reading.dialogButtonMask, 2u);
+  now_ += 5000;  // a hold of button 2 opens no file dialog either
+  EXPECT_EQ(StatusWith({1, 2}), 0);
+  EXPECT_EQ(ui_.CountOf(Kind::FileChoice), 0u);
+  ExpectSamePose(pose_, sweep[0].pose);  // no push
+}
+
+TEST_F(ReadingTest, PressAfterAStraightMovePushesByTheProbeRadiusAlongIt) {
+  for (const int clientSession : {0, 1}) {
+    SCOPED_TRACE("client session " + std::to_string(clientSession));
+    Connect(DemoTab("usb6_quaternion"), Link::Usb);
+    state().tracker.clientSession = clientSession;
+    const ArmRecord& arm = state().working;
+    const Eigen::Vector3d direction(0.6, 0.0, -0.8);
+    const auto start = sim::WorkspaceSweep(arm, 11, 1)[0].degrees;
+    const auto motion = sim::LineThenPress(arm, start, direction, 15.0, 10);
+    ASSERT_EQ(motion.size(), 12u);
+    for (const sim::MotionStep& step : motion) {
+      ASSERT_TRUE(sim::ApplyStep(*arm_, step));
+      ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
+    }
+    EXPECT_EQ(status_, 1);
+    const Eigen::Vector3d push =
+        PositionOf(pose_) - Eigen::Vector3d(motion.back().pose.topRightCorner<3, 1>());
+    if (clientSession == 0) {
+      EXPECT_LE(push.norm(), kPositionTolerance);
+    } else {
+      EXPECT_NEAR(push.norm(), arm.probeRadius, kPositionTolerance);
+      EXPECT_GT(push.normalized().dot(direction), 0.999);
+      EXPECT_EQ(state().tracker.acceptedCount, 0) << "the ring starts again after a push";
+    }
+  }
+}
+
+TEST_F(ReadingTest, ShortPressOfButton2ReadsTwoOnceReleasedAndAHoldOpensTheChooser) {
+  Connect(DemoTab("usb6_quaternion"), Link::Usb);
+  EXPECT_EQ(StatusWith({2}), 0);
+  now_ += 1500;
+  EXPECT_EQ(StatusWith({2}), 0);
+  EXPECT_EQ(StatusWith({1}), 2) << "exactly 2, whatever else is pressed";
+  EXPECT_EQ(StatusWith({1}), 1);
+
+  WriteSettingString("DIR", "Percorso", "/data/arms/last.tab", kLibraryProfileStore);
+  EXPECT_EQ(StatusWith({2}), 0);
+  now_ += 2000;
+  EXPECT_EQ(StatusWith({2}), 0);
+  EXPECT_EQ(ui_.CountOf(Kind::FileChoice), 0u) << "2000 ms is not yet a hold";
+  now_ += 1;
+  EXPECT_EQ(StatusWith({2}), 2) << "after a cancelled choice the reading goes on";
+  ASSERT_EQ(ui_.CountOf(Kind::FileChoice), 1u);
+  EXPECT_EQ(ui_.requests().back().caption, kTabFileFilter);
+  EXPECT_EQ(ui_.requests().back().text, "/data/arms/last.tab");
+  EXPECT_EQ(state().reading.swapTimer, 0u);
+  EXPECT_FALSE(state().reading.swapBusy);
+
+  // Without the option, a timer left running holds every reading at 0.
+  state().working.options.tabSwapByButton = false;
+  state().reading.swapTimer = 5;
+  EXPECT_EQ(StatusWith({1, 2}), 0);
+}
+
+TEST_F(ReadingTest, TabSwapTakesOnlyTheParametersOfACompatibleFile) {
+  const TabContents original = DemoTab("usb6_quaternion");
+  Connect(original, Link::Usb);
+  ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
+  const ArmSessionState before = state();
+
+  TabContents other = original;
+  ArmRecord& incoming = other.main;
+  for (float& value : incoming.parameters) value += 0.5f;
+  incoming.name = "other arm";
+  incoming.probeRadius = 7.0f;
+  incoming.options.buttonRemap = true;
+  incoming.probeCount = 0;
+  TabContents incompatible = other;
+  incompatible.main.encoderOffsets[6] = 1;  // one past the six joints still counts
+
+  const auto hold = [this](const std::optional<fs::path>& file) {
+    ui_.ScriptFile(file);
+    StatusWith({2});
+    now_ += 2500;
+    return StatusWith({2});
+  };
+  const struct {
+    std::optional<fs::path> file;
+    std::string message;
+    std::string caption;
+    MessageIcon icon;
+  } refusals[] = {
+      {Save(incompatible, "incompatible.tab"), "_The TAB file isn'tcompatible", "pilvo.dll",
+       MessageIcon::None},
+      {folder_ / "missing.tab", "Non posso aprire il file", "Pilvo3D", MessageIcon::Error},
+  };
+  for (const auto& refusal : refusals) {
+    SCOPED_TRACE(refusal.message);
+    EXPECT_EQ(hold(refusal.file), 0);
+    ASSERT_FALSE(ui_.requests().empty());
+    EXPECT_EQ(ui_.requests().back().text, refusal.message);
+    EXPECT_EQ(ui_.requests().back().caption, refusal.caption);
+    EXPECT_EQ(ui_.requests().back().icon, refusal.icon);
+    EXPECT_EQ(state().working, before.working);
+    EXPECT_EQ(state().reading.swapTimer, 0u);
+  }
+  const fs::path garbage = folder_ / "garbage.tab";
+  ASSERT_FALSE(WriteFileAtomically(garbage, std::string_view("not a tab file")));
+  EXPECT_EQ(hold(garbage), 0);
+  EXPECT_EQ(ui_.requests().back().text, "Il file TAB non è corretto");
+  EXPECT_EQ(state().working, before.working);
+  EXPECT_EQ(GetSettingString("DIR", "Percorso", "", kLibraryProfileStore), "");
+
+  const fs::path accepted = Save(other, "other.tab");
+  EXPECT_EQ(hold(accepted), 2);  // button 2 still down after the swap
+  ArmRecord expected = before.working;
+  std::copy_n(incoming.parameters.begin(), 7 * 6, expected.parameters.begin());  // 6 joints, tool
+  EXPECT_EQ(state().working, expected);
+  EXPECT_EQ(state().tab.main, before.tab.main);
+  EXPECT_EQ(state().tab.probes, before.tab.probes);
+  EXPECT_EQ(GetSettingString("DIR", "Percorso", "", kLibraryProfileStore), accepted.string());
+
+  // The readings now follow the new parameters.
+  const auto sweep = sim::WorkspaceSweep(expected, 5, 1);
+  ASSERT_TRUE(sim::ApplyStep(*arm_, sweep[0]));
+  ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
+  ExpectSamePose(pose_, sweep[0].pose);
+}
+
+class LimitsTest : public ReadingTest {
+ protected:
+  // usb6_quaternion: joint 1 within -118 .. 118, joint 3 within -152 .. 152, joint 5 within
+  // -115 .. 115, the others free.
+  void SetUp() override {
+    ReadingTest::SetUp();
+    Connect(DemoTab("usb6_quaternion"), Link::Serial);
+    state().armReady = true;
+  }
+  std::uint32_t MaskAt(int joint, double degrees) {
+    EXPECT_TRUE(arm_->SetJointAngle(joint, degrees));
+    EXPECT_EQ(session_->LeggeQuota(pose_, status_), 0);
+    const std::uint32_t mask = state().reading.limitMask;
+    EXPECT_TRUE(arm_->SetJointAngle(joint, 0.0));
+    EXPECT_EQ(session_->LeggeQuota(pose_, status_), 0);
+    return mask;
+  }
+};
+
+TEST_F(LimitsTest, BoundsAreInsideAndBitsFollowTheBaseRecordsJoints) {
+  // 7200 lines: 80 counts a degree, so 152 degrees is exactly on the grid.
+  EXPECT_EQ(MaskAt(3, 152.0), 0u);
+  EXPECT_EQ(MaskAt(3, -152.0), 0u);
+  EXPECT_EQ(MaskAt(3, 152.0 + 1.0 / 80), 8u);
+  EXPECT_EQ(MaskAt(3, -152.0 - 1.0 / 80), 8u);
+  EXPECT_EQ(MaskAt(0, 300.0), 0u) << "no limits";
+  EXPECT_EQ(MaskAt(1, -119.0), 2u);
+  EXPECT_EQ(MaskAt(5, 120.0), 32u);
+
+  // The base record decides, whatever the probe in use carries.
+  state().working.jointLimits = {};
+  EXPECT_EQ(MaskAt(5, 120.0), 32u);
+  state().tab.main.jointCount = 5;
+  EXPECT_EQ(MaskAt(5, 120.0), 0u);
+}
+
+TEST_F(LimitsTest, WarningOpensUpdatesAndClosesWithTheLimitStatus) {
+  const auto& warning = ui_.limitsWarning();
+  ASSERT_TRUE(arm_->SetJointAngle(1, 125.0));
+  ASSERT_TRUE(arm_->SetJointAngle(5, -120.0));
+  EXPECT_EQ(StatusWith({1, 2}), 512);
+  EXPECT_EQ(StatusWith({1, 2}), 512);
+  EXPECT_EQ(warning.shows, 1);
+  EXPECT_EQ(warning.updates, 2);
+  EXPECT_EQ(warning.lastMask, 34u);
+  ASSERT_EQ(warning.angleCount, 6u);
+  EXPECT_NEAR(warning.lastAngles[1] * kRadiansToDegrees, 125.0, 1e-9);
+
+  ASSERT_TRUE(arm_->SetJointAngles(std::vector<double>(6, 0.0)));
+  EXPECT_EQ(StatusWith({1}), 512) << "the reading that clears it";
+  EXPECT_EQ(warning.hides, 1);
+  EXPECT_FALSE(warning.visible);
+  EXPECT_EQ(StatusWith({1}), 1);
+  EXPECT_EQ(warning.updates, 2);
+
+  // Closing the link leaves the arm uninitialised: no limits until the next initialisation.
+  ASSERT_TRUE(arm_->SetJointAngle(1, 125.0));
+  session_->link().ChiudePorta();
+  EXPECT_FALSE(state().armReady);
+  EXPECT_FALSE(state().tabLoaded);
+  EXPECT_EQ(StatusWith({1}), 1);
+}
+
+TEST_F(LimitsTest, WizardKeepsTheMaskButShowsNoWarningAndNoSupply) {
+  TabContents contents = DemoTab("usb6_quaternion");
+  contents.main.options.auxiliaryInput1 = true;
+  for (const SessionVariant variant : {SessionVariant::Library, SessionVariant::Wizard}) {
+    const bool wizard = variant == SessionVariant::Wizard;
+    SCOPED_TRACE(wizard ? "wizard" : "library");
+    Connect(contents, Link::Usb, variant);
+    state().armReady = true;
+    const int refreshes = ui_.supplyDisplay().refreshes;
+    const int shows = ui_.limitsWarning().shows;
+    ASSERT_TRUE(arm_->SetJointAngle(3, 170.0));
+    EXPECT_EQ(StatusWith({1}), wizard ? 256 : 768);
+    EXPECT_EQ(state().reading.limitMask, 8u);
+    EXPECT_EQ(ui_.limitsWarning().shows - shows, wizard ? 0 : 1);
+    EXPECT_EQ(ui_.supplyDisplay().refreshes - refreshes, wizard ? 0 : 1);
+  }
+}
+
+TEST_F(ReadingTest, JointViewsOfTheLastReading) {
+  TabContents contents = DemoTab("five_joint");
+  contents.main.options.board3ThirdAxis = true;
+  contents.main.options.auxiliaryInput2 = true;
+  Connect(contents, Link::Serial);
+  std::array<double, kMaxJoints> angles{};
+  std::array<double, kKinematicViewValues> values{};
+  angles.fill(-7.0);
+  EXPECT_EQ(session_->ReadJointAngles(angles), -1) << "not connected";
+  EXPECT_EQ(session_->VedeCinematica(0, values), -1);
+  EXPECT_EQ(angles[0], -7.0);
+
+  // On the count grid: 8000 lines give 800 counts in 9 degrees, 5000 lines 500.
+  const std::vector<double> degrees = {9.0, 18.0, 27.0, 36.0, 45.0};
+  ASSERT_TRUE(arm_->SetJointAngles(degrees));
+  ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
+  ASSERT_EQ(session_->ReadJointAngles(angles), 0);
+  EXPECT_NEAR(angles[4], 45.0 * kDegreesToRadians, 1e-12);
+  std::array<double, kMaxJoints> counts{};
+  ASSERT_EQ(session_->ReadJointCounts(counts), 0);
+  EXPECT_EQ(counts[1], 1600.0);
+
+  ASSERT_EQ(session_->VedeCinematica(3, values), 0);
+  const auto& p = state().working.parameters;
+  const std::array<double, kKinematicViewValues> expected = {-9.0, 18.0, 0.0,  27.0,  36.0,
+                                                             45.0, p[0], p[5], p[12], p[20]};
+  for (std::size_t i = 0; i < values.size(); ++i) EXPECT_NEAR(values[i], expected[i], 1e-9) << i;
+  ASSERT_EQ(session_->VedeCinematica(2, values), 0);
+  EXPECT_NEAR(values[3], 27.0 * kDegreesToRadians, 1e-12) << "bit 0 clear: radians";
+
+  std::int32_t shown = 0;
+  std::int32_t options = 0;
+  std::array<double, kLinkLengths> lengths{};
+  angles.fill(-7.0);
+  ASSERT_EQ(session_->VedeCinematica2(1, &shown, angles.data(), lengths.data(), &options), 0);
+  EXPECT_EQ(shown, 4) << "board 3's third axis without its companion is not shown";
+  EXPECT_NEAR(angles[0], -9.0, 1e-9);
+  EXPECT_NEAR(angles[3], 36.0, 1e-9);
+  EXPECT_EQ(angles[4], -7.0);
+  EXPECT_EQ(lengths[3], p[20]);
+  EXPECT_EQ(options, 2);
+  ASSERT_EQ(session_->VedeCinematica2(3, nullptr, angles.data(), nullptr, nullptr), 0);
+  EXPECT_NEAR(angles[1], 18.0 * kDegreesToRadians, 1e-12) << "only mode 1 gives degrees";
+  state().tabLoaded = false;
+  EXPECT_EQ(session_->VedeCinematica2(1, nullptr, nullptr, nullptr, nullptr), -2);
+
+  // Twice the probe radius of the probe in use.
+  Connect(DemoTab("usb6_quaternion"), Link::Usb);
+  double diameter = 0.0;
+  ASSERT_EQ(session_->LeggeQuota2(pose_, status_, diameter), 0);
+  EXPECT_EQ(diameter, 2.0 * state().tab.main.probeRadius);
+  state().toolInUse = 2;
+  ASSERT_EQ(session_->LeggeQuota2(pose_, status_, diameter), 0);
+  EXPECT_EQ(diameter, 2.0 * state().tab.probes[1].probeRadius);
+}
+
+TEST_F(ReadingTest, LoadingDerivesTheTablesAndRefusesBadFiles) {
+  TabContents contents = DemoTab("serial6_dh_marks");
+  contents.main.jointLimits[2] = {-10.0, 10.0};
+  Connect(contents, Link::Serial);
+  const ArmSessionState& s = state();
+  EXPECT_TRUE(s.tabLoaded);
+  EXPECT_TRUE(s.limitsConfigured);
+  EXPECT_EQ(s.tables.offsets, contents.main.encoderOffsets);
+  EXPECT_EQ(s.tables.directions, (std::array<std::int32_t, kMaxJoints>{1, 1, -1, 1, 1, -1, 1, 1}));
+  EXPECT_EQ(s.countsPerDegree[4], 5000 * 4.0 * 0.002777777777777778);
+  EXPECT_EQ(s.working.referenceTemperatures, (std::array<double, 3>{21.0, 21.0, 21.0}));
+  EXPECT_EQ(s.tab.main.referenceTemperatures, (std::array<double, 3>{}))
+      << "the base record keeps its own";
+
+  ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
+  state().tracker.acceptedCount = 4;
+  state().toolInUse = 3;
+  state().working.ambientTemperature = 23;
+  contents.main.jointLimits = {};
+  ASSERT_EQ(session_->LeggeParametri(Save(contents, "free.tab")), 0);
+  EXPECT_TRUE(s.limitsConfigured) << "never cleared";
+  EXPECT_EQ(s.toolInUse, 0);
+  EXPECT_EQ(s.tracker.acceptedCount, 0);
+  EXPECT_EQ(s.working.ambientTemperature, 23) << "not in the file";
+  EXPECT_EQ(s.tab.main.jointLimits, contents.main.jointLimits);
+
+  const auto refused = [&](const fs::path& path, int code) {
+    ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);  // the link is open
+    EXPECT_EQ(session_->LeggeParametri(path), code);
+    EXPECT_EQ(s.tabPath, "");
+    EXPECT_FALSE(session_->link().IsOpen());
+    EXPECT_FALSE(s.tabLoaded);
+  };
+  refused(folder_ / "missing.tab", -1);
+  // An existing file whose path does not fit the 259 characters of tabPath.
+  const fs::path deep = folder_ / std::string(200, 'd');
+  fs::create_directories(deep);
+  refused(Save(contents, (deep / (std::string(100, 'f') + ".tab")).string()), -1);
+  const fs::path garbage = folder_ / "garbage.tab";
+  ASSERT_FALSE(WriteFileAtomically(garbage, std::string_view("t99 and more")));
+  refused(garbage, -2);
+  EXPECT_EQ(s.tab.main.jointLimits, contents.main.jointLimits) << "a refused file changes nothing";
+}
+
+}  // namespace
+}  // namespace pilvo
