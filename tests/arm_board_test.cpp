@@ -62,9 +62,12 @@ TEST(SerialCounts, SixteenAndTwentyFourBitAxes) {
   ArmRecord record = SixAxisRecord();
   record.jointExtendedCount[0] = true;
   record.jointExtendedCount[3] = true;
-  const Bytes reply = SerialReply(
-      record, {{0x34, 0x12, 0xFF}, {0xFF, 0xFF, 0}, {0x00, 0x80, 0}, {0x00, 0x00, 0x01},
-               {0x01, 0x00, 0}, {0xFE, 0x7F, 0}});
+  const Bytes reply = SerialReply(record, {{0x34, 0x12, 0xFF},
+                                           {0xFF, 0xFF, 0},
+                                           {0x00, 0x80, 0},
+                                           {0x00, 0x00, 0x01},
+                                           {0x01, 0x00, 0},
+                                           {0xFE, 0x7F, 0}});
   CountList counts{};
   DecodeSerialCounts(record, reply, 0, counts);
   EXPECT_EQ(counts, (CountList{-65536 + 0x1234, -1, -32768, 65536, 1, 32766, 0, 0}));
