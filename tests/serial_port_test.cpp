@@ -236,29 +236,6 @@ class SerialSettingsTest : public ::testing::Test {
   fs::path folder_;
 };
 
-TEST_F(SerialSettingsTest, MissingTimeoutsTakeTheirDefaultsAndAreWrittenBack) {
-  for (const std::string_view store : {kLibraryProfileStore, kWizardProfileStore}) {
-    ASSERT_TRUE(WriteSettingString("TIMEOUT", "ReadTotalMultiplier", "-1", store));
-    const SerialTimeouts read = ReadSerialTimeouts(store);
-    EXPECT_EQ(read.readInterval, 0u);
-    EXPECT_EQ(read.readTotalMultiplier, 20u);
-    EXPECT_EQ(read.readTotalConstant, 1000u);
-    EXPECT_EQ(GetSettingString("TIMEOUT", "ReadInterval", "", store), "0") << store;
-    EXPECT_EQ(GetSettingString("TIMEOUT", "ReadTotalMultiplier", "", store), "20") << store;
-    EXPECT_EQ(GetSettingString("TIMEOUT", "ReadTotalConstant", "", store), "1000") << store;
-  }
-}
-
-TEST_F(SerialSettingsTest, StoredTimeoutsAreUsedAndLeftAlone) {
-  ASSERT_TRUE(WriteSettingString("TIMEOUT", "ReadTotalConstant", "00", kLibraryProfileStore));
-  ASSERT_TRUE(WriteSettingInt("TIMEOUT", "ReadInterval", 7, kLibraryProfileStore));
-  const SerialTimeouts read = ReadSerialTimeouts(kLibraryProfileStore);
-  EXPECT_EQ(read.readInterval, 7u);
-  EXPECT_EQ(read.readTotalMultiplier, 20u);
-  EXPECT_EQ(read.readTotalConstant, 0u);
-  EXPECT_EQ(GetSettingString("TIMEOUT", "ReadTotalConstant", "", kLibraryProfileStore), "00");
-}
-
 TEST_F(SerialSettingsTest, PortNamesMapToDevicePaths) {
   const std::vector<std::pair<std::string_view, std::optional<std::string>>> defaults{
       {"/dev/pts/4", "/dev/pts/4"},    {"COM1", "/dev/ttyS0"},    {"com4", "/dev/ttyS3"},
@@ -278,18 +255,6 @@ TEST_F(SerialSettingsTest, PortNamesMapToDevicePaths) {
   EXPECT_EQ(SerialDevicePath("COM30", kWizardProfileStore), "/dev/rfcomm0");
   EXPECT_EQ(SerialDevicePath("COM6", kWizardProfileStore), std::nullopt);
   EXPECT_EQ(SerialDevicePath("COM3", kLibraryProfileStore), "/dev/ttyS2");
-}
-
-TEST(PortNameField, HoldsOneToElevenCharactersWithoutZeroByte) {
-  EXPECT_TRUE(FitsPortNameField("COM1"));
-  EXPECT_TRUE(FitsPortNameField("/dev/ttyS0"));
-  EXPECT_TRUE(FitsPortNameField(std::string(kMaxPortNameLength, 'x')));
-  EXPECT_FALSE(FitsPortNameField(std::string(kMaxPortNameLength + 1, 'x')));
-  EXPECT_FALSE(FitsPortNameField(""));
-  EXPECT_FALSE(
-      FitsPortNameField(std::string_view("COM\0"
-                                         "1",
-                                         5)));
 }
 
 }  // namespace

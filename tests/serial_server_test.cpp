@@ -69,44 +69,6 @@ class HostPort {
 const Bytes kSixAxisList{0x01, 0x00, 0x22, 0x42, 0x62, 0x82, 0xA2, 0x92, 0x20, 0x40, 0x60,
                          0x80, 0xA0, 0x90, 0xC2, 0x10, 0x30, 0x50, 0x70, 0xB0, 0xE0, 0x00};
 
-TEST(SerialSimServer, AnswersRegisterListsAcrossReopenedPorts) {
-  VirtualArm arm(SerialArm());
-  arm.SetJointAngle(0, 10);    // 400
-  arm.SetJointAngle(1, -2.5);  // -100
-  SerialSimServer server(arm);
-  ASSERT_TRUE(server.Start());
-  EXPECT_FALSE(server.Start());
-  {
-    HostPort port(server.slavePath());
-    ASSERT_TRUE(port.open());
-    EXPECT_EQ(port.Exchange({0x22, 0x42, 0x20, 0x40, 0xC2, 0x10, 0xE0}, 7),
-              (Bytes{0x90, 0x9C, 0x01, 0xFF, 0x00, 0xFF, 0xFF}));
-    const Bytes reply = port.Exchange(kSixAxisList, kSixAxisList.size());
-    EXPECT_EQ(reply, arm.HandleSerialRequest(kSixAxisList));
-  }
-  // A host that closes the port and opens it again is still answered.
-  HostPort again(server.slavePath());
-  EXPECT_EQ(again.Exchange({0x04, 0x00}, 2).size(), 2u);
-  // A burst longer than any register list is answered in pieces, byte for byte.
-  EXPECT_EQ(again.Exchange(Bytes(30, 0xE0), 30), Bytes(30, 0xFF));
-}
-
-TEST(SerialSimServer, SilentWhenFaultyOrUnplugged) {
-  VirtualArm arm(SerialArm());
-  SerialSimServer server(arm);
-  ASSERT_TRUE(server.Start());
-  HostPort port(server.slavePath(), 2);
-  arm.InjectFault(Fault::Silence);
-  EXPECT_TRUE(port.Exchange({0x04, 0x00}, 2).empty());
-  EXPECT_EQ(port.Exchange({0x04, 0x00}, 2).size(), 2u);
-  arm.InjectFault(Fault::ShortReply);
-  EXPECT_EQ(port.Exchange(kSixAxisList, kSixAxisList.size()).size(), kSixAxisList.size() - 1);
-  arm.SetPlugged(false);
-  EXPECT_TRUE(port.Exchange({0x04, 0x00}, 2).empty());
-  arm.SetPlugged(true);
-  EXPECT_EQ(port.Exchange({0x04, 0x00}, 2).size(), 2u);
-}
-
 TEST(SerialSimServer, WireTimeHoldsTheReplyBack) {
   VirtualArm arm(SerialArm());
   SerialSimServer server(arm, true);

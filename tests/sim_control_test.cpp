@@ -73,17 +73,10 @@ TEST_F(ControlTest, CommandsActOnTheSelectedArm) {
   EXPECT_FALSE(state.faults.remaining);
   EXPECT_FALSE(state.plugged);
 
-  const std::string status = control_.Execute("status");
-  for (const char* part :
-       {"identifier XY  ", "firmware 1.4", "unplugged", "buttons 1:both,2:board3",
-        "supply 700 battery nomonitor", "fault short/always", "aux on"}) {
-    EXPECT_NE(status.find(part), std::string::npos) << part << " in " << status;
-  }
   EXPECT_EQ(control_.Execute("plug"), "ok plugged");
   EXPECT_EQ(control_.Execute("fault echo 3"), "ok fault echo 3 replies");
   EXPECT_EQ(control_.Execute("clear"), "ok faults cleared");
   EXPECT_FALSE(second_.snapshot().faults.fault);
-  EXPECT_EQ(control_.Execute("help").substr(0, 12), "ok commands:");
 }
 
 TEST_F(ControlTest, BadInputIsRefusedAndChangesNothing) {

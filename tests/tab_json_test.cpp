@@ -35,22 +35,6 @@ TEST(TabJson, DemoArmsSurviveJsonAndTabRoundTrips) {
   }
 }
 
-TEST(TabJson, DemoArmsCoverWhatLaterWorkNeeds) {
-  const TabContents usb = TabFromJson(DemoArm("usb6_quaternion"));
-  EXPECT_EQ(usb.version, 44);
-  EXPECT_EQ(usb.main.modelType, 1);
-  EXPECT_EQ(usb.main.linkType, 1);
-  EXPECT_EQ(usb.main.probeCount, 3);
-  EXPECT_GT(usb.main.batteryPresent, 0);
-  EXPECT_TRUE(usb.main.options.temperatureCompensation);
-  const TabContents serial = TabFromJson(DemoArm("serial6_dh_marks"));
-  EXPECT_EQ(serial.version, 40);
-  EXPECT_EQ(serial.main.modelType, 0);
-  EXPECT_TRUE(serial.main.options.referenceMarks);
-  EXPECT_EQ(TabFromJson(DemoArm("five_joint")).main.jointCount, 5);
-  EXPECT_TRUE(TabFromJson(DemoArm("rotating_table")).main.options.tableChannel);
-}
-
 TEST(TabJson, MissingMembersTakeTheReaderDefaults) {
   const TabContents contents =
       TabFromJson(json::parse(R"({"version": "ta3", "main": {"name": "x", "jointCount": 1}})"));

@@ -50,7 +50,6 @@ Bytes Usb(VirtualArm& arm, const Bytes& request) {
 }
 
 const Bytes kReadCounts{0x34, 0x02};
-const Bytes kReadCountsWithSupply{0x34, 0x03, 0x32};
 
 TEST(UsbCountBlock, ChannelsInDecodeOrderWithSignsAndMarks) {
   VirtualArm arm(SevenAxisUsbArm());
@@ -105,23 +104,6 @@ TEST(UsbCountBlock, OtherLayouts) {
   EXPECT_EQ(Axis(counts, 13), (Bytes{0x78, 0x00, 0x80}));  // joint 5 on channel 4
 }
 
-TEST(UsbCountBlock, SecondJointCorrectionIsInvertedExactly) {
-  ArmRecord record = SevenAxisUsbArm();
-  record.encoderLines[1] = 10000;
-  record.encoderOffsets[1] = 50;
-  record.jointReversed[1] = true;
-  record.options.secondJointCorrection = true;
-  record.secondJointCorrectionCount = 12;
-  VirtualArm arm(record);
-  arm.SetJointAngle(1, 30.0);
-  // c = (30 x 10000 x 4 / 360 - 12) / (1 + 12 / 10000) = 3317.35 → 3317; count = -c - 50.
-  EXPECT_EQ(Axis(Usb(arm, kReadCounts), 4), (Bytes{0xD9, 0xF2, 0xFF}));  // -3367
-  // The host's reading of c gives the angle back within one count.
-  const double cpd = 10000 * 4 / 360.0;
-  const double c = 3317;
-  EXPECT_NEAR(((10000 + c) * (12 / 10000.0) + c) / cpd, 30.0, 1 / cpd);
-}
-
 TEST(UsbCountBlock, UnreferencedCountersCarryTheirShiftUntilTheMark) {
   VirtualArmOptions options;
   options.referenced = false;
@@ -149,77 +131,6 @@ TEST(UsbCountBlock, UnreferencedCountersCarryTheirShiftUntilTheMark) {
   EXPECT_EQ(Axis(Usb(arm, kReadCounts), 1)[2] & 0x80, 0);
 }
 
-TEST(UsbCountBlock, StatusTemperaturesAndSupply) {
-  VirtualArm arm(SevenAxisUsbArm());
-  arm.SetButton(1, true);  // both boards: the arm has a board 3
-  arm.SetButton(2, true, ButtonBoard::Board3);
-  arm.SetButton(3, true, ButtonBoard::Board1);
-  arm.SetButton(4, true);  // serial only
-  arm.SetAuxiliaryRequest(true);
-  ASSERT_TRUE(arm.SetTemperatures({21.0, -10.0, 40.0}));
-  arm.SetCalibrationWords({1000, 500, 1200});
-  ASSERT_TRUE(arm.SetSupply({0x1234, true, false}));
-  const Bytes block = Usb(arm, kReadCountsWithSupply);
-  ASSERT_EQ(block.size(), 50u);
-  EXPECT_EQ(block[19], 0xF2);  // buttons 1, 3 and the request: bits 0, 2, 3 low
-  EXPECT_EQ(block[45], 0xF4);  // buttons 1, 2 and the request: bits 0, 1, 3 low
-  // raw = round((T + 60) / (25 x (9.615 - 0.0067 w) / 1024)): 1138, 327, 2601.
-  EXPECT_EQ(block[20], 0x72);
-  EXPECT_EQ(block[21], 0x04);
-  EXPECT_EQ(block[33], 0x47);
-  EXPECT_EQ(block[34], 0x01);
-  EXPECT_EQ(block[46], 0x29);
-  EXPECT_EQ(block[47], 0x0A);
-  EXPECT_EQ(block[48], 0x34);
-  EXPECT_EQ(block[49], 0xD2);  // upper six bits 0x12, bit 6 external power, bit 7 reported
-
-  arm.SetSupply({0x3FFF, true, true});
-  EXPECT_EQ(Usb(arm, kReadCountsWithSupply)[49], 0xBF);  // on battery: bit 6 clear
-  arm.SetSupply({0x0100, false, true});
-  EXPECT_EQ(Usb(arm, kReadCountsWithSupply)[49], 0x01);  // not reported: bit 7 clear
-}
-
-TEST(UsbCommands, QueriesAndSettings) {
-  VirtualArm arm(SevenAxisUsbArm());
-  EXPECT_EQ(Usb(arm, {0x00, 0x02}), (Bytes{0x00, 5, 1}));
-  EXPECT_EQ(Usb(arm, {0x01, 0x02}), (Bytes{0x01, 'U', 'A', '7', '0'}));
-  EXPECT_EQ(Usb(arm, {0x14, 0x02}), (Bytes{0x14, 0xE4, 0x02, 0x00, 0x03}));
-  EXPECT_EQ(Usb(arm, {0x15, 0x06, 0x10, 0x02, 0x20, 0x03}), (Bytes{0x15, 0}));
-  EXPECT_EQ(Usb(arm, {0x14, 0x02}), (Bytes{0x14, 0x10, 0x02, 0x20, 0x03}));
-  EXPECT_EQ(Usb(arm, {0x41, 0x02}), (Bytes{0x41, 0xE8, 0x03, 0xE8, 0x03, 0xE8, 0x03}));
-
-  EXPECT_EQ(Usb(arm, {0x32, 0x05, 4, 2, 1}), (Bytes{0x32, 2, 0, 0, 0, 0}));
-  arm.SetValidReference(false);
-  EXPECT_EQ(Usb(arm, {0x32, 0x05, 6, 0, 0}), (Bytes{0x32, 0, 0, 0, 0, 0}));
-
-  arm.SetAuxiliaryRequest(true);
-  EXPECT_EQ(Usb(arm, {0x35, 0x03, 0x01}), (Bytes{0x35, 0}));
-  EXPECT_FALSE(arm.snapshot().auxiliaryRequest);
-  EXPECT_EQ(Usb(arm, {0x33, 0x03, 0x02}).size(), 48u);
-  EXPECT_EQ(Usb(arm, {0x50, 0x02}), (Bytes{0x50, 0}));
-
-  const Observations seen = arm.observations();
-  EXPECT_EQ(seen.configuration, (std::array<int, 3>{6, 0, 0}));
-  EXPECT_EQ(seen.probeModeByte, 2);
-  EXPECT_EQ(seen.acknowledgedInputs, std::vector<int>{1});
-  EXPECT_EQ(seen.releaseCount, 1);
-  EXPECT_EQ(seen.requestsHandled, 11);
-  EXPECT_EQ(arm.snapshot().thresholds, (std::array<std::uint8_t, 4>{0x10, 0x02, 0x20, 0x03}));
-}
-
-TEST(UsbCommands, FirmwareDecidesTheSupplyBytes) {
-  VirtualArmOptions options;
-  options.firmware = {1, 4};
-  options.identifier = "AB";
-  VirtualArm arm(SevenAxisUsbArm(), options);
-  EXPECT_EQ(Usb(arm, {0x00, 0x02}), (Bytes{0x00, 4, 1}));
-  EXPECT_EQ(Usb(arm, {0x01, 0x02}), (Bytes{0x01, 'A', 'B', ' ', ' '}));
-  EXPECT_EQ(Usb(arm, kReadCountsWithSupply).size(), 48u);
-  ASSERT_TRUE(arm.SetFirmware({1, 5}));
-  EXPECT_EQ(Usb(arm, kReadCountsWithSupply).size(), 50u);
-  EXPECT_EQ(Usb(arm, kReadCounts).size(), 48u);
-}
-
 TEST(UsbCommands, MalformedRequestsAreSilent) {
   VirtualArm arm(SevenAxisUsbArm());
   for (const Bytes& request :
@@ -232,37 +143,9 @@ TEST(UsbCommands, MalformedRequestsAreSilent) {
   EXPECT_EQ(arm.observations().requestsHandled, 10);
 }
 
-// The register list for six extended axes, live and at the latched offset 12.
+// The register list for six extended axes.
 const Bytes kLiveList{0x01, 0x00, 0x22, 0x42, 0x62, 0x82, 0xA2, 0x92, 0x20, 0x40, 0x60,
                       0x80, 0xA0, 0x90, 0xC2, 0x10, 0x30, 0x50, 0x70, 0xB0, 0xE0, 0x00};
-const Bytes kLatchedList{0x0D, 0x0C, 0x2E, 0x4E, 0x6E, 0x8E, 0xAE, 0x9E, 0x2C, 0x4C, 0x6C,
-                         0x8C, 0xAC, 0x9C, 0xCE, 0x1C, 0x3C, 0x5C, 0x7C, 0xBC, 0xEC, 0x0C};
-
-TEST(SerialRegisters, CountersLiveAndLatched) {
-  VirtualArm arm(SixAxisSerialArm());
-  arm.SetJointAngles(std::vector<double>{10, 0, -2.5, 1, 0, 2000});
-  // Counts 400, 1000, -100, 40, 0, 80000 as 24-bit two's complement.
-  const Bytes counters{0x90, 0xE8, 0x9C, 0x28, 0x00, 0x80, 0x01, 0x03, 0xFF,
-                       0x00, 0x00, 0x38, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x01};
-  Bytes live{0x00, 0x00};
-  live.insert(live.end(), counters.begin(), counters.end());
-  live.insert(live.end(), {0xFF, 0x00});
-  EXPECT_EQ(arm.HandleSerialRequest(kLiveList), live);
-
-  Bytes latched = live;
-  latched[20] = 0x03;  // every axis has passed its mark: bits 2 to 7 clear
-  EXPECT_EQ(arm.HandleSerialRequest(kLatchedList), latched);
-
-  arm.SetAllReferenced(false);
-  arm.PassReferenceMark(0);
-  arm.PassReferenceMark(2);
-  arm.SetPowerOnShift(1, -1000);
-  const Bytes unreferenced = arm.HandleSerialRequest(kLatchedList);
-  EXPECT_EQ(unreferenced[20], 0xEB);  // only axes 1 and 3: bits 2 and 4 clear
-  EXPECT_EQ(unreferenced[2], 0x90);   // referenced counter
-  EXPECT_EQ(unreferenced[3], 0x00);   // 1000 - 1000
-  EXPECT_EQ(unreferenced[9], 0x00);
-}
 
 TEST(SerialRegisters, StatusAcknowledgeAndAbsentAxes) {
   ArmRecord record = SixAxisSerialArm();
@@ -316,17 +199,6 @@ TEST(Faults, SpoilTheNextRepliesOnBothLinks) {
   arm.ClearFaults();
   EXPECT_EQ(Usb(arm, kReadCounts), block);
   EXPECT_FALSE(arm.InjectFault(Fault::Silence, 0));
-}
-
-TEST(Faults, UnpluggedArmIsSilentAndCountsNothing) {
-  VirtualArm arm(SevenAxisUsbArm());
-  arm.SetPlugged(false);
-  EXPECT_FALSE(arm.plugged());
-  EXPECT_TRUE(Usb(arm, {0x00, 0x02}).empty());
-  EXPECT_TRUE(arm.HandleSerialRequest(Bytes{0xE0}).empty());
-  EXPECT_EQ(arm.observations().requestsHandled, 0);
-  arm.SetPlugged(true);
-  EXPECT_EQ(Usb(arm, {0x00, 0x02}).size(), 3u);
 }
 
 TEST(VirtualArm, RefusesOutOfRangeSettingsAndKeepsState) {
