@@ -1,23 +1,22 @@
-// The cost of the kinematic model per reading, for both chains: every reading of the arm runs it.
+// The cost of the kinematic model per reading, for both chains, with the model of the parameters
+// built beforehand as a session keeps it.
 #include <benchmark/benchmark.h>
 
 #include <string>
 
-#include "data/tab_file.h"
+#include "demo_arms.h"
 #include "measure/kinematics.h"
-#include "platform/atomic_file.h"
 
 namespace pilvo {
 namespace {
 
 void BM_ComputeProbeTransform(benchmark::State& state, const std::string& arm) {
-  const auto bytes = ReadWholeFile(PILVO_DEMO_DIR "/" + arm + ".tab");
-  TabContents contents;
-  if (!bytes || ParseTabFile(*bytes, contents) != TabError::None) {
+  ArmRecord record;
+  if (!bench::LoadDemoArm(arm, record)) {
     state.SkipWithError("demo arm missing");
     return;
   }
-  const ArmRecord& record = contents.main;
+  const KinematicModel model = BuildKinematicModel(record.parameters, record);
   const auto countsPerDegree = CountsPerDegree(record);
   const auto reference = UnpackReferenceTemperatures(record.referenceTemperaturesPacked);
   const std::array<double, 3> temperatures{22.5, 23.0, 23.5};
@@ -33,9 +32,9 @@ void BM_ComputeProbeTransform(benchmark::State& state, const std::string& arm) {
     step += 1.0;
     for (int joint = 0; joint < record.jointCount; ++joint) counts[joint] = step * (joint + 1);
     std::array<float, kMaxParameters> parameters = record.parameters;
-    benchmark::DoNotOptimize(ComputeProbeTransform(parameters, record, countsPerDegree, counts,
-                                                   record.secondJointCorrectionCount, temperatures,
-                                                   reference, frames, tracker, pose));
+    benchmark::DoNotOptimize(ComputeProbeTransform(model, parameters, record, countsPerDegree,
+                                                   counts, record.secondJointCorrectionCount,
+                                                   temperatures, reference, frames, tracker, pose));
     benchmark::DoNotOptimize(pose);
   }
 }

@@ -267,6 +267,39 @@ TEST(KinematicsEdgeCases, TableChannelDropsTheToolTransform) {
   });
 }
 
+// A session builds the model once and keeps it while the working record's parameters and
+// layout stay as they were; a model that kept a stale angle or length would show here.
+TEST(KinematicModel, ServesEveryReadingUntilTheParametersOrLayoutChange) {
+  ForEveryDemoArm([](const ArmRecord& demo) {
+    ArmRecord arm = demo;
+    arm.options.temperatureCompensation = true;
+    const KinematicModel model = BuildKinematicModel(arm.parameters, arm);
+    std::mt19937 random(13);
+    for (int trial = 0; trial < 5; ++trial) {
+      const Reading reading = RandomPosture(arm, random).reading;
+      std::array<float, kMaxParameters> parameters = arm.parameters;
+      MotionTracker tracker;
+      Pose pose{};
+      ComputeProbeTransform(model, parameters, arm, CountsPerDegree(arm), reading.counts,
+                            arm.secondJointCorrectionCount, reading.temperatures, reading.reference,
+                            reading.frames, tracker, pose);
+      EXPECT_EQ(pose, DriverPose(arm, reading)) << "the lengths grow from the copy";
+    }
+    EXPECT_TRUE(ModelFits(model, arm.parameters, arm));
+
+    const std::function<void(ArmRecord&)> changes[] = {
+        [](ArmRecord& a) { a.parameters[2] = std::nextafter(a.parameters[2], 1e9f); },
+        [](ArmRecord& a) { a.parameters[kMaxParameters - 1] = 1.0f; },
+        [](ArmRecord& a) { --a.jointCount; }, [](ArmRecord& a) { a.modelType = 1 - a.modelType; },
+        [](ArmRecord& a) { a.options.tableChannel = !a.options.tableChannel; }};
+    for (const auto& change : changes) {
+      ArmRecord changed = arm;
+      change(changed);
+      EXPECT_FALSE(ModelFits(model, changed.parameters, changed));
+    }
+  });
+}
+
 Pose At(double x, double y, double z) {
   Pose pose = kIdentityPose;
   pose[3] = x;

@@ -428,6 +428,27 @@ TEST_F(ReadingTest, TabSwapTakesOnlyTheParametersOfACompatibleFile) {
   ExpectSamePose(pose_, sweep[0].pose);
 }
 
+// A probe change copies another record over the working record while the link stays open: the
+// very next reading follows its parameters, on both chains.
+TEST_F(ReadingTest, ReadingsFollowAProbeChangeAtOnce) {
+  for (const char* name : {"usb6_quaternion", "serial6_dh_marks"}) {
+    SCOPED_TRACE(name);
+    Connect(DemoTab(name), Link::Usb);
+    const auto expectTruth = [this] {
+      for (const sim::MotionStep& step : sim::WorkspaceSweep(state().working, 9, 3)) {
+        ASSERT_TRUE(sim::ApplyStep(*arm_, step));
+        ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
+        ExpectSamePose(pose_, step.pose);
+      }
+    };
+    expectTruth();
+    ArmRecord probe = state().working;
+    for (float& value : probe.parameters) value += 0.25f;  // angles, lengths and the tool
+    CopyRecord(state().working, probe);
+    expectTruth();
+  }
+}
+
 class LimitsTest : public ReadingTest {
  protected:
   // usb6_quaternion: joint 1 within -118 .. 118, joint 3 within -152 .. 152, joint 5 within

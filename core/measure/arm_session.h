@@ -16,6 +16,7 @@
 #include "link/arm_board.h"
 #include "link/arm_link.h"
 #include "measure/frame_state.h"
+#include "measure/kinematics.h"
 #include "measure/motion_tracker.h"
 #include "measure/transforms.h"
 
@@ -72,6 +73,9 @@ struct ArmSessionState {
   std::int32_t toolInUse = 0;     // 0: the base record; k: probe record k
   std::array<double, kMaxJoints> countsPerDegree{};
   JointTables tables;  // directions and the encoder offset copy that the board read applies
+  // Of the working record's parameters. Whatever changes them (a load, a probe, a TAB swap)
+  // leaves it unfitting, and the next reading builds it again.
+  KinematicModel kinematics;
   CountList rawCounts{};
   // Of the last reading, relative to the reset.
   std::array<double, kMaxJoints> jointCounts{};
@@ -113,6 +117,11 @@ class ArmSession {
   // Once the link is open it allocates nothing, unless a point is pushed by the probe radius or
   // a TAB file is swapped.
   int LeggeQuota(Pose& pose, std::int32_t& status);
+  // The reading that follows the board read, from the joint values and status bytes that the
+  // read gave: LeggeQuota is ReadArmCounts and this. The board is read again only for the fresh
+  // re-read of a press with auxiliary input 0.
+  int CompleteReading(const std::array<double, kMaxJoints>& jointCounts,
+                      const StatusPair& boardStatus, Pose& pose, std::int32_t& status);
   // The same, after setting diameter to twice the probe radius of the probe in use.
   int LeggeQuota2(Pose& pose, std::int32_t& status, double& diameter);
 
@@ -136,7 +145,8 @@ class ArmSession {
  private:
   // The board read and the pose of its counts.
   int ReadPose(Pose& pose);
-  void ComputePose(Pose& pose);
+  // The pose of a reading's joint counts, which are kept as the last reading's.
+  void ComputePose(const std::array<double, kMaxJoints>& jointCounts, Pose& pose);
   std::uint32_t JointLimitMask(std::array<double, kMaxJoints>& angles) const;
   void RefreshSupplyDisplay();
   // Shows, updates or hides the warning; true when the reading ends with the limit status.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace pilvo {
 namespace {
@@ -57,98 +58,130 @@ void CompensateTemperature(const ArmRecord& record, const std::array<double, 3>&
   }
 }
 
-Pose DhTransform(const float* group, double jointAngle) {
-  const double d = group[0];
-  const double a = group[1];
-  const double alpha = group[2] * kDegreesToRadians;
-  const double theta = (group[3] + jointAngle) * kDegreesToRadians;
-  const double ct = std::cos(theta);
-  const double st = std::sin(theta);
-  const double ca = std::cos(alpha);
-  const double sa = std::sin(alpha);
-  return {ct, -ca * st, sa * st,  a * ct,  //
-          st, ca * ct,  -sa * ct, a * st,  //
-          0,  sa,       ca,       d,       //
-          0,  0,        0,        1};
+// The transforms from this one on have no joint angle: the tool transform, and in the
+// six-parameter chain the table channel's, whose angle turns the table instead.
+int FirstFixedTransform(const ArmRecord& record) {
+  const int n = JointCount(record);
+  const bool tableTurnsAlone =
+      record.modelType == kSixParameterModel && record.options.tableChannel;
+  return tableTurnsAlone ? std::max(n - 1, 0) : n;
 }
 
-Pose DhChain(const Parameters& parameters, const JointAngles& angles, int transforms) {
+// chain = chain * A with A the transform Rz(theta) Tz(d) Tx(a) Rx(alpha). A's last row is
+// (0, 0, 0, 1) and its zeros and one add nothing, so the full 4x4 product is these terms.
+void AppendDhTransform(double ct, double st, const KinematicModel::DhTransform& fixed, double a,
+                       double d, Pose& chain) {
+  const double ca = fixed.cosAlpha;
+  const double sa = fixed.sinAlpha;
+  for (int row = 0; row < 3; ++row) {
+    double* r = &chain[4 * row];
+    const double c0 = r[0];
+    const double c1 = r[1];
+    const double c2 = r[2];
+    r[0] = c0 * ct + c1 * st;
+    r[1] = c0 * (-ca * st) + c1 * (ca * ct) + c2 * sa;
+    r[2] = c0 * (sa * st) + c1 * (-sa * ct) + c2 * ca;
+    r[3] = c0 * (a * ct) + c1 * (a * st) + c2 * d + r[3];
+  }
+}
+
+// Transform j's angle in radians: its offset turned by the joint (by 0 without a joint).
+double DhTheta(const float* group, double jointAngle) {
+  return (group[3] + jointAngle) * kDegreesToRadians;
+}
+
+Pose DhChain(const KinematicModel& model, const Parameters& parameters, const JointAngles& angles,
+             int firstFixed, int transforms) {
   Pose chain = kIdentityPose;
   for (int j = 0; j < transforms; ++j) {
-    Mat4Multiply(chain, DhTransform(&parameters[kDhGroup * j], angles[j]), chain);
+    const float* group = &parameters[kDhGroup * j];
+    const KinematicModel::DhTransform& fixed = model.dh[j];
+    double ct = fixed.cosTheta;
+    double st = fixed.sinTheta;
+    if (j < firstFixed) {
+      const double theta = DhTheta(group, angles[j]);
+      ct = std::cos(theta);
+      st = std::sin(theta);
+    }
+    AppendDhTransform(ct, st, fixed, group[1], group[0], chain);
   }
   return chain;
 }
 
-// qx(r2) (x) qy(r1) (x) qz(r0), angles in radians.
-Quaternion JointQuaternion(double r0, double r1, double r2) {
-  const Quaternion qz{std::cos(0.5 * r0), 0, 0, std::sin(0.5 * r0)};
+// q (x) qz(angle), with qz(angle) = (cos angle/2, 0, 0, sin angle/2): QuatMultiply without its
+// terms in the zeros of qz.
+Quaternion TurnAboutZ(const Quaternion& q, double angle) {
+  const double c = std::cos(0.5 * angle);
+  const double s = std::sin(0.5 * angle);
+  const auto [w, x, y, z] = q;
+  return {w * c - z * s, c * x + y * s, c * y - x * s, w * s + c * z};
+}
+
+// qx(rho2) (x) qy(rho1), angles in degrees.
+Quaternion TiltOf(double rho1, double rho2) {
+  const double r1 = rho1 * kDegreesToRadians;
+  const double r2 = rho2 * kDegreesToRadians;
   const Quaternion qy{std::cos(0.5 * r1), 0, std::sin(0.5 * r1), 0};
   const Quaternion qx{std::cos(0.5 * r2), std::sin(0.5 * r2), 0, 0};
   Quaternion q;
   QuatMultiply(qx, qy, q);
-  QuatMultiply(q, qz, q);
   return q;
 }
 
-Pose RotationMatrix(const Quaternion& q) {
-  const auto [w, x, y, z] = q;
-  return {w * w + x * x - y * y - z * z,
-          2 * (x * y - w * z),
-          2 * (x * z + w * y),
-          0,
-          2 * (x * y + w * z),
-          w * w - x * x + y * y - z * z,
-          2 * (y * z - w * x),
-          0,
-          2 * (x * z - w * y),
-          2 * (y * z + w * x),
-          w * w - x * x - y * y + z * z,
-          0,
-          0,
-          0,
-          0,
-          w * w + x * x + y * y + z * z};
+// The angle about z of transform j in radians: rho0 of group j - 1, which orients joint j,
+// turned by the joint (by 0 without a joint); the base joint has only its angle.
+double SixTurn(const Parameters& parameters, int j, double jointAngle) {
+  const double rho0 = j > 0 ? parameters[kSixGroup * (j - 1)] : 0.0;
+  return (rho0 + jointAngle) * kDegreesToRadians;
 }
 
-Pose SixParameterChain(const Parameters& parameters, const JointAngles& angles, int transforms,
-                       bool tableChannel) {
-  std::array<Quaternion, kMaxJoints + 1> joints;
-  for (int j = 0; j < transforms; ++j) {
-    // The rotation of group j - 1 orients joint j; the base joint has only its angle.
-    double r0 = 0.0;
-    double r1 = 0.0;
-    double r2 = 0.0;
-    if (j > 0) {
-      const float* group = &parameters[kSixGroup * (j - 1)];
-      r0 = group[0];
-      r1 = group[1];
-      r2 = group[2];
-    }
-    // The table channel's angle turns the table, not the last transform.
-    if (!(tableChannel && j == transforms - 1)) r0 += angles[j];
-    joints[j] =
-        JointQuaternion(r0 * kDegreesToRadians, r1 * kDegreesToRadians, r2 * kDegreesToRadians);
-  }
+using Rotation = std::array<double, 9>;  // row-major 3x3
 
+// The rotation block of the quaternion's homogeneous matrix, which for a quaternion of norm
+// other than 1 also scales by its squared norm (as the conjugation q v conj(q) does).
+Rotation RotationOf(const Quaternion& q) {
+  const auto [w, x, y, z] = q;
+  return {
+      w * w + x * x - y * y - z * z, 2 * (x * y - w * z),           2 * (x * z + w * y),
+      2 * (x * y + w * z),           w * w - x * x + y * y - z * z, 2 * (y * z - w * x),
+      2 * (x * z - w * y),           2 * (y * z + w * x),           w * w - x * x - y * y + z * z};
+}
+
+Rotation Multiply(const Rotation& a, const Rotation& b) {
+  Rotation product;
+  for (int row = 0; row < 3; ++row) {
+    for (int column = 0; column < 3; ++column) {
+      product[3 * row + column] =
+          a[3 * row] * b[column] + a[3 * row + 1] * b[3 + column] + a[3 * row + 2] * b[6 + column];
+    }
+  }
+  return product;
+}
+
+// The orientation is M(Q_0) ... M(Q_m-1) of the homogeneous quaternion matrices, whose last row
+// and column hold only the squared norm: the 3x3 products and the product of the norms are the
+// whole 4x4 product. Translation j turns with Q_0 ... Q_j, that is by the orientation so far.
+Pose SixParameterChain(const KinematicModel& model, const Parameters& parameters,
+                       const JointAngles& angles, int firstFixed, int transforms) {
+  Rotation orientation{1, 0, 0, 0, 1, 0, 0, 0, 1};
+  double norms = 1.0;
   Position position{};
   for (int j = 0; j < transforms; ++j) {
+    const Quaternion& fixed = model.six[j].rotation;
+    const Quaternion q =
+        j < firstFixed ? TurnAboutZ(fixed, SixTurn(parameters, j, angles[j])) : fixed;
+    const Rotation turn = RotationOf(q);
+    orientation = j == 0 ? turn : Multiply(orientation, turn);
+    norms *= q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3];
     const float* t = &parameters[kSixGroup * j + 3];
-    Quaternion v{0, t[0], t[1], t[2]};
-    for (int k = j; k >= 0; --k) {
-      const Quaternion& q = joints[k];
-      QuatMultiply(q, v, v);
-      QuatMultiply(v, {q[0], -q[1], -q[2], -q[3]}, v);
+    for (int axis = 0; axis < 3; ++axis) {
+      const double* row = &orientation[3 * axis];
+      position[axis] += row[0] * t[0] + row[1] * t[1] + row[2] * t[2];
     }
-    for (int axis = 0; axis < 3; ++axis) position[axis] += v[axis + 1];
   }
-
-  Pose chain = kIdentityPose;
-  for (int j = 0; j < transforms; ++j) Mat4Multiply(chain, RotationMatrix(joints[j]), chain);
-  chain[3] = position[0];
-  chain[7] = position[1];
-  chain[11] = position[2];
-  return chain;
+  const Rotation& r = orientation;
+  return {r[0], r[1], r[2], position[0], r[3], r[4], r[5], position[1],
+          r[6], r[7], r[8], position[2], 0,    0,    0,    norms};
 }
 
 void ApplyTable(const FrameState& frames, double tableDegrees, Pose& pose) {
@@ -188,6 +221,40 @@ std::array<int, 3> SegmentLengthIndices(const ArmRecord& record) {
   return n == 5 ? std::array{a(1), d(3), d(5)} : std::array{d(2), d(4), d(6)};
 }
 
+KinematicModel BuildKinematicModel(const std::array<float, kMaxParameters>& parameters,
+                                   const ArmRecord& record) {
+  KinematicModel model;
+  model.parameters = parameters;
+  model.jointCount = record.jointCount;
+  model.modelType = record.modelType;
+  model.tableChannel = record.options.tableChannel;
+  const int firstFixed = FirstFixedTransform(record);
+  const int transforms = JointCount(record) + 1;  // with or without the tool transform
+  for (int j = 0; j < transforms; ++j) {
+    if (record.modelType == kSixParameterModel) {
+      Quaternion& rotation = model.six[j].rotation;
+      if (j > 0) {
+        const float* group = &parameters[kSixGroup * (j - 1)];
+        rotation = TiltOf(group[1], group[2]);
+      }
+      if (j >= firstFixed) rotation = TurnAboutZ(rotation, SixTurn(parameters, j, 0.0));
+    } else {
+      const float* group = &parameters[kDhGroup * j];
+      const double alpha = group[2] * kDegreesToRadians;
+      const double theta = DhTheta(group, 0.0);
+      model.dh[j] = {std::cos(alpha), std::sin(alpha), std::cos(theta), std::sin(theta)};
+    }
+  }
+  return model;
+}
+
+bool ModelFits(const KinematicModel& model, const std::array<float, kMaxParameters>& parameters,
+               const ArmRecord& record) {
+  return model.jointCount == record.jointCount && model.modelType == record.modelType &&
+         model.tableChannel == record.options.tableChannel &&
+         std::memcmp(model.parameters.data(), parameters.data(), sizeof parameters) == 0;
+}
+
 int ComputeProbeTransform(std::array<float, kMaxParameters>& workingParameters,
                           const ArmRecord& record,
                           const std::array<double, kMaxJoints>& countsPerDegree,
@@ -196,18 +263,30 @@ int ComputeProbeTransform(std::array<float, kMaxParameters>& workingParameters,
                           const std::array<double, 3>& temperatures,
                           const std::array<double, 3>& referenceTemperatures,
                           const FrameState& frames, MotionTracker& tracker, Pose& out) {
+  return ComputeProbeTransform(BuildKinematicModel(workingParameters, record), workingParameters,
+                               record, countsPerDegree, jointCounts, secondJointCorrection,
+                               temperatures, referenceTemperatures, frames, tracker, out);
+}
+
+int ComputeProbeTransform(
+    const KinematicModel& model, std::array<float, kMaxParameters>& workingParameters,
+    const ArmRecord& record, const std::array<double, kMaxJoints>& countsPerDegree,
+    const std::array<double, kMaxJoints>& jointCounts, std::int32_t secondJointCorrection,
+    const std::array<double, 3>& temperatures, const std::array<double, 3>& referenceTemperatures,
+    const FrameState& frames, MotionTracker& tracker, Pose& out) {
   const int n = JointCount(record);
   const JointAngles angles =
       ComputeJointAngles(record, countsPerDegree, jointCounts, secondJointCorrection, frames);
-  const bool tableChannel = record.options.tableChannel;
-  const int transforms = tableChannel ? n : n + 1;
+  const int transforms = record.options.tableChannel ? n : n + 1;
+  const int firstFixed = FirstFixedTransform(record);
 
   if (record.options.temperatureCompensation) {
     CompensateTemperature(record, temperatures, referenceTemperatures, workingParameters);
   }
   const bool sixParameter = record.modelType == kSixParameterModel;
-  Pose pose = sixParameter ? SixParameterChain(workingParameters, angles, transforms, tableChannel)
-                           : DhChain(workingParameters, angles, transforms);
+  Pose pose = sixParameter
+                  ? SixParameterChain(model, workingParameters, angles, firstFixed, transforms)
+                  : DhChain(model, workingParameters, angles, firstFixed, transforms);
   if (TableAligned(frames, n)) ApplyTable(frames, angles[n - 1], pose);
   if (frames.frameActive) ApplyUserFrame(frames, pose);
   if (sixParameter && record.options.motionDirection) TrackMotion(pose, tracker);

@@ -24,6 +24,42 @@ std::array<double, kMaxJoints> CountsPerDegree(const ArmRecord& record);
 // compensation scales, in the order of their expansion coefficients' use.
 std::array<int, 3> SegmentLengthIndices(const ArmRecord& record);
 
+// What a parameter set fixes for every reading: the sines and cosines of the twists and of the
+// angles that no joint turns, and the fixed rotations of the six-parameter chain. Readings with
+// these parameters then work out only the joint angles. Plain data: a session keeps it with its
+// working record and builds a new one when ModelFits says the record has changed.
+struct KinematicModel {
+  struct DhTransform {
+    double cosAlpha = 1.0;
+    double sinAlpha = 0.0;
+    double cosTheta = 1.0;  // of theta0, used when the transform has no joint angle
+    double sinTheta = 0.0;
+  };
+  struct SixTransform {
+    // qx(rho2) (x) qy(rho1), to be turned by the joint about z; for a transform without a joint
+    // angle, the whole joint quaternion.
+    Quaternion rotation{1.0, 0.0, 0.0, 0.0};
+  };
+
+  // What it was built from.
+  std::array<float, kMaxParameters> parameters{};
+  std::int32_t jointCount = -1;  // -1: built from nothing, fits no record
+  std::int32_t modelType = 0;
+  bool tableChannel = false;
+
+  std::array<DhTransform, kMaxJoints + 1> dh{};
+  std::array<SixTransform, kMaxJoints + 1> six{};
+};
+
+// The model of `parameters` laid out as `record` says: its joint count, model type and table
+// channel option.
+KinematicModel BuildKinematicModel(const std::array<float, kMaxParameters>& parameters,
+                                   const ArmRecord& record);
+
+// True when `model` was built from exactly these parameters, bit for bit, and this layout.
+bool ModelFits(const KinematicModel& model, const std::array<float, kMaxParameters>& parameters,
+               const ArmRecord& record);
+
 // Computes the probe pose of one reading into `out` and returns 0.
 //
 // workingParameters: the kinematic parameters of the probe in use. With the temperature
@@ -44,5 +80,15 @@ int ComputeProbeTransform(std::array<float, kMaxParameters>& workingParameters,
                           const std::array<double, 3>& temperatures,
                           const std::array<double, 3>& referenceTemperatures,
                           const FrameState& frames, MotionTracker& tracker, Pose& out);
+
+// The same with the model built beforehand: `model` must fit `workingParameters` as they are
+// passed in and `record` (ModelFits). The compensation leaves the angles alone, so the model of
+// the record's own parameters fits every fresh copy of them.
+int ComputeProbeTransform(
+    const KinematicModel& model, std::array<float, kMaxParameters>& workingParameters,
+    const ArmRecord& record, const std::array<double, kMaxJoints>& countsPerDegree,
+    const std::array<double, kMaxJoints>& jointCounts, std::int32_t secondJointCorrection,
+    const std::array<double, 3>& temperatures, const std::array<double, 3>& referenceTemperatures,
+    const FrameState& frames, MotionTracker& tracker, Pose& out);
 
 }  // namespace pilvo

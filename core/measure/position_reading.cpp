@@ -22,13 +22,17 @@ bool ScannerInput(const ArmOptions& options) {
 
 int ArmSession::ReadPose(Pose& pose) {
   if (const int result = board_.ReadArmCounts(state_.rawCounts); result < 0) return result;
-  state_.jointCounts = board_.jointValues();
-  ComputePose(pose);
+  ComputePose(board_.jointValues(), pose);
   return 0;
 }
 
-void ArmSession::ComputePose(Pose& pose) {
+void ArmSession::ComputePose(const std::array<double, kMaxJoints>& jointCounts, Pose& pose) {
+  state_.jointCounts = jointCounts;
   const ArmRecord& record = state_.working;
+  KinematicModel& model = state_.kinematics;
+  if (!ModelFits(model, record.parameters, record)) {
+    model = BuildKinematicModel(record.parameters, record);
+  }
   // The thermal compensation scales the lengths in place: a fresh copy for every reading.
   std::array<float, kMaxParameters> parameters = record.parameters;
   std::array<double, 3> temperatures{};
@@ -37,7 +41,7 @@ void ArmSession::ComputePose(Pose& pose) {
   } else {
     board_.ComputeTemperatures(temperatures);
   }
-  ComputeProbeTransform(parameters, record, state_.countsPerDegree, state_.jointCounts,
+  ComputeProbeTransform(model, parameters, record, state_.countsPerDegree, state_.jointCounts,
                         record.secondJointCorrectionCount, temperatures,
                         record.referenceTemperatures, state_.frames, state_.tracker, pose);
 }
@@ -105,12 +109,18 @@ void ArmSession::CountAuxiliaryRequest(const ArmButtons& buttons) {
 }
 
 int ArmSession::LeggeQuota(Pose& pose, std::int32_t& status) {
-  if (const int result = ReadPose(pose); result < 0) return result;
+  if (const int result = board_.ReadArmCounts(state_.rawCounts); result < 0) return result;
+  return CompleteReading(board_.jointValues(), board_.status(), pose, status);
+}
+
+int ArmSession::CompleteReading(const std::array<double, kMaxJoints>& jointCounts,
+                                const StatusPair& boardStatus, Pose& pose, std::int32_t& status) {
+  // The buttons of the first board read decide the whole reading.
+  ArmButtons buttons = DecodeButtons(boardStatus);
+  ComputePose(jointCounts, pose);
   status = 0;
   const ArmOptions& options = state_.working.options;
   ReadingState& reading = state_.reading;
-  // The buttons of the first board read decide the whole reading.
-  ArmButtons buttons = DecodeButtons(board_.status());
 
   const bool checkLimits = state_.limitsConfigured && state_.armReady;
   std::array<double, kMaxJoints> angles{};

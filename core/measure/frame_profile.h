@@ -1,0 +1,26 @@
+// Where the alignments keep their matrices: section "Terna" of the application profile for the
+// user frame, section "TavolaRotante" of "pilvo.ini" for the rotating table. Every element is a
+// text written with "%f" and read back with atof; a missing key reads as the identity's element
+// (and 0 for the offsets).
+#pragma once
+
+#include <string_view>
+
+#include "measure/frame_geometry.h"
+#include "measure/transforms.h"
+
+namespace pilvo {
+
+inline constexpr std::string_view kUserFrameSection = "Terna";
+inline constexpr std::string_view kRotatingTableSection = "TavolaRotante";
+
+// The user frame's rotation and offset in `store`. False when a key could not be written; the
+// keys before it are then already written.
+bool WriteUserFrame(const Pose& rotation, const Point3& offset, std::string_view store);
+void ReadUserFrame(Pose& rotation, Point3& offset, std::string_view store);
+
+// The rotating table's matrix in "pilvo.ini". False when a key could not be written.
+bool WriteTableMatrix(const Pose& matrix);
+Pose ReadTableMatrix();
+
+}  // namespace pilvo
