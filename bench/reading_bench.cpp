@@ -26,6 +26,7 @@ void SetUserFrame(FrameState& frames) {
   frames.frameOffset = {250.0, -120.0, 40.0};
 }
 
+// A table aligned a quarter turn from the arm's axes, its centre 400 mm out.
 void AlignTable(FrameState& frames) {
   frames.tableAligned = true;
   frames.tableReferenceAngle = 0.35;

@@ -92,18 +92,22 @@ double DhTheta(const float* group, double jointAngle) {
 
 Pose DhChain(const KinematicModel& model, const Parameters& parameters, const JointAngles& angles,
              int firstFixed, int transforms) {
+  // The sines and cosines first, so that the products run without calls in between.
+  std::array<double, kMaxJoints + 1> cosTheta;
+  std::array<double, kMaxJoints + 1> sinTheta;
+  for (int j = 0; j < transforms; ++j) {
+    cosTheta[j] = model.dh[j].cosTheta;
+    sinTheta[j] = model.dh[j].sinTheta;
+    if (j < firstFixed) {
+      const double theta = DhTheta(&parameters[kDhGroup * j], angles[j]);
+      cosTheta[j] = std::cos(theta);
+      sinTheta[j] = std::sin(theta);
+    }
+  }
   Pose chain = kIdentityPose;
   for (int j = 0; j < transforms; ++j) {
     const float* group = &parameters[kDhGroup * j];
-    const KinematicModel::DhTransform& fixed = model.dh[j];
-    double ct = fixed.cosTheta;
-    double st = fixed.sinTheta;
-    if (j < firstFixed) {
-      const double theta = DhTheta(group, angles[j]);
-      ct = std::cos(theta);
-      st = std::sin(theta);
-    }
-    AppendDhTransform(ct, st, fixed, group[1], group[0], chain);
+    AppendDhTransform(cosTheta[j], sinTheta[j], model.dh[j], group[1], group[0], chain);
   }
   return chain;
 }
@@ -163,13 +167,17 @@ Rotation Multiply(const Rotation& a, const Rotation& b) {
 // whole 4x4 product. Translation j turns with Q_0 ... Q_j, that is by the orientation so far.
 Pose SixParameterChain(const KinematicModel& model, const Parameters& parameters,
                        const JointAngles& angles, int firstFixed, int transforms) {
+  // The joint quaternions first, so that the products run without calls in between.
+  std::array<Quaternion, kMaxJoints + 1> joints;
+  for (int j = 0; j < transforms; ++j) {
+    const Quaternion& fixed = model.six[j].rotation;
+    joints[j] = j < firstFixed ? TurnAboutZ(fixed, SixTurn(parameters, j, angles[j])) : fixed;
+  }
   Rotation orientation{1, 0, 0, 0, 1, 0, 0, 0, 1};
   double norms = 1.0;
   Position position{};
   for (int j = 0; j < transforms; ++j) {
-    const Quaternion& fixed = model.six[j].rotation;
-    const Quaternion q =
-        j < firstFixed ? TurnAboutZ(fixed, SixTurn(parameters, j, angles[j])) : fixed;
+    const Quaternion& q = joints[j];
     const Rotation turn = RotationOf(q);
     orientation = j == 0 ? turn : Multiply(orientation, turn);
     norms *= q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3];
