@@ -10,6 +10,7 @@
 #include <new>
 #include <string>
 
+#include "allocation_counter.h"
 #include "data/local_text.h"
 #include "data/settings.h"
 #include "data/tab_file.h"
@@ -20,23 +21,6 @@
 #include "sim/serial_server.h"
 #include "sim/usb_server.h"
 #include "sim/virtual_arm.h"
-
-// Allocations made by this thread, so that the virtual arm's threads do not count.
-namespace {
-thread_local long allocations = 0;
-}  // namespace
-
-void* operator new(std::size_t size) {
-  ++allocations;
-  if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
-  throw std::bad_alloc();
-}
-void operator delete(void* block) noexcept {
-  std::free(block);
-}
-void operator delete(void* block, std::size_t) noexcept {
-  std::free(block);
-}
 
 namespace pilvo {
 namespace {
@@ -205,13 +189,13 @@ TEST_F(ReadingTest, ReadingWithoutPointOrSwapAllocatesNothing) {
   Connect(contents, Link::Serial);
   state().armReady = true;
   ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);  // opens the port
-  const long before = allocations;
+  const std::uint64_t before = bench::AllocationsOnThisThread();
   std::int32_t statuses = 0;
   for (const double joint1 : {0.0, 0.0, 130.0, 130.0, 0.0}) {  // 130: outside its limits
     ASSERT_TRUE(arm_->SetJointAngle(1, joint1));
     statuses += StatusWith({1});
   }
-  EXPECT_EQ(allocations, before);
+  EXPECT_EQ(bench::AllocationsOnThisThread(), before);
   EXPECT_EQ(statuses, 2 * 1 + 3 * 512);
   EXPECT_EQ(ui_.supplyDisplay().refreshes, 6);
 }

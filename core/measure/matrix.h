@@ -200,9 +200,18 @@ class matrixT {
     storage_ = copy;
   }
 
+  // GCC 12 cannot see that a block shared by two handles outlives the first release and warns
+  // of a use after free where the second handle releases it.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuse-after-free"
+#endif
   static void Release(MatrixStorage* storage) {
     if (--storage->refCount == 0) delete storage;
   }
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
   MatrixStorage* storage_;
 };
