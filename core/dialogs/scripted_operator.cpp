@@ -1,5 +1,7 @@
 #include "dialogs/scripted_operator.h"
 
+#include <algorithm>
+
 namespace pilvo {
 
 void ScriptedOperator::ShowMessage(std::string_view text, std::string_view caption,

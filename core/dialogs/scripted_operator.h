@@ -3,7 +3,6 @@
 // that a reading stays free of allocations.
 #pragma once
 
-#include <algorithm>
 #include <array>
 #include <deque>
 #include <optional>

@@ -49,7 +49,6 @@ class ArmBoard {
   int ReadArmCounts(CountList& counts);
   const std::array<double, kMaxJoints>& jointValues() const { return jointValues_; }
   bool countsFresh() const { return countsFresh_; }
-  void ClearCountsFresh() { countsFresh_ = false; }
 
   int BuildSerialRequest(std::uint8_t offset);
   const SerialRequest& serialRequest() const { return serialRequest_; }

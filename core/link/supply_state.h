@@ -7,9 +7,6 @@
 
 namespace pilvo {
 
-// Volts of one unit of the board's 14-bit supply reading (5/256 V).
-inline constexpr double kSupplyVoltsPerUnit = 0.01953125;
-
 // The localised text for supply reading `reading` against the record's three thresholds and
 // battery capacity: "!" and a charge in tenths below threshold 2 (discharging), else the
 // charge in percent.

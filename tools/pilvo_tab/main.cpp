@@ -1,8 +1,8 @@
 // pilvo-tab: inspects TAB files and converts them to and from JSON and between versions.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <fstream>
 #include <iostream>
-#include <sstream>
 
 #include "data/local_text.h"
 #include "platform/atomic_file.h"
