@@ -1,0 +1,67 @@
+// The probe table: which probe the arm carries, the copy of its record into the working record,
+// the tray tooltip that names it, and the additions and deletions that rewrite the TAB file.
+// Probe 0 is the base record ("Factory calibration"); probe i (1 … tab.main.probeCount) is
+// tab.probes[i - 1].
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "data/arm_record.h"
+#include "data/settings.h"
+
+namespace pilvo {
+
+class ArmSession;
+class OperatorInterface;
+struct ArmSessionState;
+
+inline constexpr std::size_t kMaxProbeTooltip = 98;
+
+// Only a USB arm with a six-parameter chain and a TAB file of version 41 or later has probes.
+bool ProbeManagementAvailable(const ArmSessionState& state);
+
+// Reads "Tools"/"toolInUse" and "Data"/"SphereDiameter" from `store` into state.toolInUse and
+// sphereDiameter: 1. When management is not available, toolInUse is forced to 0 and written
+// back, sphereDiameter is left alone: 0. A stored probe that the table does not hold is reset to
+// 0 and written back, with a message.
+int LoadProbeSelection(ArmSessionState& state, OperatorInterface& ui, double& sphereDiameter,
+                       std::string_view store = InstallationName());
+
+// Writes state.toolInUse and the sphere diameter ("%.3f") to `store`. False when it cannot.
+bool StoreProbeSelection(const ArmSessionState& state, double sphereDiameter,
+                         std::string_view store = InstallationName());
+
+// The record of the probe in use; the base record when toolInUse names no probe of the table.
+const ArmRecord& SelectedProbeRecord(const ArmSessionState& state);
+
+// Copies the record of the probe in use into the working record, which keeps its ambient
+// temperature, sends the board the probe mode and acknowledges the probe's auxiliary input, and
+// marks the arm ready. The board's code of the acknowledge, or 0 when there was none.
+int ApplySelectedProbe(ArmSession& session);
+
+// "Pilvo3D ", the first 4 characters of the working record's name ("M???" when it is shorter),
+// a line feed and the name of the probe in use cut to 85 characters: at most kMaxProbeTooltip.
+std::string BuildProbeTooltip(const ArmSessionState& state);
+
+// A new probe: a copy of probe `from` (0 … count) named "probe n° <count + 1>". Nothing when
+// `from` names no probe, or after a message when the table is full.
+std::optional<ArmRecord> NewProbeRecord(const ArmSessionState& state, int from,
+                                        OperatorInterface& ui);
+
+// Appends `record` to the table and saves the TAB file. False, with the table as it was, when
+// the table is full or the file could not be saved (after their messages).
+bool AddProbe(ArmSessionState& state, const ArmRecord& record, OperatorInterface& ui);
+
+// Deletes probe `probe` (1 … count), moving the later ones down, and saves the TAB file. The
+// probe to select next (probe − 1), or nothing, with the table as it was, when `probe` names
+// no deletable probe or the file could not be saved.
+std::optional<int> DeleteProbe(ArmSessionState& state, int probe, OperatorInterface& ui);
+
+// Rewrites the TAB file at tabPath with the base record and the probe table. False, after a
+// message, when it cannot: the previous file and the records stay as they were.
+bool SaveProbeTable(const ArmSessionState& state, OperatorInterface& ui);
+
+}  // namespace pilvo

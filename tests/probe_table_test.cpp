@@ -1,0 +1,225 @@
+// The probe table on a loaded demo arm without a link: the selection kept in the settings, the
+// copy of the probe into the working record, the tooltip, and the TAB file rewritten on every
+// addition and deletion, or left alone when it cannot be.
+#include "probes/probe_table.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "data/byte_io.h"
+#include "data/local_text.h"
+#include "data/settings.h"
+#include "data/tab_file.h"
+#include "dialogs/scripted_operator.h"
+#include "link/arm_board.h"
+#include "measure/arm_session.h"
+#include "platform/atomic_file.h"
+
+namespace pilvo {
+namespace {
+
+namespace fs = std::filesystem;
+using Kind = ScriptedOperator::Request::Kind;
+
+constexpr std::string_view kStore = "pilvo.dll\\_opt_probes_";
+
+class ProbeTableTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() / ("probe_table_test_" + std::to_string(::getpid()));
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+    ::setenv("PILVO_CONFIG_DIR", (folder_ / "config").c_str(), 1);
+    SetLanguage(kEnglish);
+
+    // The demo arm (a USB six-parameter chain with 3 probes) in the current version.
+    TabContents contents;
+    const auto bytes =
+        ReadWholeFile(fs::path(std::getenv("PILVO_TEST_DATA")) / "usb6_quaternion.tab");
+    ASSERT_TRUE(bytes && ParseTabFile(*bytes, contents) == TabError::None);
+    SignatureOfVersion(kCurrentTabVersion, contents.main.signature);
+    ASSERT_EQ(WriteTabFile(tabPath(), contents), TabWriteError::None);
+    ASSERT_EQ(session_.LeggeParametri(tabPath()), 0);
+    ASSERT_EQ(state().tab.main.probeCount, 3);
+    ui_.Clear();
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+
+  ArmSessionState& state() { return session_.state(); }
+  fs::path tabPath() const { return folder_ / "arm.tab"; }
+  TabContents OnDisk() const {
+    TabContents contents;
+    const auto bytes = ReadWholeFile(tabPath());
+    EXPECT_TRUE(bytes && ParseTabFile(*bytes, contents) == TabError::None);
+    return contents;
+  }
+  void ExpectOnlyMessage(int id, MessageIcon icon) {
+    ASSERT_EQ(ui_.requests().size(), 1u);
+    EXPECT_EQ(ui_.requests()[0].text, LocalText(id));
+    EXPECT_EQ(ui_.requests()[0].caption, "Pilvo DLL");
+    EXPECT_EQ(ui_.requests()[0].icon, icon);
+    ui_.Clear();
+  }
+  std::int32_t StoredTool() const {
+    return static_cast<std::int32_t>(GetSettingInt("Tools", "toolInUse", -9, kStore));
+  }
+
+  fs::path folder_;
+  ScriptedOperator ui_;
+  ArmSession session_{SessionVariant::Library, ui_};
+  double sphere_ = -1.0;
+};
+
+TEST_F(ProbeTableTest, SelectionIsReadFromTheStoreAndInvalidProbesReset) {
+  ASSERT_TRUE(WriteSettingInt("Tools", "toolInUse", 3, kStore));
+  ASSERT_TRUE(WriteSettingString("Data", "SphereDiameter", "12.5mm", kStore));
+  EXPECT_EQ(LoadProbeSelection(state(), ui_, sphere_, kStore), 1);
+  EXPECT_EQ(state().toolInUse, 3) << "the count names the last probe";
+  EXPECT_EQ(sphere_, 12.5) << "read with atof";
+  EXPECT_TRUE(ui_.requests().empty());
+
+  for (const int stored : {4, -1}) {
+    ASSERT_TRUE(WriteSettingInt("Tools", "toolInUse", stored, kStore));
+    EXPECT_EQ(LoadProbeSelection(state(), ui_, sphere_, kStore), 1);
+    EXPECT_EQ(state().toolInUse, 0) << stored;
+    EXPECT_EQ(StoredTool(), 0) << "written back";
+    ExpectOnlyMessage(2432, MessageIcon::Information);
+  }
+
+  // What the dialog's apply keeps comes back on the next load.
+  state().toolInUse = 2;
+  ASSERT_TRUE(StoreProbeSelection(state(), 25.4, kStore));
+  EXPECT_EQ(GetSettingString("Data", "SphereDiameter", "", kStore), "25.400");
+  state().toolInUse = 0;
+  EXPECT_EQ(LoadProbeSelection(state(), ui_, sphere_, kStore), 1);
+  EXPECT_EQ(state().toolInUse, 2);
+  EXPECT_EQ(sphere_, 25.4);
+}
+
+TEST_F(ProbeTableTest, ArmsWithoutProbeManagementUseTheBaseRecord) {
+  const auto unavailable = [&](const char* why) {
+    ASSERT_TRUE(WriteSettingInt("Tools", "toolInUse", 2, kStore));
+    EXPECT_FALSE(ProbeManagementAvailable(state())) << why;
+    sphere_ = -1.0;
+    EXPECT_EQ(LoadProbeSelection(state(), ui_, sphere_, kStore), 0) << why;
+    EXPECT_EQ(state().toolInUse, 0) << why;
+    EXPECT_EQ(StoredTool(), 0) << why;
+    EXPECT_EQ(sphere_, -1.0) << why << ": not read";
+    EXPECT_TRUE(ui_.requests().empty()) << why;
+  };
+  EXPECT_TRUE(ProbeManagementAvailable(state()));
+  state().tab.version = 40;
+  unavailable("version 40");
+  state().tab.version = 41;
+  state().working.linkType = 0;
+  unavailable("serial");
+  state().working.linkType = 1;
+  state().working.modelType = 0;
+  unavailable("Denavit-Hartenberg");
+}
+
+TEST_F(ProbeTableTest, ApplyingAProbeCopiesItsRecordAndAcknowledgesItsInput) {
+  state().working.ambientTemperature = 23;
+  state().toolInUse = 2;
+  EXPECT_EQ(ApplySelectedProbe(session_), 0);
+  EXPECT_TRUE(state().armReady);
+  ArmRecord expected = state().tab.probes[1];
+  expected.ambientTemperature = 23;
+  expected.referenceTemperatures = state().working.referenceTemperatures;
+  EXPECT_EQ(state().working, expected);
+
+  // A Renishaw probe is acknowledged: without a link the exchange fails with its code.
+  state().tab.probes[0].options.auxiliaryInput0 = true;
+  state().toolInUse = 1;
+  EXPECT_EQ(ApplySelectedProbe(session_), board::kUsbExchangeFailed);
+  EXPECT_EQ(state().working.probeName, state().tab.probes[0].probeName);
+
+  state().toolInUse = 0;
+  EXPECT_EQ(ApplySelectedProbe(session_), 0);
+  EXPECT_EQ(state().working.probeName, state().tab.main.probeName);
+  EXPECT_EQ(state().working.ambientTemperature, 23);
+}
+
+TEST_F(ProbeTableTest, TooltipNamesArmAndProbeWithinItsLimit) {
+  state().working.name = "AB";
+  EXPECT_EQ(BuildProbeTooltip(state()), "Pilvo3D M???\nFactory calibration");
+
+  state().working.name = "QX60 long arm";
+  state().toolInUse = 3;
+  state().tab.probes[2].probeName = std::string(120, 'p');
+  const std::string tooltip = BuildProbeTooltip(state());
+  EXPECT_EQ(tooltip, "Pilvo3D QX60\n" + std::string(85, 'p'));
+  EXPECT_EQ(tooltip.size(), kMaxProbeTooltip);
+
+  // A character that does not fit whole is left out.
+  state().tab.probes[2].probeName = std::string(84, 'p') + "°";
+  EXPECT_EQ(BuildProbeTooltip(state()), "Pilvo3D QX60\n" + std::string(84, 'p'));
+}
+
+TEST_F(ProbeTableTest, AddingAndDeletingRewriteTheTabFile) {
+  const auto draft = NewProbeRecord(state(), 2, ui_);
+  ASSERT_TRUE(draft);
+  EXPECT_EQ(draft->probeName, "probe n° 4");
+  EXPECT_EQ(draft->parameters, state().tab.probes[1].parameters);
+  ASSERT_TRUE(AddProbe(state(), *draft, ui_));
+  EXPECT_EQ(OnDisk().main.probeCount, 4);
+  EXPECT_EQ(OnDisk().probes[3].probeName, "probe n° 4");
+
+  const TabContents before = state().tab;
+  EXPECT_EQ(DeleteProbe(state(), 2, ui_), 1);
+  const TabContents after = OnDisk();
+  ASSERT_EQ(after.main.probeCount, 3);
+  EXPECT_EQ(state().tab.main.probeCount, 3);
+  for (const std::size_t i : {0u, 1u, 2u}) {
+    EXPECT_EQ(after.probes[i], state().tab.probes[i]) << i;
+    EXPECT_EQ(after.probes[i], before.probes[i < 1 ? i : i + 1]) << i;
+  }
+  EXPECT_TRUE(ui_.requests().empty());
+
+  for (const int probe : {0, 4}) {
+    EXPECT_FALSE(DeleteProbe(state(), probe, ui_)) << probe;
+    EXPECT_EQ(OnDisk().main.probeCount, 3) << probe;
+  }
+
+  while (state().tab.main.probeCount < kMaxProbes) ASSERT_TRUE(AddProbe(state(), *draft, ui_));
+  EXPECT_FALSE(NewProbeRecord(state(), 0, ui_));
+  ExpectOnlyMessage(2421, MessageIcon::Error);
+  EXPECT_FALSE(AddProbe(state(), *draft, ui_));
+  ExpectOnlyMessage(2421, MessageIcon::Error);
+  EXPECT_EQ(OnDisk().main.probeCount, kMaxProbes);
+}
+
+TEST_F(ProbeTableTest, FailedSaveLeavesFileAndRecordsAsTheyWere) {
+  const auto fileBefore = ReadWholeFile(tabPath());
+  const TabContents before = state().tab;
+  const auto draft = NewProbeRecord(state(), 0, ui_);
+  ASSERT_TRUE(draft);
+
+  state().tabPath = (folder_ / "missing" / "arm.tab").string();
+  EXPECT_FALSE(SaveProbeTable(state(), ui_));
+  ExpectOnlyMessage(2437, MessageIcon::Error);
+  EXPECT_FALSE(AddProbe(state(), *draft, ui_));
+  ExpectOnlyMessage(2437, MessageIcon::Error);
+  EXPECT_FALSE(DeleteProbe(state(), 1, ui_));
+  ExpectOnlyMessage(2437, MessageIcon::Error);
+  EXPECT_EQ(state().tab.main, before.main);
+  EXPECT_EQ(state().tab.probes, before.probes);
+  EXPECT_FALSE(fs::exists(state().tabPath));
+
+  // A record the file cannot hold is refused before the file is touched.
+  state().tabPath = tabPath().string();
+  ArmRecord unstorable = *draft;
+  unstorable.probeName.assign(kMaxArchiveTextLength + 1, 'n');
+  EXPECT_FALSE(AddProbe(state(), unstorable, ui_));
+  ExpectOnlyMessage(2437, MessageIcon::Error);
+  EXPECT_EQ(state().tab.main, before.main);
+  EXPECT_EQ(state().tab.probes, before.probes);
+  EXPECT_EQ(ReadWholeFile(tabPath()), fileBefore);
+}
+
+}  // namespace
+}  // namespace pilvo
