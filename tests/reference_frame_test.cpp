@@ -14,6 +14,7 @@
 #include "measure/frame_geometry.h"
 #include "measure/reference_frame.h"
 #include "measure/rotating_table.h"
+#include "scoped_config_dir.h"
 
 namespace pilvo {
 namespace {
@@ -113,16 +114,7 @@ TEST(CircleThroughPoints, FindsCentreAndRadiusOfATiltedCircle) {
 // Each test gets its own settings folder.
 class StoredFrames : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "reference_frame_test.XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    folder_ = pattern;
-    ::setenv("PILVO_CONFIG_DIR", folder_.c_str(), 1);
-  }
-  void TearDown() override {
-    fs::remove_all(folder_);
-    ::unsetenv("PILVO_CONFIG_DIR");
-  }
+  testing::ScopedConfigDir config_{"reference_frame_test"};
 
   // A dialog of `expected` variant that answers `answer`.
   AlignmentDialog Dialog(const AlignmentAcquisition& answer,
@@ -143,7 +135,6 @@ class StoredFrames : public ::testing::Test {
     return GetSettingString(section, key, "missing", store);
   }
 
-  fs::path folder_;
   int runs_ = 0;
   bool offeredReuse_ = false;
 };

@@ -1,4 +1,5 @@
 #include "link/serial_port.h"
+#include "scoped_config_dir.h"
 
 #include "data/arm_record.h"
 
@@ -222,18 +223,7 @@ TEST_F(SerialPortTest, ReadGivesUpOnTheTotalAndIntervalTimeouts) {
 
 class SerialSettingsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "serial_settings_test.XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    folder_ = pattern;
-    ::setenv("PILVO_CONFIG_DIR", folder_.c_str(), 1);
-  }
-  void TearDown() override {
-    fs::remove_all(folder_);
-    ::unsetenv("PILVO_CONFIG_DIR");
-  }
-
-  fs::path folder_;
+  testing::ScopedConfigDir config_{"serial_settings_test"};
 };
 
 TEST_F(SerialSettingsTest, PortNamesMapToDevicePaths) {
