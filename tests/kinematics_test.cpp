@@ -16,39 +16,24 @@
 #include <Eigen/Geometry>
 
 #include "data/tab_file.h"
+#include "demo_arm.h"
 #include "measure/kinematics.h"
 #include "platform/atomic_file.h"
+#include "pose_expectations.h"
 #include "sim/forward_kinematics.h"
 
 namespace pilvo {
 namespace {
 
-constexpr double kPositionTolerance = 1e-6;  // mm
-constexpr double kRotationTolerance = 1e-9;
-
-ArmRecord DemoArm(const std::string& name) {
-  const char* folder = std::getenv("PILVO_TEST_DATA");
-  TabContents contents;
-  const auto bytes = ReadWholeFile(std::string(folder ? folder : ".") + "/" + name + ".tab");
-  EXPECT_TRUE(bytes && ParseTabFile(*bytes, contents) == TabError::None) << name;
-  return contents.main;
-}
+using testing::DemoArm;
+using testing::ExpectSamePose;
+using testing::RowMajor;
 
 void ForEveryDemoArm(const std::function<void(const ArmRecord&)>& property) {
   for (const char* name : {"usb6_quaternion", "serial6_dh_marks", "five_joint", "rotating_table"}) {
     SCOPED_TRACE(name);
     property(DemoArm(name));
   }
-}
-
-using RowMajor = Eigen::Matrix<double, 4, 4, Eigen::RowMajor>;
-
-void ExpectSamePose(const Pose& actual, const Eigen::Matrix4d& expected) {
-  const Eigen::Map<const RowMajor> pose(actual.data());
-  EXPECT_LE((pose.topLeftCorner<3, 3>() - expected.topLeftCorner<3, 3>()).cwiseAbs().maxCoeff(),
-            kRotationTolerance);
-  EXPECT_LE((pose.topRightCorner<3, 1>() - expected.topRightCorner<3, 1>()).cwiseAbs().maxCoeff(),
-            kPositionTolerance);
 }
 
 void ExpectSamePose(const Pose& actual, const Pose& expected) {

@@ -7,19 +7,14 @@
 #include <string>
 
 #include "data/tab_file.h"
+#include "demo_arm.h"
 #include "platform/atomic_file.h"
 #include "sim/motions.h"
 
 namespace pilvo::sim {
 namespace {
 
-ArmRecord DemoArm(const std::string& name) {
-  TabContents contents;
-  const auto bytes =
-      ReadWholeFile(std::filesystem::path(std::getenv("PILVO_TEST_DATA")) / (name + ".tab"));
-  EXPECT_TRUE(bytes && ParseTabFile(*bytes, contents) == TabError::None) << name;
-  return contents.main;
-}
+using testing::DemoArm;
 
 // The arm reports exactly these angles: its counter turns back into the same angle.
 void ExpectOnGridAndWithinLimits(const ArmRecord& arm, const MotionStep& step) {

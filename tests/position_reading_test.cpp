@@ -17,6 +17,7 @@
 #include "dialogs/scripted_operator.h"
 #include "measure/arm_session.h"
 #include "platform/atomic_file.h"
+#include "pose_expectations.h"
 #include "sim/motions.h"
 #include "sim/serial_server.h"
 #include "sim/usb_server.h"
@@ -25,12 +26,12 @@
 namespace pilvo {
 namespace {
 
+using testing::ExpectSamePose;
+using testing::kPositionTolerance;
+
 namespace fs = std::filesystem;
 using Kind = ScriptedOperator::Request::Kind;
-using RowMajor = Eigen::Matrix<double, 4, 4, Eigen::RowMajor>;
 
-constexpr double kPositionTolerance = 1e-6;  // mm
-constexpr double kRotationTolerance = 1e-9;
 const char* const kDemoArms[] = {"usb6_quaternion", "serial6_dh_marks", "five_joint",
                                  "rotating_table"};
 
@@ -45,14 +46,6 @@ TabContents DemoTab(const std::string& name) {
   SignatureOfVersion(kCurrentTabVersion, contents.main.signature);
   contents.main.options.temperatureCompensation = false;
   return contents;
-}
-
-void ExpectSamePose(const Pose& actual, const Eigen::Matrix4d& expected) {
-  const Eigen::Map<const RowMajor> pose(actual.data());
-  EXPECT_LE((pose.topLeftCorner<3, 3>() - expected.topLeftCorner<3, 3>()).cwiseAbs().maxCoeff(),
-            kRotationTolerance);
-  EXPECT_LE((pose.topRightCorner<3, 1>() - expected.topRightCorner<3, 1>()).cwiseAbs().maxCoeff(),
-            kPositionTolerance);
 }
 
 Eigen::Vector3d PositionOf(const Pose& pose) {

@@ -11,6 +11,7 @@
 
 #include "data/local_text.h"
 #include "data/tab_file.h"
+#include "demo_arm.h"
 #include "measure/kinematics.h"
 #include "platform/atomic_file.h"
 #include "probes/probe_calibration.h"
@@ -19,19 +20,13 @@
 namespace pilvo {
 namespace {
 
+using testing::DemoArm;
+
 using Vector3 = std::array<double, 3>;
 
 constexpr Vector3 kSphereCentre{400.0, -150.0, 250.0};
 constexpr double kProbeDiameter = 4.0;
 constexpr double kSphereDiameter = 25.0;
-
-ArmRecord DemoArm(const std::string& name) {
-  const char* folder = std::getenv("PILVO_TEST_DATA");
-  TabContents contents;
-  const auto bytes = ReadWholeFile(std::string(folder ? folder : ".") + "/" + name + ".tab");
-  EXPECT_TRUE(bytes && ParseTabFile(*bytes, contents) == TabError::None) << name;
-  return contents.main;
-}
 
 Pose ArmPose(const ArmRecord& arm, const std::array<double, kMaxJoints>& counts) {
   std::array<float, kMaxParameters> parameters = arm.parameters;  // scaled in place
