@@ -1,0 +1,38 @@
+// What makes a loaded arm measure: the link opened and the boards configured, the encoders
+// referenced (the board kept its reference, or the operator has just taken the arm through its
+// reset), the probe in use made the working record. And the reference-mark query that the reset
+// follows.
+#pragma once
+
+#include <cstdint>
+
+namespace pilvo {
+
+class ArmSession;
+
+enum class InitialiseMode {
+  Connect,  // the wizard's connection: no temperature or reset dialog
+  Reset,    // ResetEncoder, and the probes dialog after a probe change
+};
+
+// Results of InitialiseArm beyond the reset dialog's own cancel codes.
+namespace initialise_result {
+inline constexpr int kDone = 0;
+inline constexpr int kLinkFailed = -1;        // cannot open, or the USB configuration failed
+inline constexpr int kNoSerialPresence = -2;  // the serial board did not answer its probe
+inline constexpr int kResetCancelled = -4;    // the reset dialog was cancelled with code 0
+inline constexpr int kKeepsLinkOpen = 3;      // the one cancel code that leaves the link open
+}  // namespace initialise_result
+
+// 0 when the arm is ready to measure; -1 or -2 (link closed); or the code the reset dialog was
+// cancelled with (0 given as -4; only 3 leaves the link open).
+int InitialiseArm(ArmSession& session, InitialiseMode mode);
+
+// Which joints have passed their reference mark: bit j of `mask` for joint j. 1 when every
+// joint that must have a mark has one, 0 when not yet; -1 not connected (nothing is opened);
+// -2 the arm has no reference marks (mask untouched); -3 short serial reply; -11, -12 the USB
+// exchange failed or its reply was wrong. Board failures close the link. On the serial link the
+// encoder reads that follow use the latched counters until the next initialisation.
+int LeggeTacche(ArmSession& session, std::uint32_t& mask);
+
+}  // namespace pilvo
