@@ -64,6 +64,10 @@ void ConsoleOperator::HideLimitsWarning() {
   out_ << "joint limits: every joint within its range\n" << std::flush;
 }
 
+void ConsoleOperator::ArmConnected(std::string_view probeTooltip) {
+  out_ << "arm connected: " << probeTooltip << '\n' << std::flush;
+}
+
 void ConsoleOperator::ArmDisconnected() {
   out_ << "arm not connected\n" << std::flush;
 }

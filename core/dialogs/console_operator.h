@@ -22,6 +22,7 @@ class ConsoleOperator : public OperatorInterface {
   std::optional<std::filesystem::path> ChooseFileToOpen(
       std::string_view filter, std::string_view defaultExtension,
       const std::filesystem::path& folder) override;
+  void ArmConnected(std::string_view probeTooltip) override;
   void ArmDisconnected() override;
   void ResetBatteryDisplay() override {}
   void RefreshSupplyDisplay(const SupplyReading&, const ArmRecord&) override {}

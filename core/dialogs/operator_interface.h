@@ -47,6 +47,9 @@ class OperatorInterface {
       std::string_view filter, std::string_view defaultExtension,
       const std::filesystem::path& folder) = 0;
 
+  // The arm is initialised: the tray shows it connected, with `probeTooltip` as its tip.
+  virtual void ArmConnected(std::string_view probeTooltip) = 0;
+
   // The arm link has closed: the tray shows "not connected" and the probes dialog goes.
   virtual void ArmDisconnected() = 0;
 

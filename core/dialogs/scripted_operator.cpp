@@ -38,6 +38,11 @@ std::optional<std::filesystem::path> ScriptedOperator::ChooseFileToOpen(
   return file;
 }
 
+void ScriptedOperator::ArmConnected(std::string_view probeTooltip) {
+  requests_.push_back(
+      {Request::Kind::Connected, std::string(probeTooltip), "", MessageIcon::Information});
+}
+
 void ScriptedOperator::ArmDisconnected() {
   requests_.push_back({Request::Kind::Disconnected, "", "", MessageIcon::Information});
 }

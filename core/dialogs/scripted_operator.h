@@ -16,7 +16,15 @@ namespace pilvo {
 class ScriptedOperator : public OperatorInterface {
  public:
   struct Request {
-    enum class Kind { Message, YesNo, Choice, FileChoice, Disconnected, BatteryReset } kind;
+    enum class Kind {
+      Message,
+      YesNo,
+      Choice,
+      FileChoice,
+      Connected,  // text: the probe tooltip
+      Disconnected,
+      BatteryReset
+    } kind;
     std::string text;     // FileChoice: the folder
     std::string caption;  // FileChoice: the filter
     MessageIcon icon;
@@ -48,6 +56,7 @@ class ScriptedOperator : public OperatorInterface {
   std::optional<std::filesystem::path> ChooseFileToOpen(
       std::string_view filter, std::string_view defaultExtension,
       const std::filesystem::path& folder) override;
+  void ArmConnected(std::string_view probeTooltip) override;
   void ArmDisconnected() override;
   void ResetBatteryDisplay() override;
   void RefreshSupplyDisplay(const SupplyReading& supply, const ArmRecord& record) override;

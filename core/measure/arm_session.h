@@ -102,6 +102,8 @@ class ArmSession {
   const ArmSessionState& state() const { return state_; }
   ArmLink& link() { return link_; }
   ArmBoard& board() { return board_; }
+  OperatorInterface& ui() { return ui_; }
+  std::uint32_t Now() const { return clock_(); }
 
   // Loads a TAB file into the working record and the probe table, then derives the tables.
   // 0; -1 the file cannot be opened (or its path is too long to keep); -2 the reader refused it
@@ -124,6 +126,10 @@ class ArmSession {
                       const StatusPair& boardStatus, Pose& pose, std::int32_t& status);
   // The same, after setting diameter to twice the probe radius of the probe in use.
   int LeggeQuota2(Pose& pose, std::int32_t& status, double& diameter);
+
+  // The board read alone, for the dialogs that show the arm: the counts become the last
+  // reading's. 0, or the negative code of the board read.
+  int ReadArmCounts();
 
   // Joint angles in radians of the last reading, for i below the joint count. 0, or -1 when the
   // link is not connected (nothing written). The board is not read.

@@ -26,6 +26,12 @@ int ArmSession::ReadPose(Pose& pose) {
   return 0;
 }
 
+int ArmSession::ReadArmCounts() {
+  if (const int result = board_.ReadArmCounts(state_.rawCounts); result < 0) return result;
+  state_.jointCounts = board_.jointValues();
+  return 0;
+}
+
 void ArmSession::ComputePose(const std::array<double, kMaxJoints>& jointCounts, Pose& pose) {
   state_.jointCounts = jointCounts;
   const ArmRecord& record = state_.working;
