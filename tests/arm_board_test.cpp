@@ -149,8 +149,11 @@ TEST(UsbCounts, BoardOrderMovedAxisAndBoard3ThirdAxis) {
   EXPECT_EQ(counts[7], 42);
 
   std::array<bool, kMaxJoints> marked{};
-  EXPECT_EQ(DecodeUsbMarks(record, BlockCountingOffsets(), marked), 8u);
+  EXPECT_EQ(DecodeUsbMarks(record, true, BlockCountingOffsets(), marked), 8u);
   EXPECT_TRUE(marked[7]);
+  // Without the companion of the probe in use the unread axis has no mark to wait for.
+  EXPECT_EQ(DecodeUsbMarks(record, false, BlockCountingOffsets(), marked), 7u);
+  EXPECT_FALSE(marked[7]);
 }
 
 TEST(UsbCounts, InsertedAxis) {

@@ -312,7 +312,7 @@ TEST_F(LinkTest, UsbCommandsAndMarks) {
   std::array<bool, kMaxJoints> marked{};
   std::size_t axes = 0;
   ASSERT_TRUE(arm.PassReferenceMark(2));
-  ASSERT_EQ(board_->ReadUsbMarks(marked, axes), 0);
+  ASSERT_EQ(board_->ReadUsbMarks(false, marked, axes), 0);
   EXPECT_EQ(axes, 6u);
   EXPECT_EQ(marked, (std::array<bool, kMaxJoints>{false, false, true}));
   board_->ConfirmReferenceMarks();

@@ -308,14 +308,15 @@ int ArmBoard::ReadSerialMarkStatus(std::uint8_t& markStatus) {
   return board::kOk;
 }
 
-int ArmBoard::ReadUsbMarks(std::array<bool, kMaxJoints>& marked, std::size_t& axes) {
+int ArmBoard::ReadUsbMarks(bool thirdAxisCompanion, std::array<bool, kMaxJoints>& marked,
+                           std::size_t& axes) {
   if (!UsbReady()) return board::kLinkClosed;
   std::array<std::uint8_t, kUsbCountBlock> reply{};
   if (const int result = UsbExchange(std::array<std::uint8_t, 3>{kMarksCode, 3, 0}, reply);
       result != board::kOk) {
     return result;
   }
-  axes = DecodeUsbMarks(record_, reply, marked);
+  axes = DecodeUsbMarks(record_, thirdAxisCompanion, reply, marked);
   return board::kOk;
 }
 

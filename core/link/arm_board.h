@@ -75,7 +75,8 @@ class ArmBoard {
   // the mark status byte (bits 2 … 7 clear: axes 1 … 6 marked). USB: the mark flags of the
   // axes in count-list order; ConfirmReferenceMarks tells the board all required axes are in.
   int ReadSerialMarkStatus(std::uint8_t& markStatus);
-  int ReadUsbMarks(std::array<bool, kMaxJoints>& marked, std::size_t& axes);
+  int ReadUsbMarks(bool thirdAxisCompanion, std::array<bool, kMaxJoints>& marked,
+                   std::size_t& axes);
   void ConfirmReferenceMarks();
 
   int firmwareCode() const { return firmwareCode_; }

@@ -93,10 +93,13 @@ bool UsbAxisMarked(const std::uint8_t* bytes) {
   return Bit(bytes[2], 7);
 }
 
-UsbAxisLayout UsbAxisLayoutOf(const ArmRecord& record) {
+namespace {
+
+// `board3Axes` of board 3 are read; `zeroThird`: its third axis reads 0.
+UsbAxisLayout LayoutOf(const ArmRecord& record, int board3Axes, bool zeroThird) {
   const int c1 = std::clamp(record.board1Axes, 0, kMaxBoard1Axes);
   const int c2 = std::clamp(record.board2Axes, 0, kMaxSmallBoardAxes);
-  const int c3 = std::clamp(record.board3Axes, 0, kMaxSmallBoardAxes);
+  const int c3 = std::clamp(board3Axes, 0, kMaxSmallBoardAxes);
   const int moved = (record.options.tableChannel || record.options.movedAxis) && c1 > 0 ? 1 : 0;
 
   UsbAxisLayout layout;
@@ -109,14 +112,20 @@ UsbAxisLayout UsbAxisLayoutOf(const ArmRecord& record) {
   if (c2 >= 3) add(kBoard2Axis3);
   if (c2 >= 1) add(kBoard2Axis1);
   for (int axis = 0; axis < c3; ++axis) {
-    if (axis == 2 && record.options.board3ThirdAxis && !record.options.board3ThirdAxisCompanion &&
-        layout.count < layout.offsets.size()) {
+    if (axis == 2 && zeroThird && layout.count < layout.offsets.size()) {
       layout.zeroedEntry = static_cast<int>(layout.count);
     }
     add(kBoard3Axis1 + 3 * static_cast<std::size_t>(axis));
   }
   if (moved == 1) add(3 * static_cast<std::size_t>(c1) - 2);
   return layout;
+}
+
+}  // namespace
+
+UsbAxisLayout UsbAxisLayoutOf(const ArmRecord& record) {
+  return LayoutOf(record, record.board3Axes,
+                  record.options.board3ThirdAxis && !record.options.board3ThirdAxisCompanion);
 }
 
 void DecodeUsbCounts(const ArmRecord& record, std::span<const std::uint8_t, kUsbCountBlock> block,
@@ -129,11 +138,13 @@ void DecodeUsbCounts(const ArmRecord& record, std::span<const std::uint8_t, kUsb
   if (layout.zeroedEntry >= 0) counts[layout.zeroedEntry] = 0;
 }
 
-std::size_t DecodeUsbMarks(const ArmRecord& record,
+std::size_t DecodeUsbMarks(const ArmRecord& record, bool thirdAxisCompanion,
                            std::span<const std::uint8_t, kUsbCountBlock> block,
                            std::array<bool, kMaxJoints>& marked) {
   marked.fill(false);
-  const UsbAxisLayout layout = UsbAxisLayoutOf(record);
+  // An unread third axis of board 3 has no mark to wait for: board 3's last axis is left out.
+  const bool unread = record.options.board3ThirdAxis && !thirdAxisCompanion;
+  const UsbAxisLayout layout = LayoutOf(record, record.board3Axes - (unread ? 1 : 0), false);
   for (std::size_t i = 0; i < layout.count; ++i) {
     marked[i] = UsbAxisMarked(&block[layout.offsets[i]]);
   }

@@ -50,7 +50,9 @@ UsbAxisLayout UsbAxisLayoutOf(const ArmRecord& record);
 void DecodeUsbCounts(const ArmRecord& record, std::span<const std::uint8_t, kUsbCountBlock> block,
                      CountList& counts);
 // The reference-mark flags of the axes, in the order of the count list; returns how many.
-std::size_t DecodeUsbMarks(const ArmRecord& record,
+// `thirdAxisCompanion`: that of the probe in use, which decides whether board 3's third axis
+// is read.
+std::size_t DecodeUsbMarks(const ArmRecord& record, bool thirdAxisCompanion,
                            std::span<const std::uint8_t, kUsbCountBlock> block,
                            std::array<bool, kMaxJoints>& marked);
 

@@ -131,6 +131,9 @@ class ArmSession {
   // reading's. 0, or the negative code of the board read.
   int ReadArmCounts();
 
+  // Tells the operator's supply display what the last board read said of the supply.
+  void RefreshSupplyDisplay();
+
   // Joint angles in radians of the last reading, for i below the joint count. 0, or -1 when the
   // link is not connected (nothing written). The board is not read.
   int ReadJointAngles(std::array<double, kMaxJoints>& angles) const;
@@ -154,7 +157,6 @@ class ArmSession {
   // The pose of a reading's joint counts, which are kept as the last reading's.
   void ComputePose(const std::array<double, kMaxJoints>& jointCounts, Pose& pose);
   std::uint32_t JointLimitMask(std::array<double, kMaxJoints>& angles) const;
-  void RefreshSupplyDisplay();
   // Shows, updates or hides the warning; true when the reading ends with the limit status.
   bool UpdateLimitsWarning(const std::array<double, kMaxJoints>& angles);
   void ReturnLimitStatus(const ArmButtons& buttons, std::int32_t& status);
