@@ -22,6 +22,7 @@
 #include "sim/serial_server.h"
 #include "sim/usb_server.h"
 #include "sim/virtual_arm.h"
+#include "sim_session_fixture.h"
 
 namespace pilvo {
 namespace {
@@ -35,90 +36,10 @@ using Kind = ScriptedOperator::Request::Kind;
 const char* const kDemoArms[] = {"usb6_quaternion", "serial6_dh_marks", "five_joint",
                                  "rotating_table"};
 
-enum class Link { Serial, Usb };
-
-// A demo arm in the current version, without thermal compensation unless a test sets it: the
-// virtual arm's truth is then the plain chain.
-TabContents DemoTab(const std::string& name) {
-  TabContents contents;
-  const auto bytes = ReadWholeFile(fs::path(std::getenv("PILVO_TEST_DATA")) / (name + ".tab"));
-  EXPECT_TRUE(bytes && ParseTabFile(*bytes, contents) == TabError::None) << name;
-  SignatureOfVersion(kCurrentTabVersion, contents.main.signature);
-  contents.main.options.temperatureCompensation = false;
-  return contents;
-}
-
-Eigen::Vector3d PositionOf(const Pose& pose) {
-  return {pose[3], pose[7], pose[11]};
-}
-
-class ReadingTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("position_reading_test_" + std::to_string(::getpid()));
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-    ::setenv("PILVO_CONFIG_DIR", (folder_ / "config").c_str(), 1);
-    SetLanguage(kEnglish);
-  }
-  void TearDown() override {
-    Disconnect();
-    fs::remove_all(folder_);
-  }
-  void Disconnect() {
-    session_.reset();
-    serial_.reset();
-    usb_.reset();
-    arm_.reset();
-  }
-
-  fs::path Save(const TabContents& contents, const std::string& name) {
-    const fs::path path = folder_ / name;
-    EXPECT_EQ(WriteTabFile(path, contents), TabWriteError::None);
-    return path;
-  }
-
-  // A session on a file of `contents`, with the virtual arm of that file served on `link`.
-  void Connect(TabContents contents, Link link, SessionVariant variant = SessionVariant::Library) {
-    Disconnect();
-    contents.main.linkType = link == Link::Usb ? 1 : 0;
-    session_ = std::make_unique<ArmSession>(variant, ui_, [this] { return now_; });
-    ASSERT_EQ(session_->LeggeParametri(Save(contents, "arm.tab")), 0);
-    arm_ = std::make_unique<sim::VirtualArm>(state().working);
-    if (link == Link::Serial) {
-      serial_ = std::make_unique<sim::SerialSimServer>(*arm_);
-      ASSERT_TRUE(serial_->Start());
-      ASSERT_TRUE(session_->link().SetPortName(serial_->slavePath()));
-    } else {
-      const fs::path socket = folder_ / "usb.sock";
-      ::setenv("PILVO_SIM_USB_SOCKET", socket.c_str(), 1);
-      usb_ = std::make_unique<sim::UsbSimServer>(std::vector{arm_.get()}, socket.string());
-      ASSERT_TRUE(usb_->Start());
-    }
-  }
-
-  ArmSessionState& state() { return session_->state(); }
-  void Hold(std::initializer_list<int> buttons) {
-    for (int button = 1; button <= sim::kButtonCount; ++button) arm_->SetButton(button, false);
-    for (int button : buttons) arm_->SetButton(button, true);
-  }
-  std::int32_t StatusWith(std::initializer_list<int> buttons) {
-    Hold(buttons);
-    EXPECT_EQ(session_->LeggeQuota(pose_, status_), 0);
-    return status_;
-  }
-  std::size_t Acknowledged() const { return arm_->observations().acknowledgedInputs.size(); }
-
-  fs::path folder_;
-  ScriptedOperator ui_;
-  std::uint32_t now_ = 1000;
-  std::unique_ptr<sim::VirtualArm> arm_;
-  std::unique_ptr<sim::SerialSimServer> serial_;
-  std::unique_ptr<sim::UsbSimServer> usb_;
-  std::unique_ptr<ArmSession> session_;
-  Pose pose_{};
-  std::int32_t status_ = -1;
-};
+using testing::Link;
+using testing::PlainDemoTab;
+using testing::PositionOf;
+using ReadingTest = testing::SimSessionTest;
 
 // Serial boards report at most six axes: the seven-joint table arm is a USB arm only.
 std::vector<Link> LinksOf(const std::string& name) {
@@ -143,7 +64,7 @@ TEST_F(ReadingTest, PosesAreTheArmsTruthOnBothLinks) {
         SCOPED_TRACE(std::string(name) + (link == Link::Usb ? " usb" : " serial") +
                      (c.thermal ? (c.boardSensors ? " sensors" : " ambient") : "") +
                      (c.correction ? " corrected" : ""));
-        TabContents contents = DemoTab(name);
+        TabContents contents = PlainDemoTab(name);
         ArmRecord& main = contents.main;
         main.options.temperatureCompensation = c.thermal;
         main.temperatureSensors = c.boardSensors ? 1 : 0;
@@ -177,7 +98,7 @@ TEST_F(ReadingTest, PosesAreTheArmsTruthOnBothLinks) {
 }
 
 TEST_F(ReadingTest, ReadingWithoutPointOrSwapAllocatesNothing) {
-  TabContents contents = DemoTab("usb6_quaternion");
+  TabContents contents = PlainDemoTab("usb6_quaternion");
   contents.main.options.temperatureCompensation = true;
   Connect(contents, Link::Serial);
   state().armReady = true;
@@ -196,7 +117,7 @@ TEST_F(ReadingTest, ReadingWithoutPointOrSwapAllocatesNothing) {
 TEST_F(ReadingTest, StatusWordOfButtonsAndAuxiliaryInputs) {
   for (const Link link : {Link::Serial, Link::Usb}) {
     SCOPED_TRACE(link == Link::Usb ? "usb" : "serial");
-    TabContents contents = DemoTab("usb6_quaternion");
+    TabContents contents = PlainDemoTab("usb6_quaternion");
     ArmOptions& options = contents.main.options;
     options.tabSwapByButton = false;
     options.motionDirection = false;
@@ -230,7 +151,7 @@ TEST_F(ReadingTest, StatusWordOfButtonsAndAuxiliaryInputs) {
   }
 
   // The status bit 7 button exists on serial boards only.
-  TabContents contents = DemoTab("serial6_dh_marks");
+  TabContents contents = PlainDemoTab("serial6_dh_marks");
   contents.main.options.statusBit7Button = true;
   Connect(contents, Link::Serial);
   const int refreshes = ui_.supplyDisplay().refreshes;
@@ -240,7 +161,7 @@ TEST_F(ReadingTest, StatusWordOfButtonsAndAuxiliaryInputs) {
 }
 
 TEST_F(ReadingTest, AuxiliaryInput0RereadsThePressAndAcknowledgesHeldRequests) {
-  TabContents contents = DemoTab("serial6_dh_marks");
+  TabContents contents = PlainDemoTab("serial6_dh_marks");
   contents.main.options.auxiliaryInput0 = true;
   Connect(contents, Link::Serial);
   ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
@@ -270,7 +191,7 @@ TEST_F(ReadingTest, AuxiliaryInput0RereadsThePressAndAcknowledgesHeldRequests) {
 }
 
 TEST_F(ReadingTest, ProbesDialogTakesTheButtonsAsAMaskAndThePoseAsComputed) {
-  TabContents contents = DemoTab("usb6_quaternion");
+  TabContents contents = PlainDemoTab("usb6_quaternion");
   Connect(contents, Link::Usb);
   state().tracker.clientSession = 1;
   state().reading.probesDialogOpen = true;
@@ -289,7 +210,7 @@ TEST_F(ReadingTest, ProbesDialogTakesTheButtonsAsAMaskAndThePoseAsComputed) {
 TEST_F(ReadingTest, PressAfterAStraightMovePushesByTheProbeRadiusAlongIt) {
   for (const int clientSession : {0, 1}) {
     SCOPED_TRACE("client session " + std::to_string(clientSession));
-    Connect(DemoTab("usb6_quaternion"), Link::Usb);
+    Connect(PlainDemoTab("usb6_quaternion"), Link::Usb);
     state().tracker.clientSession = clientSession;
     const ArmRecord& arm = state().working;
     const Eigen::Vector3d direction(0.6, 0.0, -0.8);
@@ -314,7 +235,7 @@ TEST_F(ReadingTest, PressAfterAStraightMovePushesByTheProbeRadiusAlongIt) {
 }
 
 TEST_F(ReadingTest, ShortPressOfButton2ReadsTwoOnceReleasedAndAHoldOpensTheChooser) {
-  Connect(DemoTab("usb6_quaternion"), Link::Usb);
+  Connect(PlainDemoTab("usb6_quaternion"), Link::Usb);
   EXPECT_EQ(StatusWith({2}), 0);
   now_ += 1500;
   EXPECT_EQ(StatusWith({2}), 0);
@@ -341,7 +262,7 @@ TEST_F(ReadingTest, ShortPressOfButton2ReadsTwoOnceReleasedAndAHoldOpensTheChoos
 }
 
 TEST_F(ReadingTest, TabSwapTakesOnlyTheParametersOfACompatibleFile) {
-  const TabContents original = DemoTab("usb6_quaternion");
+  const TabContents original = PlainDemoTab("usb6_quaternion");
   Connect(original, Link::Usb);
   ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
   const ArmSessionState before = state();
@@ -410,7 +331,7 @@ TEST_F(ReadingTest, TabSwapTakesOnlyTheParametersOfACompatibleFile) {
 TEST_F(ReadingTest, ReadingsFollowAProbeChangeAtOnce) {
   for (const char* name : {"usb6_quaternion", "serial6_dh_marks"}) {
     SCOPED_TRACE(name);
-    Connect(DemoTab(name), Link::Usb);
+    Connect(PlainDemoTab(name), Link::Usb);
     const auto expectTruth = [this] {
       for (const sim::MotionStep& step : sim::WorkspaceSweep(state().working, 9, 3)) {
         ASSERT_TRUE(sim::ApplyStep(*arm_, step));
@@ -432,7 +353,7 @@ class LimitsTest : public ReadingTest {
   // -115 .. 115, the others free.
   void SetUp() override {
     ReadingTest::SetUp();
-    Connect(DemoTab("usb6_quaternion"), Link::Serial);
+    Connect(PlainDemoTab("usb6_quaternion"), Link::Serial);
     state().armReady = true;
   }
   std::uint32_t MaskAt(int joint, double degrees) {
@@ -490,7 +411,7 @@ TEST_F(LimitsTest, WarningOpensUpdatesAndClosesWithTheLimitStatus) {
 }
 
 TEST_F(LimitsTest, WizardKeepsTheMaskButShowsNoWarningAndNoSupply) {
-  TabContents contents = DemoTab("usb6_quaternion");
+  TabContents contents = PlainDemoTab("usb6_quaternion");
   contents.main.options.auxiliaryInput1 = true;
   for (const SessionVariant variant : {SessionVariant::Library, SessionVariant::Wizard}) {
     const bool wizard = variant == SessionVariant::Wizard;
@@ -508,7 +429,7 @@ TEST_F(LimitsTest, WizardKeepsTheMaskButShowsNoWarningAndNoSupply) {
 }
 
 TEST_F(ReadingTest, JointViewsOfTheLastReading) {
-  TabContents contents = DemoTab("five_joint");
+  TabContents contents = PlainDemoTab("five_joint");
   contents.main.options.board3ThirdAxis = true;
   contents.main.options.auxiliaryInput2 = true;
   Connect(contents, Link::Serial);
@@ -554,7 +475,7 @@ TEST_F(ReadingTest, JointViewsOfTheLastReading) {
   EXPECT_EQ(session_->VedeCinematica2(1, nullptr, nullptr, nullptr, nullptr), -2);
 
   // Twice the probe radius of the probe in use.
-  Connect(DemoTab("usb6_quaternion"), Link::Usb);
+  Connect(PlainDemoTab("usb6_quaternion"), Link::Usb);
   double diameter = 0.0;
   ASSERT_EQ(session_->LeggeQuota2(pose_, status_, diameter), 0);
   EXPECT_EQ(diameter, 2.0 * state().tab.main.probeRadius);
@@ -564,7 +485,7 @@ TEST_F(ReadingTest, JointViewsOfTheLastReading) {
 }
 
 TEST_F(ReadingTest, LoadingDerivesTheTablesAndRefusesBadFiles) {
-  TabContents contents = DemoTab("serial6_dh_marks");
+  TabContents contents = PlainDemoTab("serial6_dh_marks");
   contents.main.jointLimits[2] = {-10.0, 10.0};
   Connect(contents, Link::Serial);
   const ArmSessionState& s = state();

@@ -1,0 +1,115 @@
+// An arm session against the virtual arm, over a real pseudo-terminal or through the simulator
+// flavour of the USB access library, with a scripted operator, a settable clock and a fresh
+// settings folder.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <initializer_list>
+#include <memory>
+#include <string>
+
+#include <Eigen/Core>
+
+#include "data/local_text.h"
+#include "data/tab_file.h"
+#include "dialogs/scripted_operator.h"
+#include "measure/arm_session.h"
+#include "platform/atomic_file.h"
+#include "sim/serial_server.h"
+#include "sim/usb_server.h"
+#include "sim/virtual_arm.h"
+
+namespace pilvo::testing {
+
+enum class Link { Serial, Usb };
+
+// A demo arm in the current version, without thermal compensation unless a test sets it: the
+// virtual arm's truth is then the plain chain.
+inline TabContents PlainDemoTab(const std::string& name) {
+  TabContents contents;
+  const auto bytes =
+      ReadWholeFile(std::filesystem::path(std::getenv("PILVO_TEST_DATA")) / (name + ".tab"));
+  EXPECT_TRUE(bytes && ParseTabFile(*bytes, contents) == TabError::None) << name;
+  SignatureOfVersion(kCurrentTabVersion, contents.main.signature);
+  contents.main.options.temperatureCompensation = false;
+  return contents;
+}
+
+inline Eigen::Vector3d PositionOf(const Pose& pose) {
+  return {pose[3], pose[7], pose[11]};
+}
+
+class SimSessionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string suite = ::testing::UnitTest::GetInstance()->current_test_suite()->name();
+    folder_ = std::filesystem::temp_directory_path() / (suite + "_" + std::to_string(::getpid()));
+    std::filesystem::remove_all(folder_);
+    std::filesystem::create_directories(folder_);
+    ::setenv("PILVO_CONFIG_DIR", (folder_ / "config").c_str(), 1);
+    SetLanguage(kEnglish);
+  }
+  void TearDown() override {
+    Disconnect();
+    std::filesystem::remove_all(folder_);
+  }
+  void Disconnect() {
+    session_.reset();
+    serial_.reset();
+    usb_.reset();
+    arm_.reset();
+  }
+
+  std::filesystem::path Save(const TabContents& contents, const std::string& name) {
+    const std::filesystem::path path = folder_ / name;
+    EXPECT_EQ(WriteTabFile(path, contents), TabWriteError::None);
+    return path;
+  }
+
+  // A session on a file of `contents`, with the virtual arm of that file served on `link`.
+  void Connect(TabContents contents, Link link, SessionVariant variant = SessionVariant::Library) {
+    Disconnect();
+    contents.main.linkType = link == Link::Usb ? 1 : 0;
+    session_ = std::make_unique<ArmSession>(variant, ui_, [this] { return now_; });
+    ASSERT_EQ(session_->LeggeParametri(Save(contents, "arm.tab")), 0);
+    arm_ = std::make_unique<sim::VirtualArm>(state().working);
+    if (link == Link::Serial) {
+      serial_ = std::make_unique<sim::SerialSimServer>(*arm_);
+      ASSERT_TRUE(serial_->Start());
+      ASSERT_TRUE(session_->link().SetPortName(serial_->slavePath()));
+    } else {
+      const std::filesystem::path socket = folder_ / "usb.sock";
+      ::setenv("PILVO_SIM_USB_SOCKET", socket.c_str(), 1);
+      usb_ = std::make_unique<sim::UsbSimServer>(std::vector{arm_.get()}, socket.string());
+      ASSERT_TRUE(usb_->Start());
+    }
+  }
+
+  ArmSessionState& state() { return session_->state(); }
+  void Hold(std::initializer_list<int> buttons) {
+    for (int button = 1; button <= sim::kButtonCount; ++button) arm_->SetButton(button, false);
+    for (int button : buttons) arm_->SetButton(button, true);
+  }
+  std::int32_t StatusWith(std::initializer_list<int> buttons) {
+    Hold(buttons);
+    EXPECT_EQ(session_->LeggeQuota(pose_, status_), 0);
+    return status_;
+  }
+  std::size_t Acknowledged() const { return arm_->observations().acknowledgedInputs.size(); }
+
+  std::filesystem::path folder_;
+  ScriptedOperator ui_;
+  std::uint32_t now_ = 1000;
+  std::unique_ptr<sim::VirtualArm> arm_;
+  std::unique_ptr<sim::SerialSimServer> serial_;
+  std::unique_ptr<sim::UsbSimServer> usb_;
+  std::unique_ptr<ArmSession> session_;
+  Pose pose_{};
+  std::int32_t status_ = -1;
+};
+
+}  // namespace pilvo::testing
