@@ -76,7 +76,7 @@ class SimSessionTest : public ::testing::Test {
     contents.main.linkType = link == Link::Usb ? 1 : 0;
     session_ = std::make_unique<ArmSession>(variant, ui_, [this] { return now_; });
     ASSERT_EQ(session_->LeggeParametri(Save(contents, "arm.tab")), 0);
-    arm_ = std::make_unique<sim::VirtualArm>(state().working);
+    arm_ = std::make_unique<sim::VirtualArm>(state().working, armOptions_);
     if (link == Link::Serial) {
       serial_ = std::make_unique<sim::SerialSimServer>(*arm_);
       ASSERT_TRUE(serial_->Start());
@@ -104,6 +104,7 @@ class SimSessionTest : public ::testing::Test {
   std::filesystem::path folder_;
   ScriptedOperator ui_;
   std::uint32_t now_ = 1000;
+  sim::VirtualArmOptions armOptions_;  // for the arm of the next Connect
   std::unique_ptr<sim::VirtualArm> arm_;
   std::unique_ptr<sim::SerialSimServer> serial_;
   std::unique_ptr<sim::UsbSimServer> usb_;

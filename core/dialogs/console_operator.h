@@ -1,7 +1,10 @@
 // The operator without a display: messages go to standard error and every question takes its
-// safe default, so that services without a person in front of them keep running.
+// safe default, so that services without a person in front of them keep running. The reset and
+// alignment dialogs run on a real 100 ms timer, driven by the arm's own marks and buttons, and
+// are cancelled when they have not closed within the time-out.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <ostream>
 
@@ -9,9 +12,14 @@
 
 namespace pilvo {
 
+inline constexpr std::chrono::milliseconds kConsoleDialogTimeout{120000};
+
 class ConsoleOperator : public OperatorInterface {
  public:
-  explicit ConsoleOperator(std::ostream& out);
+  // `bell`: beeps are BEL characters on `out` (for a person at a terminal), else silent.
+  explicit ConsoleOperator(std::ostream& out,
+                           std::chrono::milliseconds dialogTimeout = kConsoleDialogTimeout,
+                           bool bell = false);
 
   void ShowMessage(std::string_view text, std::string_view caption, MessageIcon icon) override;
   bool AskYesNo(std::string_view text, std::string_view caption) override;
@@ -30,9 +38,24 @@ class ConsoleOperator : public OperatorInterface {
   void ShowLimitsWarning() override {}
   void UpdateLimitsWarning(std::uint32_t outMask, std::span<const double> angles) override;
   void HideLimitsWarning() override;
+  // A line when the dialog opens, one whenever the set of marks found changes, one at the end.
+  void RunResetDialog(ResetProcedure& procedure) override;
+  // Nobody can type a temperature: the one the dialog opened with (the stored one) is kept.
+  void RunTemperatureDialog(TemperatureChoice& choice) override;
+  // A line when the dialog opens and one for each point to measure. On the time-out the dialog
+  // is cancelled, even when it offers its reuse button.
+  void RunAlignmentDialog(AlignmentProcedure& procedure) override;
+  void Beep() override;
 
  private:
+  // Ticks `procedure` every 100 ms until it closes, `report` after each tick; cancels it at the
+  // time-out.
+  template <class Procedure, class Report>
+  void RunTimed(Procedure& procedure, Report report);
+
   std::ostream& out_;
+  std::chrono::milliseconds dialogTimeout_;
+  bool bell_;
   std::uint32_t reportedMask_ = 0;
 };
 

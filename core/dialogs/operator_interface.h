@@ -15,6 +15,10 @@
 
 namespace pilvo {
 
+class AlignmentProcedure;
+class ResetProcedure;
+class TemperatureChoice;
+
 // None: a plain box without an icon.
 enum class MessageIcon { Error, Information, Question, Warning, None };
 
@@ -66,6 +70,15 @@ class OperatorInterface {
   virtual void ShowLimitsWarning() = 0;
   virtual void UpdateLimitsWarning(std::uint32_t outMask, std::span<const double> angles) = 0;
   virtual void HideLimitsWarning() = 0;
+
+  // The modal arm status dialogs: each runs its model, driving its 100 ms timer and forwarding
+  // the operator's controls, and returns once the model has closed.
+  virtual void RunResetDialog(ResetProcedure& procedure) = 0;
+  virtual void RunTemperatureDialog(TemperatureChoice& choice) = 0;
+  virtual void RunAlignmentDialog(AlignmentProcedure& procedure) = 0;
+
+  // The default system sound: a reference mark procedure completed, a point taken.
+  virtual void Beep() = 0;
 };
 
 }  // namespace pilvo

@@ -82,6 +82,7 @@ class ArmBoard {
   int firmwareCode() const { return firmwareCode_; }
   void SetFirmwareCode(int code) { firmwareCode_ = code; }
   void SetWrapWindow(std::int32_t window) { wrapWindow_ = window; }
+  std::int32_t wrapWindow() const { return wrapWindow_; }
   const StatusPair& status() const { return status_; }
   const std::array<double, 3>& temperatures() const { return temperatures_; }
   const std::array<double, 3>& temperatureGains() const { return gains_; }

@@ -1,0 +1,19 @@
+// The tray menu's commands that may refuse to serve: each says whether its dialog may open,
+// and when not, tells the operator why and changes nothing.
+#pragma once
+
+#include "dialogs/operator_interface.h"
+
+namespace pilvo {
+
+struct ArmSessionState;
+
+// Probes management: false, after "Probe management not available", when the probe table holds
+// no probe.
+bool ProbesManagementCommand(const ArmSessionState& state, OperatorInterface& ui);
+
+// Battery: false, after "Battery not available.", unless the working record has a battery and
+// the board's firmware (`firmwareCode`) reports the supply.
+bool BatteryCommand(const ArmSessionState& state, int firmwareCode, OperatorInterface& ui);
+
+}  // namespace pilvo

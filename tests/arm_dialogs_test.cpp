@@ -1,0 +1,478 @@
+// The arm status dialogs' models against the virtual arm on a pseudo-terminal: the reset that
+// follows the reference marks, the temperature choice, the three-point alignment, and the
+// operators that run them (scripted and console), with the script files and the tray commands.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "data/settings.h"
+#include "dialogs/alignment_procedure.h"
+#include "dialogs/arm_dialogs.h"
+#include "dialogs/console_operator.h"
+#include "dialogs/operator_choice.h"
+#include "dialogs/reset_procedure.h"
+#include "dialogs/temperature_choice.h"
+#include "dialogs/tray_commands.h"
+#include "measure/frame_geometry.h"
+#include "sim_session_fixture.h"
+
+namespace pilvo {
+namespace {
+
+using testing::Link;
+using testing::PlainDemoTab;
+using Kind = ScriptedOperator::Request::Kind;
+
+constexpr int kSixJoints = 6;
+
+class ArmDialogsTest : public testing::SimSessionTest {
+ protected:
+  // The six-joint serial arm with reference marks, none of them passed yet, its link open.
+  void ConnectUnreferenced(TabContents contents = PlainDemoTab("serial6_dh_marks")) {
+    armOptions_.referenced = false;
+    Connect(contents, Link::Serial);
+    ASSERT_EQ(session_->ReadArmCounts(), 0);
+  }
+  // A session on `contents` without an arm behind it: enough for what a dialog shows.
+  void Load(const TabContents& contents, SessionVariant variant = SessionVariant::Library) {
+    Disconnect();
+    session_ = std::make_unique<ArmSession>(variant, ui_, [this] { return now_; });
+    ASSERT_EQ(session_->LeggeParametri(Save(contents, "arm.tab")), 0);
+  }
+  // Degrees of one encoder count of `joint`: what an angle read back may be off by.
+  double CountDegrees(std::size_t joint) { return 90.0 / state().working.encoderLines[joint]; }
+  void PassMarks(std::initializer_list<int> joints) {
+    for (const int joint : joints) ASSERT_TRUE(arm_->PassReferenceMark(joint));
+  }
+  ResetDialogSetup Setup() const { return {.tabPath = "arm.tab", .ambientTemperature = 21}; }
+};
+
+TEST_F(ArmDialogsTest, ResetEndsWithOkOnceEveryRequiredMarkIsPassed) {
+  ConnectUnreferenced();
+  // One joint passes its mark at each tick; the tick that sees the sixth closes the dialog.
+  ui_.SetTickHook([this](int tick) {
+    if (tick < kSixJoints) {
+      ASSERT_TRUE(arm_->PassReferenceMark(tick));
+    }
+  });
+  const ResetDialogOutcome outcome = RunResetDialog(*session_, Setup());
+  EXPECT_TRUE(outcome.ok);
+  EXPECT_EQ(outcome.ambientTemperature, 21);
+  EXPECT_EQ(ui_.lastDialogTicks(), kSixJoints);
+  EXPECT_EQ(ui_.CountOf(Kind::Beep), 1u);
+  ASSERT_EQ(ui_.CountOf(Kind::Reset), 1u);
+  EXPECT_EQ(ui_.requests().front().caption, "Pilvo DLL: Reference mark dialog");
+}
+
+TEST_F(ArmDialogsTest, ResetIndicatorsAndViewFollowTheMarks) {
+  for (const std::int32_t variant : {0, 3}) {
+    SCOPED_TRACE(variant);
+    TabContents contents = PlainDemoTab("serial6_dh_marks");
+    contents.main.armVariant = variant;
+    ConnectUnreferenced(contents);
+    ASSERT_TRUE(arm_->SetJointAngles(std::vector<double>{10, 20, 30, 40, 50, 60}));
+    ResetProcedure reset(*session_, Setup());
+    EXPECT_EQ(reset.viewPose().unmarkedMask, 0xFFFF) << "nothing marked before the first tick";
+
+    PassMarks({0, 2, 5});
+    reset.Tick();
+    ASSERT_EQ(reset.state(), ResetProcedure::State::Running);
+    EXPECT_EQ(reset.markMask(), 0b100101u);
+    EXPECT_EQ(reset.marksFound(), 3);
+    const ArmViewPose& view = reset.viewPose();
+    EXPECT_EQ(view.unmarkedMask, 0xFFDA);
+    EXPECT_EQ(view.variantGeometry, variant == 3);
+    const std::array<double, kArmViewJoints> expected =
+        variant == 3 ? std::array<double, kArmViewJoints>{10, 0, 30, -90, 0, 60, 0}
+                     : std::array<double, kArmViewJoints>{10, -65, 0, 125, 0, 60, 0};
+    for (std::size_t joint = 0; joint < kArmViewJoints; ++joint) {
+      EXPECT_NEAR(view.angles[joint], expected[joint], CountDegrees(joint)) << "joint " << joint;
+    }
+    EXPECT_EQ(ui_.CountOf(Kind::Beep), 0u);
+  }
+}
+
+TEST_F(ArmDialogsTest, UnpluggingEndsTheResetWithTheMarkQueryStatus) {
+  ConnectUnreferenced();
+  ui_.SetTickHook([this](int tick) {
+    if (tick == 2) arm_->SetPlugged(false);
+  });
+  const ResetDialogOutcome outcome = RunResetDialog(*session_, Setup());
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_EQ(outcome.cancelCode, -3) << "short reply to the mark query";
+  EXPECT_EQ(ui_.lastDialogTicks(), 3);
+  EXPECT_FALSE(session_->link().IsOpen());
+}
+
+TEST_F(ArmDialogsTest, CancellingTheResetKeepsCodeZero) {
+  ConnectUnreferenced();
+  ui_.ScriptReset({.ticks = 4});
+  ui_.ScriptReset({.ticks = 0});
+  for (const int ticks : {4, 0}) {
+    const ResetDialogOutcome outcome = RunResetDialog(*session_, Setup());
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_EQ(outcome.cancelCode, 0);
+    EXPECT_EQ(ui_.lastDialogTicks(), ticks);
+  }
+  EXPECT_EQ(ui_.CountOf(Kind::Beep), 0u);
+}
+
+TEST_F(ArmDialogsTest, ResetOpeningShowsTitleLabelsAndTemperature) {
+  TabContents contents = PlainDemoTab("serial6_dh_marks");
+  Load(contents, SessionVariant::Wizard);
+  ResetDialogSetup setup = Setup();
+  ResetProcedure wizard(*session_, setup);
+  EXPECT_EQ(wizard.title(), "PilvoWIZARD: Reference mark dialog");
+  EXPECT_EQ(wizard.instruction(), "Execute the reference mark procedure for the arm.");
+  EXPECT_EQ(wizard.encoderLabels(),
+            (std::vector<std::string>{"ENCODER 1", "ENCODER 2", "ENCODER 3", "ENCODER 4",
+                                      "ENCODER 5", "ENCODER 6"}));
+  EXPECT_FALSE(wizard.temperatureTextShown()) << "no temperature compensation";
+  EXPECT_FALSE(wizard.temperatureChoiceShown());
+  EXPECT_FALSE(wizard.probeChoiceShown());
+
+  // The last channel is the table; board 3's third axis without its companion is no joint.
+  contents.main.options.tableChannel = true;
+  contents.main.options.board3ThirdAxis = true;
+  Load(contents);
+  setup.temperatureCompensation = true;
+  setup.temperatureSensors = 0;
+  setup.ambientTemperature = 23;
+  ResetProcedure library(*session_, setup);
+  EXPECT_EQ(library.title(), "Pilvo DLL: Reference mark dialog");
+  EXPECT_EQ(library.encoderLabels(),
+            (std::vector<std::string>{"ENCODER 1", "ENCODER 2", "ENCODER 3", "ENCODER 4",
+                                      "ROTATING TABLE"}));
+  EXPECT_EQ(library.temperatureText(), "Insert the ambient temperature");
+  EXPECT_TRUE(library.temperatureChoiceShown());
+  EXPECT_EQ(library.temperatureLines().size(), 41u);
+  EXPECT_EQ(library.temperatureLine(), 23);
+  EXPECT_FALSE(library.SelectTemperature(41));
+  EXPECT_TRUE(library.SelectTemperature(18));
+  library.Cancel();
+  EXPECT_FALSE(library.SelectTemperature(19)) << "closed";
+  EXPECT_EQ(library.outcome().ambientTemperature, 18);
+
+  setup.temperatureSensors = 1;
+  ResetProcedure sensors(*session_, setup);
+  EXPECT_EQ(sensors.temperatureText(), "Temperature compensation enabled");
+  EXPECT_TRUE(sensors.temperatureTextShown());
+  EXPECT_FALSE(sensors.temperatureChoiceShown());
+  EXPECT_FALSE(sensors.SelectTemperature(18));
+}
+
+TEST_F(ArmDialogsTest, ResetProbeChoiceRelabelsTheEncoders) {
+  TabContents contents = PlainDemoTab("serial6_dh_marks");
+  contents.main.options.board3ThirdAxis = true;
+  Load(contents);
+  ResetDialogSetup setup = Setup();
+  setup.probeManagement = true;
+  ResetProcedure empty(*session_, setup);
+  EXPECT_EQ(empty.probeLines(), std::vector<std::string>{"Factory calibration"});
+  EXPECT_FALSE(empty.probeChoiceEnabled());
+  EXPECT_EQ(empty.probeLine(), 0);
+  EXPECT_FALSE(empty.SelectProbe(0));
+
+  contents.main.probeCount = 2;
+  contents.probes[0] = contents.main;
+  contents.probes[0].probeName = "Ball 6 mm";
+  contents.probes[1] = contents.main;
+  contents.probes[1].probeName = "Rotating probe";
+  contents.probes[1].options.board3ThirdAxisCompanion = true;
+  Load(contents);
+  setup.toolInUse = 1;
+  ResetProcedure reset(*session_, setup);
+  EXPECT_EQ(reset.probeLines(),
+            (std::vector<std::string>{"Factory calibration", "Ball 6 mm", "Rotating probe"}));
+  EXPECT_TRUE(reset.probeChoiceEnabled());
+  EXPECT_EQ(reset.probeLine(), 1);
+  EXPECT_EQ(reset.encoderLabels().size(), 5u);
+
+  EXPECT_FALSE(reset.SelectProbe(3));
+  ASSERT_TRUE(reset.SelectProbe(2));
+  EXPECT_EQ(state().toolInUse, 2);
+  EXPECT_EQ(reset.encoderLabels().size(), 6u) << "the probe carries the companion axis";
+  reset.Cancel();
+  EXPECT_EQ(reset.outcome().toolInUse, 2);
+}
+
+TEST_F(ArmDialogsTest, ResetSizeIsKeptForTheNextReset) {
+  Load(PlainDemoTab("serial6_dh_marks"));
+  ResetProcedure first(*session_, Setup());
+  EXPECT_TRUE(first.reduced()) << "reduced without a stored size";
+  first.Enlarge();
+  EXPECT_FALSE(first.reduced());
+  EXPECT_EQ(GetSettingInt("Options", "ResetResize", -5, kProductStore), 0u);
+
+  ResetProcedure second(*session_, Setup());
+  EXPECT_FALSE(second.reduced());
+  second.Reduce();
+  EXPECT_EQ(GetSettingInt("Options", "ResetResize", -5, kProductStore), 1u);
+}
+
+TEST_F(ArmDialogsTest, TemperatureDialogAnswersFromScriptOrKeepsTheStoredValue) {
+  Load(PlainDemoTab("five_joint"));
+  EXPECT_EQ(RunTemperatureDialog(*session_, 21), 21);
+  ui_.ScriptTemperature(23);
+  EXPECT_EQ(RunTemperatureDialog(*session_, 21), 23);
+  EXPECT_EQ(RunTemperatureDialog(*session_, 55), 55) << "outside the list: nothing selected";
+  ASSERT_EQ(ui_.CountOf(Kind::Temperature), 3u);
+  EXPECT_EQ(ui_.requests().front().caption, "Pilvo DLL: Reference mark dialog");
+  EXPECT_EQ(ui_.requests().front().text, "Insert the ambient temperature");
+
+  TemperatureChoice choice(55);
+  EXPECT_EQ(choice.selectedLine(), -1);
+  EXPECT_EQ(choice.lines().front(), "0");
+  EXPECT_EQ(choice.lines().back(), "40");
+  EXPECT_FALSE(choice.Select(41));
+  EXPECT_TRUE(choice.Select(0));
+  EXPECT_EQ(choice.temperature(), 0);
+}
+
+class AlignmentTest : public ArmDialogsTest {
+ protected:
+  void SetUp() override {
+    ArmDialogsTest::SetUp();
+    TabContents contents = PlainDemoTab("serial6_dh_marks");
+    contents.main.options.tabSwapByButton = false;
+    Connect(contents, Link::Serial);
+  }
+  // The pose the arm reads at `degrees`.
+  Pose PoseAt(const std::vector<double>& degrees) {
+    EXPECT_TRUE(arm_->SetJointAngles(degrees));
+    Pose pose{};
+    std::int32_t status = 0;
+    EXPECT_EQ(session_->LeggeQuota(pose, status), 0);
+    return pose;
+  }
+};
+
+const std::vector<double> kPostures[] = {
+    {0, 10, 20, 0, 30, 10}, {15, 20, 10, 5, 20, 50}, {-20, 15, 25, 10, 10, 30}};
+
+TEST_F(AlignmentTest, ThreeNewPressesTakeThePointsAndTheReleaseCloses) {
+  AlignmentProcedure alignment(*session_, AlignmentVariant::UserFrame, false);
+  EXPECT_EQ(alignment.title(), "Pilvo.dll: Reference dialog");
+  EXPECT_EQ(alignment.cancelLabel(), "Cancel");
+  EXPECT_FALSE(alignment.reuseShown());
+  // Button 1 by tick: held from the opening, which does not count, then three presses with a
+  // long hold; the table angle is that of the last joint.
+  const bool held[] = {true, false, true, true, false, true, false, true, true, false};
+  const int posture[] = {0, 0, 0, 1, 1, 1, 1, 2, 0, 0};
+  std::vector<std::string> prompts;
+  for (std::size_t tick = 0; tick < std::size(held); ++tick) {
+    ASSERT_TRUE(arm_->SetJointAngles(kPostures[posture[tick]]));
+    Hold(held[tick] ? std::initializer_list<int>{1} : std::initializer_list<int>{});
+    ASSERT_EQ(alignment.state(), AlignmentProcedure::State::Running) << tick;
+    alignment.Tick();
+    prompts.push_back(alignment.prompt());
+  }
+  EXPECT_EQ(alignment.state(), AlignmentProcedure::State::Ok);
+  EXPECT_EQ(alignment.pointsTaken(), 3);
+  EXPECT_EQ(ui_.CountOf(Kind::Beep), 3u);
+  EXPECT_EQ(prompts[1], "MEASURE THE POINT 1");
+  EXPECT_EQ(prompts[2], "MEASURE THE POINT 2");
+  EXPECT_EQ(prompts[5], "MEASURE THE POINT 3");
+
+  const AlignmentAcquisition taken = alignment.result();
+  EXPECT_EQ(taken.close, AlignmentClose::Ok);
+  EXPECT_EQ(taken.errorCode, 0);
+  const Pose first = PoseAt(kPostures[0]);
+  for (std::size_t i = 0; i < first.size(); ++i) EXPECT_NEAR(taken.firstPose[i], first[i], 1e-6);
+  const Point3 second = PositionOf(PoseAt(kPostures[1]));
+  const Point3 third = PositionOf(PoseAt(kPostures[2]));
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_NEAR(taken.second[i], second[i], 1e-6);
+    EXPECT_NEAR(taken.third[i], third[i], 1e-6);
+  }
+  for (std::size_t point = 0; point < 3; ++point) {
+    EXPECT_NEAR(taken.tableAngles[point], kPostures[point][5] * kDegreesToRadians,
+                CountDegrees(5) * kDegreesToRadians);
+  }
+}
+
+TEST_F(AlignmentTest, AuxiliaryInputsTakeThePointsWithTheThirdButton) {
+  TabContents contents = PlainDemoTab("serial6_dh_marks");
+  contents.main.options.auxiliaryInput1 = true;
+  contents.main.options.extraStatus = true;
+  Connect(contents, Link::Serial);
+  AlignmentProcedure alignment(*session_, AlignmentVariant::UserFrame, false);
+  for (const int button : {0, 1, 0, 3}) {
+    Hold(button == 0 ? std::initializer_list<int>{} : std::initializer_list<int>{button});
+    alignment.Tick();
+  }
+  EXPECT_EQ(alignment.pointsTaken(), 1) << "button 1 belongs to the auxiliary input";
+}
+
+TEST_F(AlignmentTest, ScriptedOperatorRunsTheDialogBetweenArmMoves) {
+  ui_.SetTickHook([this](int tick) {
+    const int point = tick / 2;
+    if (point < 3) {
+      ASSERT_TRUE(arm_->SetJointAngles(kPostures[point]));
+    }
+    Hold(tick % 2 == 1 ? std::initializer_list<int>{1} : std::initializer_list<int>{});
+  });
+  const AlignmentAcquisition taken =
+      MakeAlignmentDialog(*session_)(AlignmentVariant::RotatingTable, false);
+  EXPECT_EQ(taken.close, AlignmentClose::Ok);
+  EXPECT_EQ(ui_.lastDialogTicks(), 7);
+  EXPECT_NEAR(taken.tableAngles[1], 50 * kDegreesToRadians, CountDegrees(5) * kDegreesToRadians);
+  ASSERT_EQ(ui_.CountOf(Kind::Alignment), 1u);
+  EXPECT_EQ(ui_.requests().front().caption, "Rotanting table reference");
+  EXPECT_EQ(ui_.requests().front().text, "Acquire the three reference points");
+}
+
+TEST_F(AlignmentTest, ReuseButtonOnlyWhenOffered) {
+  AlignmentProcedure offered(*session_, AlignmentVariant::RotatingTable, true);
+  EXPECT_TRUE(offered.reuseShown());
+  EXPECT_EQ(offered.cancelLabel(), "Only arm");
+
+  const AlignmentDialog dialog = MakeAlignmentDialog(*session_);
+  ui_.ScriptAlignment({.ticks = 0, .end = DialogRun::End::Reuse});
+  EXPECT_EQ(dialog(AlignmentVariant::RotatingTable, true).close, AlignmentClose::Reuse);
+  ui_.ScriptAlignment({.ticks = 0, .end = DialogRun::End::Reuse});
+  EXPECT_EQ(dialog(AlignmentVariant::RotatingTable, false).close, AlignmentClose::Cancel);
+  ui_.ScriptAlignment({.ticks = 3});
+  const AlignmentAcquisition cancelled = dialog(AlignmentVariant::UserFrame, false);
+  EXPECT_EQ(cancelled.close, AlignmentClose::Cancel);
+  EXPECT_EQ(cancelled.errorCode, 0);
+}
+
+TEST_F(AlignmentTest, ReadingErrorClosesWithItsCode) {
+  ui_.SetTickHook([this](int tick) {
+    Hold(tick == 1 ? std::initializer_list<int>{1} : std::initializer_list<int>{});
+    if (tick == 3) arm_->SetPlugged(false);
+  });
+  const AlignmentAcquisition taken =
+      MakeAlignmentDialog(*session_)(AlignmentVariant::UserFrame, false);
+  EXPECT_EQ(taken.close, AlignmentClose::Cancel);
+  EXPECT_EQ(taken.errorCode, -2) << "short serial reply";
+  EXPECT_EQ(ui_.lastDialogTicks(), 4);
+  EXPECT_EQ(ui_.CountOf(Kind::Beep), 1u) << "the point taken before";
+}
+
+TEST_F(ArmDialogsTest, ConsoleOperatorCancelsAtTheTimeOut) {
+  ConnectUnreferenced();
+  PassMarks({1});
+  std::ostringstream out;
+  ConsoleOperator console(out, std::chrono::milliseconds(350));
+  ResetProcedure reset(*session_, Setup());
+  console.RunResetDialog(reset);
+  EXPECT_EQ(reset.state(), ResetProcedure::State::Cancelled);
+  EXPECT_EQ(reset.resultCode(), 0);
+  EXPECT_NE(out.str().find("Mark status: ENCODER 2\n"), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find("no answer within 350 ms: Cancel"), std::string::npos) << out.str();
+
+  AlignmentProcedure alignment(*session_, AlignmentVariant::UserFrame, false);
+  console.RunAlignmentDialog(alignment);
+  EXPECT_EQ(alignment.result().close, AlignmentClose::Cancel);
+  EXPECT_NE(out.str().find("MEASURE THE POINT 1\n"), std::string::npos) << out.str();
+
+  TemperatureChoice choice(24);
+  console.RunTemperatureDialog(choice);
+  EXPECT_TRUE(choice.closed());
+  EXPECT_EQ(choice.temperature(), 24);
+}
+
+TEST_F(ArmDialogsTest, ConsoleOperatorFollowsTheArmToTheEnd) {
+  ConnectUnreferenced();
+  PassMarks({0, 1, 2, 3, 4, 5});
+  std::ostringstream out;
+  ConsoleOperator console(out, std::chrono::milliseconds(5000), true);
+  ResetProcedure reset(*session_, Setup());
+  console.RunResetDialog(reset);
+  EXPECT_EQ(reset.state(), ResetProcedure::State::Ok);
+  EXPECT_NE(out.str().find("every reference mark found"), std::string::npos) << out.str();
+
+  console.Beep();
+  EXPECT_EQ(out.str().back(), '\a');
+}
+
+TEST(OperatorScriptTest, EveryKindOfAnswerIsTakenInOrder) {
+  std::istringstream text(
+      "# answers\n"
+      "yes\n  no  \n\nchoice 2\nchoice cancel\nfile /tmp/a b.tab\nfile cancel\n"
+      "temperature 23\nreset run 5\nreset cancel\nalignment reuse\nalignment run 7\n");
+  std::string error;
+  const auto script = ParseOperatorScript(text, error);
+  ASSERT_TRUE(script) << error;
+  EXPECT_EQ(script->answers, (std::vector<bool>{true, false}));
+  EXPECT_EQ(script->choices, (std::vector<std::optional<std::size_t>>{2, std::nullopt}));
+  ASSERT_EQ(script->files.size(), 2u);
+  EXPECT_EQ(script->files[0], std::filesystem::path("/tmp/a b.tab"));
+  EXPECT_FALSE(script->files[1]);
+  EXPECT_EQ(script->temperatures, std::vector<std::int32_t>{23});
+  ASSERT_EQ(script->resets.size(), 2u);
+  EXPECT_EQ(script->resets[0].ticks, 5);
+  EXPECT_EQ(script->resets[1].ticks, 0);
+  ASSERT_EQ(script->alignments.size(), 2u);
+  EXPECT_EQ(script->alignments[0].end, DialogRun::End::Reuse);
+  EXPECT_EQ(script->alignments[1].ticks, 7);
+
+  ScriptedOperator ui;
+  ui.AddScript(*script);
+  EXPECT_TRUE(ui.AskYesNo("?", "c"));
+  EXPECT_FALSE(ui.AskYesNo("?", "c"));
+  EXPECT_FALSE(ui.AskYesNo("?", "c")) << "No when the script is exhausted";
+  EXPECT_EQ(ui.ChooseFromList("t", {"a", "b", "c"}), 2u);
+}
+
+TEST(OperatorScriptTest, BadLinesAreNamedAndNothingIsTaken) {
+  for (const char* bad :
+       {"maybe", "yes please", "choice -1", "choice", "temperature 41", "temperature 2x",
+        "reset reuse", "reset run", "alignment run -3", "file"}) {
+    std::istringstream text(std::string("yes\n") + bad + "\n");
+    std::string error;
+    EXPECT_FALSE(ParseOperatorScript(text, error)) << bad;
+    EXPECT_EQ(error.rfind("line 2 not understood", 0), 0u) << error;
+  }
+}
+
+TEST(OperatorChoiceTest, EnvironmentSelectsTheOperator) {
+  const auto file = std::filesystem::temp_directory_path() /
+                    ("operator_choice_" + std::to_string(::getpid()) + ".txt");
+  std::ofstream(file) << "yes\n";
+  ::setenv("PILVO_OPERATOR", ("script:" + file.string()).c_str(), 1);
+  auto scripted = MakeOperatorFromEnvironment();
+  ASSERT_NE(dynamic_cast<ScriptedOperator*>(scripted.get()), nullptr);
+  EXPECT_TRUE(scripted->AskYesNo("?", "c"));
+
+  std::ofstream(file) << "perhaps\n";
+  EXPECT_NE(dynamic_cast<ConsoleOperator*>(MakeOperatorFromEnvironment().get()), nullptr);
+  std::filesystem::remove(file);
+  EXPECT_NE(dynamic_cast<ConsoleOperator*>(MakeOperatorFromEnvironment().get()), nullptr);
+  ::setenv("PILVO_OPERATOR", "window", 1);
+  EXPECT_NE(dynamic_cast<ConsoleOperator*>(MakeOperatorFromEnvironment().get()), nullptr);
+  ::unsetenv("PILVO_OPERATOR");
+  EXPECT_NE(dynamic_cast<ConsoleOperator*>(MakeOperatorFromEnvironment().get()), nullptr);
+}
+
+TEST_F(ArmDialogsTest, TrayCommandsExplainWhatIsNotAvailable) {
+  TabContents contents = PlainDemoTab("usb6_quaternion");
+  contents.main.probeCount = 0;
+  contents.main.batteryPresent = 0;
+  Load(contents);
+  EXPECT_FALSE(ProbesManagementCommand(state(), ui_));
+  EXPECT_FALSE(BatteryCommand(state(), 20, ui_)) << "no battery";
+  state().working.batteryPresent = 1;
+  EXPECT_FALSE(BatteryCommand(state(), 14, ui_)) << "firmware without supply reports";
+  ASSERT_EQ(ui_.requests().size(), 3u);
+  const auto& probes = ui_.requests()[0];
+  EXPECT_EQ(probes.text, "Probe management not available");
+  EXPECT_EQ(probes.caption, "Pilvo DLL");
+  EXPECT_EQ(probes.icon, MessageIcon::Error);
+  EXPECT_EQ(ui_.requests()[1].text, "Battery not available.");
+  EXPECT_EQ(ui_.requests()[2].icon, MessageIcon::Error);
+
+  ui_.Clear();
+  EXPECT_TRUE(BatteryCommand(state(), 15, ui_));
+  state().tab.main.probeCount = 1;
+  EXPECT_TRUE(ProbesManagementCommand(state(), ui_));
+  EXPECT_TRUE(ui_.requests().empty());
+}
+
+}  // namespace
+}  // namespace pilvo

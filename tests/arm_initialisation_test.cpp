@@ -1,0 +1,197 @@
+// The arm initialisation and the reference-mark query against the virtual arm.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "data/settings.h"
+#include "measure/arm_initialisation.h"
+#include "sim_session_fixture.h"
+
+namespace pilvo {
+namespace {
+
+using testing::Link;
+using testing::PlainDemoTab;
+using Kind = ScriptedOperator::Request::Kind;
+
+class InitialisationTest : public testing::SimSessionTest {
+ protected:
+  int Initialise(InitialiseMode mode = InitialiseMode::Reset) {
+    return InitialiseArm(*session_, mode);
+  }
+  bool Connected() const { return session_->link().IsOpen(); }
+  std::vector<ScriptedOperator::Request> Messages() const {
+    std::vector<ScriptedOperator::Request> messages;
+    std::copy_if(ui_.requests().begin(), ui_.requests().end(), std::back_inserter(messages),
+                 [](const auto& request) { return request.kind == Kind::Message; });
+    return messages;
+  }
+  int Marks(std::uint32_t& mask) { return LeggeTacche(*session_, mask); }
+  void PassMarks(std::initializer_list<int> joints) {
+    for (int joint : joints) ASSERT_TRUE(arm_->PassReferenceMark(joint));
+  }
+};
+
+TEST_F(InitialisationTest, UsbBoardThatKeptItsReferenceNeedsNoReset) {
+  TabContents contents = PlainDemoTab("usb6_quaternion");
+  contents.main.options.resetDialog = true;
+  Connect(contents, Link::Usb);
+  ASSERT_EQ(Initialise(), 0);
+  EXPECT_TRUE(state().armReady);
+  EXPECT_EQ(session_->board().firmwareCode(), 15);
+  // The board's own thresholds were zero: the record's are written to it.
+  const auto& wanted = state().working.supplyThresholdBytes;
+  const auto stored = arm_->snapshot().thresholds;
+  EXPECT_TRUE(std::equal(stored.begin(), stored.end(), wanted.begin()));
+  EXPECT_TRUE(Messages().empty());
+  ASSERT_EQ(ui_.CountOf(Kind::Connected), 1u);
+  EXPECT_EQ(ui_.requests().back().text.rfind("Pilvo3D ", 0), 0u);
+
+  Pose pose{};
+  std::int32_t status = 0;
+  EXPECT_EQ(session_->LeggeQuota(pose, status), 0);
+}
+
+TEST_F(InitialisationTest, TabFileOfAnotherArmIsReportedButTheArmIsInitialised) {
+  TabContents contents = PlainDemoTab("usb6_quaternion");
+  contents.main.name = "AB";
+  armOptions_.identifier = "ZZ9Z";
+  Connect(contents, Link::Usb);
+  ASSERT_EQ(Initialise(), 0);
+  const auto messages = Messages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text, std::string("TAB file (AB) not correct for the arm  ZZ9Z"));
+  EXPECT_EQ(messages[0].icon, MessageIcon::Error);
+  EXPECT_TRUE(state().armReady);
+}
+
+TEST_F(InitialisationTest, FailedIdentityQueryLeavesFirmwareZeroAndTheLinkClosed) {
+  Connect(PlainDemoTab("usb6_quaternion"), Link::Usb);
+  ASSERT_EQ(session_->link().OpenArmPort(), 0);
+  session_->board().SetFirmwareCode(15);
+  ASSERT_TRUE(arm_->InjectFault(sim::Fault::Silence));
+  EXPECT_EQ(Initialise(), initialise_result::kLinkFailed);
+  EXPECT_EQ(session_->board().firmwareCode(), 0);
+  EXPECT_FALSE(Connected());
+  EXPECT_EQ(Initialise(), 0);
+}
+
+TEST_F(InitialisationTest, SerialBoardMustAnswerItsPresenceProbe) {
+  Connect(PlainDemoTab("serial6_dh_marks"), Link::Serial);
+  ASSERT_EQ(session_->link().OpenArmPort(), 0);
+  ASSERT_TRUE(arm_->InjectFault(sim::Fault::ShortReply));
+  EXPECT_EQ(Initialise(InitialiseMode::Connect), initialise_result::kNoSerialPresence);
+  EXPECT_FALSE(Connected());
+
+  ASSERT_TRUE(session_->link().SetPortName("/dev/nope"));
+  EXPECT_EQ(Initialise(), initialise_result::kLinkFailed);
+}
+
+TEST_F(InitialisationTest, ConnectModeShowsNoDialogAndKeepsTheAmbientTemperature) {
+  TabContents contents = PlainDemoTab("five_joint");
+  contents.main.options.temperatureCompensation = true;
+  contents.main.temperatureSensors = 0;
+  contents.main.options.resetDialog = true;
+  Connect(contents, Link::Serial);
+  state().working.ambientTemperature = 19;
+  ASSERT_EQ(Initialise(InitialiseMode::Connect), 0);
+  EXPECT_EQ(state().working.ambientTemperature, 19);
+  EXPECT_TRUE(state().armReady);
+  EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(InitialisationTest, FirstRunWritesTheWrapWindowButMeasuresWithoutItUntilTheNext) {
+  Connect(PlainDemoTab("serial6_dh_marks"), Link::Serial);
+  ASSERT_EQ(Initialise(InitialiseMode::Connect), 0);
+  EXPECT_EQ(session_->board().wrapWindow(), 0);
+  EXPECT_EQ(GetSettingInt("UNIDIREZIONALE", "Valore", 0, session_->profileStore()), 5000u);
+  ASSERT_EQ(Initialise(InitialiseMode::Connect), 0);
+  EXPECT_EQ(session_->board().wrapWindow(), 5000);
+}
+
+TEST_F(InitialisationTest, ResetClearsTheUserFrameAndTheTableAlignment) {
+  Connect(PlainDemoTab("serial6_dh_marks"), Link::Serial);
+  state().frames.frameActive = true;
+  state().frames.frameOffset = {1.0, 2.0, 3.0};
+  state().frames.tableAligned = true;
+  state().tables.offsets[0] = 12345;
+  ASSERT_EQ(Initialise(InitialiseMode::Connect), 0);
+  EXPECT_FALSE(state().frames.frameActive);
+  EXPECT_EQ(state().frames.frameOffset, (std::array<double, 3>{}));
+  EXPECT_FALSE(state().frames.tableAligned);
+  EXPECT_EQ(state().tables.offsets, state().working.encoderOffsets);
+}
+
+TEST_F(InitialisationTest, SerialMarksOfSixJoints) {
+  armOptions_.referenced = false;
+  Connect(PlainDemoTab("serial6_dh_marks"), Link::Serial);
+  std::uint32_t mask = 0xDEAD;
+  EXPECT_EQ(Marks(mask), board::kLinkClosed);
+  EXPECT_EQ(mask, 0xDEADu);
+
+  ASSERT_EQ(Initialise(InitialiseMode::Connect), 0);
+  EXPECT_EQ(Marks(mask), 0);
+  EXPECT_EQ(mask, 0u);
+  PassMarks({0, 1, 2, 3, 4});
+  EXPECT_EQ(Marks(mask), 0);
+  EXPECT_EQ(mask, 31u);
+  PassMarks({5});
+  EXPECT_EQ(Marks(mask), 1);
+  EXPECT_EQ(mask, 63u);
+  // From now on the readings use the latched counters.
+  EXPECT_EQ(session_->board().serialRequest().offset, 12);
+
+  ASSERT_TRUE(arm_->InjectFault(sim::Fault::ShortReply));
+  EXPECT_EQ(Marks(mask), board::kShortMarkReply);
+  EXPECT_FALSE(Connected());
+}
+
+TEST_F(InitialisationTest, ArmWithoutMarksOptionAnswersMinusTwo) {
+  Connect(PlainDemoTab("usb6_quaternion"), Link::Usb);
+  ASSERT_EQ(Initialise(InitialiseMode::Connect), 0);
+  std::uint32_t mask = 77;
+  EXPECT_EQ(Marks(mask), -2);
+  EXPECT_EQ(mask, 77u);
+}
+
+TEST_F(InitialisationTest, UsbMarksConfirmTheProbeModeOnceComplete) {
+  TabContents contents = PlainDemoTab("usb6_quaternion");
+  contents.main.options.referenceMarks = true;
+  armOptions_.referenced = false;
+  Connect(contents, Link::Usb);
+  ASSERT_EQ(session_->link().OpenArmPort(), 0);
+  std::uint32_t mask = 0;
+  PassMarks({0, 2, 4});
+  EXPECT_EQ(Marks(mask), 0);
+  EXPECT_EQ(mask, 0b10101u);
+  const auto before = arm_->observations().probeModeByte;
+  PassMarks({1, 3, 5});
+  EXPECT_EQ(Marks(mask), 1);
+  EXPECT_EQ(mask, 63u);
+  EXPECT_NE(arm_->observations().probeModeByte, before);
+
+  ASSERT_TRUE(arm_->InjectFault(sim::Fault::WrongEcho));
+  EXPECT_EQ(Marks(mask), board::kUsbBadReply);
+  EXPECT_FALSE(Connected());
+}
+
+TEST_F(InitialisationTest, InsertedAxisSpreadsTheMarksOverTheJoints) {
+  TabContents contents = PlainDemoTab("usb6_quaternion");
+  contents.main.options.referenceMarks = true;
+  contents.main.options.insertedAxis = true;
+  contents.main.board1Axes = 5;
+  armOptions_.referenced = false;
+  Connect(contents, Link::Usb);
+  ASSERT_EQ(session_->link().OpenArmPort(), 0);
+  // Counted axes 0 … 4 are joints 0, 1, 3, 4, 5; the fixed joint 2 shows counted axis 2 too.
+  std::uint32_t mask = 0;
+  PassMarks({3});
+  EXPECT_EQ(Marks(mask), 0);
+  EXPECT_EQ(mask, 0b001100u);
+  PassMarks({0, 1, 4, 5});
+  EXPECT_EQ(Marks(mask), 1);
+  EXPECT_EQ(mask, 63u);
+}
+
+}  // namespace
+}  // namespace pilvo
