@@ -193,5 +193,59 @@ TEST_F(InitialisationTest, InsertedAxisSpreadsTheMarksOverTheJoints) {
   EXPECT_EQ(mask, 63u);
 }
 
+TEST_F(InitialisationTest, TypedAmbientTemperatureIsAskedKeptAndUsedByTheReadings) {
+  TabContents contents = PlainDemoTab("five_joint");
+  contents.main.options.temperatureCompensation = true;
+  contents.main.temperatureSensors = 0;
+  contents.main.options.resetDialog = false;
+  Connect(contents, Link::Serial);
+  ui_.ScriptTemperature(23);
+  ASSERT_EQ(Initialise(), 0);
+  EXPECT_EQ(ui_.CountOf(Kind::Temperature), 1u);
+  EXPECT_EQ(state().working.ambientTemperature, 23);
+  EXPECT_EQ(GetSettingInt("TEMPERATURA", "Ambiente", 0, session_->profileStore()), 23u);
+
+  // The next reset offers the stored value again.
+  ASSERT_EQ(Initialise(), 0);
+  EXPECT_EQ(state().working.ambientTemperature, 23);
+}
+
+TEST_F(InitialisationTest, ResetDialogEndsWithTheMarksAndStoresTheOperatorsChoices) {
+  TabContents contents = PlainDemoTab("serial6_dh_marks");
+  ASSERT_TRUE(contents.main.options.resetDialog && contents.main.options.referenceMarks);
+  contents.main.options.temperatureCompensation = true;
+  contents.main.temperatureSensors = 0;
+  armOptions_.referenced = false;
+  Connect(contents, Link::Serial);
+  WriteSettingInt("TEMPERATURA", "Ambiente", 18, session_->profileStore());
+  ui_.SetTickHook([this](int tick) {
+    if (tick == 2) {
+      for (int joint = 0; joint < 6; ++joint) arm_->PassReferenceMark(joint);
+    }
+  });
+  ASSERT_EQ(Initialise(), 0);
+  EXPECT_EQ(ui_.lastDialogTicks(), 3);
+  EXPECT_EQ(state().working.ambientTemperature, 18);
+  EXPECT_TRUE(state().armReady);
+  EXPECT_TRUE(Connected());
+  // The readings that follow use the latched counters of the marks.
+  EXPECT_EQ(session_->board().serialRequest().offset, 12);
+}
+
+TEST_F(InitialisationTest, CancelledOrFailedResetClosesTheLink) {
+  armOptions_.referenced = false;
+  Connect(PlainDemoTab("serial6_dh_marks"), Link::Serial);
+  ui_.ScriptReset({.ticks = 3});
+  EXPECT_EQ(Initialise(), initialise_result::kResetCancelled);
+  EXPECT_FALSE(Connected());
+  EXPECT_FALSE(state().armReady);
+
+  ui_.SetTickHook([this](int tick) {
+    if (tick == 1) arm_->InjectFault(sim::Fault::ShortReply);
+  });
+  EXPECT_EQ(Initialise(), board::kShortMarkReply);
+  EXPECT_FALSE(Connected());
+}
+
 }  // namespace
 }  // namespace pilvo

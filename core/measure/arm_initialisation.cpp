@@ -24,7 +24,9 @@ constexpr std::int32_t kFirstWrapWindow = 5000;
 // Boards from this firmware on keep battery thresholds of their own.
 constexpr int kFirstFirmwareWithThresholds = 15;
 
-bool IsLibrary(const ArmSession& session) { return session.variant() == SessionVariant::Library; }
+bool IsLibrary(const ArmSession& session) {
+  return session.variant() == SessionVariant::Library;
+}
 
 std::string_view CaptionOf(const ArmSession& session) {
   return IsLibrary(session) ? "Pilvo DLL" : "PilvoWizard";
@@ -88,9 +90,8 @@ int KeepReference(ArmSession& session) {
 }
 
 std::int32_t ReadAmbientTemperature(const ArmSession& session) {
-  return static_cast<std::int32_t>(GetSettingInt("TEMPERATURA", "Ambiente",
-                                                 kDefaultAmbientTemperature,
-                                                 session.profileStore()));
+  return static_cast<std::int32_t>(
+      GetSettingInt("TEMPERATURA", "Ambiente", kDefaultAmbientTemperature, session.profileStore()));
 }
 
 void StoreAmbientTemperature(ArmSession& session, std::int32_t temperature) {
