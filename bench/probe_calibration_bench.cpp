@@ -1,70 +1,35 @@
-// The cost of a probe calibration of 100 touches: it runs on the user-interface thread. The
-// allocation counter shows that the 100 inner solves of a fit allocate nothing.
+// The cost of a probe calibration of 100 touches, which runs on the user-interface thread: the
+// whole computation, one tip-offset fit (100 passes, each a complete Levenberg-Marquardt solve),
+// one solve of the inner problem, and the probes dialog's computation that settles the tip. The
+// allocation counter shows that fits and solves allocate nothing.
 #include <benchmark/benchmark.h>
 
 #include <array>
-#include <cmath>
-#include <random>
 #include <vector>
 
 #include "allocation_counter.h"
+#include "calibration_problem.h"
+#include "dialogs/scripted_operator.h"
+#include "probes/calibration_acquisition.h"
 #include "probes/probe_calibration.h"
 
 namespace pilvo {
 namespace {
 
-constexpr double kProbeDiameter = 4.0;
-constexpr double kSphereDiameter = 25.0;
+using bench::kProbeDiameter;
+using bench::kSphereDiameter;
 
-// Touches from random orientations with a tip offset wrong by (0.5, 0, 0) and 5 um of noise.
-std::vector<Pose> Touches(int count) {
-  std::mt19937 random(11);
-  std::normal_distribution<double> normal(0.0, 1.0);
-  const double expected = (kProbeDiameter + kSphereDiameter) * 0.5;
-  std::vector<Pose> points;
-  for (int i = 0; i < count; ++i) {
-    std::array<double, 4> q{normal(random), normal(random), normal(random), normal(random)};
-    const double norm = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
-    for (double& value : q) value /= norm;
-    const auto [w, x, y, z] = q;
-    Pose pose{1 - 2 * (y * y + z * z),
-              2 * (x * y - w * z),
-              2 * (x * z + w * y),
-              0,
-              2 * (x * y + w * z),
-              1 - 2 * (x * x + z * z),
-              2 * (y * z - w * x),
-              0,
-              2 * (x * z - w * y),
-              2 * (y * z + w * x),
-              1 - 2 * (x * x + y * y),
-              0,
-              0,
-              0,
-              0,
-              1};
-    double u[3] = {normal(random), normal(random), normal(random)};
-    const double length = std::sqrt(u[0] * u[0] + u[1] * u[1] + u[2] * u[2]);
-    const double radius = expected + 0.005 * normal(random);
-    for (int axis = 0; axis < 3; ++axis) {
-      // The pose of a tool 0.5 mm longer in x than the real one: p = tip + R (0.5, 0, 0).
-      pose[4 * axis + 3] = 100.0 * axis + radius * u[axis] / length + 0.5 * pose[4 * axis];
-    }
-    points.push_back(pose);
-  }
-  return points;
-}
-
-ArmRecord SixParameterArm() {
-  ArmRecord arm;
-  arm.jointCount = 6;
-  arm.modelType = 1;
-  return arm;
+// Reports the operator-new calls per iteration, and fails the benchmark when `mustBeNone` and
+// there were some.
+void ReportAllocations(benchmark::State& state, std::uint64_t allocations, bool mustBeNone) {
+  state.counters["allocations"] =
+      benchmark::Counter(static_cast<double>(allocations), benchmark::Counter::kAvgIterations);
+  if (mustBeNone && allocations != 0) state.SkipWithError("allocated during the measurement");
 }
 
 void BM_ComputeProbeCalibration(benchmark::State& state) {
-  const std::vector<Pose> points = Touches(kMaxCalibrationPoints);
-  const ArmRecord arm = SixParameterArm();
+  const std::vector<Pose> points = bench::CalibrationTouches(kMaxCalibrationPoints);
+  const ArmRecord arm = bench::SixParameterArm();
   ArmRecord copy;
   for (auto _ : state) {
     ProbeCalibration calibration;
@@ -74,9 +39,11 @@ void BM_ComputeProbeCalibration(benchmark::State& state) {
 }
 BENCHMARK(BM_ComputeProbeCalibration)->Unit(benchmark::kMillisecond);
 
+// One fit on the first `points` touches: the three fits of a calibration run on all points and
+// on those the filter passes keep.
 void BM_FitProbeOffset(benchmark::State& state) {
-  std::vector<Pose> points = Touches(kMaxCalibrationPoints);
-  const ArmRecord arm = SixParameterArm();
+  std::vector<Pose> points = bench::CalibrationTouches(static_cast<int>(state.range(0)));
+  const ArmRecord arm = bench::SixParameterArm();
   LevenbergWorkspace workspace(3, kMaxCalibrationPoints);
   ProbeOffsetFit fit;
   std::uint64_t allocations = 0;
@@ -87,10 +54,43 @@ void BM_FitProbeOffset(benchmark::State& state) {
         FitProbeOffset(probe, points, kProbeDiameter * 0.5, kSphereDiameter * 0.5, workspace, fit));
     allocations += bench::AllocationsOnThisThread() - before;
   }
-  state.counters["allocations_per_fit"] =
-      benchmark::Counter(static_cast<double>(allocations), benchmark::Counter::kAvgIterations);
+  ReportAllocations(state, allocations, true);
 }
-BENCHMARK(BM_FitProbeOffset)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FitProbeOffset)->Arg(100)->Arg(60)->Arg(15)->Unit(benchmark::kMillisecond);
+
+// One solve of the inner problem with the options of the fit.
+void BM_IncrementSolve(benchmark::State& state) {
+  const bench::IncrementProblem problem(kMaxCalibrationPoints);
+  LevenbergWorkspace workspace(3, kMaxCalibrationPoints);
+  LevenbergSummary summary;
+  std::uint64_t allocations = 0;
+  for (auto _ : state) {
+    std::array<double, 3> e{};
+    const std::uint64_t before = bench::AllocationsOnThisThread();
+    bench::SolveIncrement(problem, workspace, summary, e);
+    allocations += bench::AllocationsOnThisThread() - before;
+    benchmark::DoNotOptimize(e);
+  }
+  state.counters["iterations"] = summary.iterations;
+  ReportAllocations(state, allocations, true);
+}
+BENCHMARK(BM_IncrementSolve)->Unit(benchmark::kMicrosecond);
+
+// The probes dialog's computation: the calibration, then the fits that settle the tip.
+void BM_AcquisitionCompute(benchmark::State& state) {
+  ScriptedOperator ui;
+  CalibrationAcquisition acquisition;
+  for (const Pose& point : bench::CalibrationTouches(kMaxCalibrationPoints)) {
+    acquisition.OnButtons(1, point, true, ui);
+    acquisition.OnButtons(0, point, true, ui);
+  }
+  const ArmRecord arm = bench::SixParameterArm();
+  ArmRecord copy;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(acquisition.Compute(arm, kProbeDiameter, kSphereDiameter, copy));
+  }
+}
+BENCHMARK(BM_AcquisitionCompute)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace pilvo

@@ -11,8 +11,11 @@
 
 namespace pilvo {
 
-// Writes `bytes` to a temporary file in the folder of `target`, flushes it to disk and renames
-// it over `target`. On failure `target` is left as it was and the temporary file is removed.
+// Writes `bytes` to a temporary file in the folder of `target`, flushes it to disk, renames it
+// over `target` and flushes the folder, so that a crash leaves either the previous file or the
+// new one, whole. On failure the temporary file is removed and `target` is left as it was, except
+// when only the final flush of the folder failed: `target` then holds the new bytes, which a
+// crash may still undo.
 std::error_code WriteFileAtomically(const std::filesystem::path& target,
                                     std::span<const std::uint8_t> bytes);
 std::error_code WriteFileAtomically(const std::filesystem::path& target, std::string_view text);

@@ -7,7 +7,13 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   liblapack-dev libeigen3-dev libsimpleini-dev nlohmann-json3-dev libcli11-dev
   libusb-1.0-0-dev umockdev libumockdev-dev
+  clang libclang-rt-dev  # the fuzz targets, scripts/run-fuzz.sh
 )
+
+# The benchmarks' yardsticks, never linked by the product.
+if [ "${1:-}" = "--with-comparisons" ]; then
+  packages+=(liborocos-kdl-dev libceres-dev)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -15,10 +15,12 @@
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <thread>
 
 #include "data/tab_file.h"
 #include "platform/atomic_file.h"
 #include "sim/control_transport.h"
+#include "sim/demo_motion.h"
 #include "sim/serial_server.h"
 #include "sim/unique_fd.h"
 #include "sim/usb_server.h"
@@ -93,6 +95,7 @@ struct Settings {
   bool wireTime = false;
   std::string firmware = "1.5";
   bool unreferenced = false;
+  bool demo = false;
 };
 
 void WaitForStop(int stopFd) {
@@ -140,6 +143,10 @@ int Run(const Settings& settings) {
     std::cerr << "pilvo-sim: " << arms.size() << " arm(s) on USB at " << settings.usbSocket << '\n';
   }
 
+  // Stopped and joined before the servers and the arms go.
+  std::jthread demo;
+  if (settings.demo) demo = std::jthread(RunDemo, armPointers);
+
   ControlInterpreter interpreter(armPointers);
   if (settings.control == "stdin") {
     ServeControlStream(interpreter, STDIN_FILENO, STDOUT_FILENO, stopFd.get());
@@ -150,6 +157,7 @@ int Run(const Settings& settings) {
   } else {
     WaitForStop(stopFd.get());
   }
+  demo = {};
   usb.Stop();
   serial.Stop();
   return 0;
@@ -170,6 +178,7 @@ its mark angle (0 degrees unless set) from the other side, or with "mark J".
 Examples:
   pilvo-sim --tab build/demo/serial6_dh_marks.tab --serial --control stdin
   pilvo-sim --tab arm.tab --serial --serial-link /tmp/ttyARM --wire-time --unreferenced
+  pilvo-sim --tab arm.tab --serial --serial-link /tmp/ttyARM --unreferenced --demo
   pilvo-sim --tab a.tab --tab b.tab --usb-socket "$PILVO_SIM_USB_SOCKET" --control /tmp/sim.ctl
   echo "joint 1 30" | socat - UNIX-CONNECT:/tmp/sim.ctl)";
 
@@ -208,6 +217,11 @@ int main(int argc, char** argv) {
       ->capture_default_str();
   app.add_flag("--unreferenced", settings.unreferenced,
                "Start with every joint unreferenced and no valid reference held in the board");
+  app.add_flag("--demo", settings.demo,
+               "Move the arms by themselves: each turns its joints over their reference marks "
+               "(arms with marks), then travels through its workspace and takes a point with "
+               "button 1 now and then. A command that moves an arm or its button 1 takes the arm "
+               "over until it has been left alone for 5 s");
   CLI11_PARSE(app, argc, argv);
   try {
     return Run(settings);

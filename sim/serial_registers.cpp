@@ -63,9 +63,12 @@ class SerialBoard {
     return static_cast<std::uint8_t>(static_cast<std::uint32_t>(channels_[axis].count) >> shift);
   }
 
-  // Bits 2 to 7 clear for axes 1 to 6 that have passed their mark.
+  // The latched copy of status byte 1: buttons 1 and 2 in bits 0 and 1 as live, and bits 2 to 7
+  // clear for axes 1 to 6 that have passed their mark.
   std::uint8_t MarkStatus() const {
     std::array<bool, 8> marked{};
+    marked[0] = Pressed(1);
+    marked[1] = Pressed(2);
     for (std::size_t axis = 0; axis < 6 && axis < channels_.size(); ++axis) {
       marked[axis + 2] = channels_[axis].marked;
     }

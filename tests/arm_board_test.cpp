@@ -1,6 +1,8 @@
 // The board's bytes decoded without a board: register lists, counts, status bits, supply.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "data/local_text.h"
 #include "link/count_decoding.h"
 #include "link/supply_state.h"
@@ -95,6 +97,23 @@ TEST(SerialCounts, WrapAroundWindow) {
   EXPECT_EQ(counts[2], 59536);
 }
 
+TEST(SerialCounts, ReplyTooShortForTheAxesGivesNothing) {
+  ArmRecord record = SixAxisRecord();
+  record.jointExtendedCount[4] = true;
+  const Bytes reply =
+      SerialReply(record, {{1, 0, 0}, {2, 0, 0}, {3, 0, 0}, {4, 0, 0}, {5, 0, 1}, {6, 0, 0}});
+  // Exactly the counter bytes, so that a sanitizer sees any read past them.
+  const std::size_t counters = 2 + 6 + 6 + 1;
+  const Bytes exact(reply.begin(), reply.begin() + counters);
+  CountList counts{};
+  EXPECT_TRUE(DecodeSerialCounts(record, exact, 0, counts));
+  EXPECT_EQ(counts, (CountList{1, 2, 3, 4, 65536 + 5, 6, 0, 0}));
+  const Bytes cut(reply.begin(), reply.begin() + counters - 1);
+  EXPECT_FALSE(DecodeSerialCounts(record, cut, 0, counts));
+  EXPECT_EQ(counts, CountList{});
+  EXPECT_FALSE(DecodeSerialCounts(record, Bytes{}, 0, counts));
+}
+
 TEST(UsbCounts, TwentyThreeBitValuesAndMarkFlag) {
   const std::uint8_t negativeLimit[] = {0x00, 0x00, 0x40};
   EXPECT_EQ(UsbAxisCount(negativeLimit), -4194304);
@@ -154,6 +173,9 @@ TEST(UsbCounts, BoardOrderMovedAxisAndBoard3ThirdAxis) {
   // Without the companion of the probe in use the unread axis has no mark to wait for.
   EXPECT_EQ(DecodeUsbMarks(record, false, BlockCountingOffsets(), marked), 7u);
   EXPECT_FALSE(marked[7]);
+  // A record may hold any axis count; leaving out the unread axis overflowed the smallest.
+  record.board3Axes = std::numeric_limits<std::int32_t>::min();
+  EXPECT_EQ(DecodeUsbMarks(record, false, BlockCountingOffsets(), marked), 5u);
 }
 
 TEST(UsbCounts, InsertedAxis) {
@@ -197,6 +219,15 @@ TEST(SupplyState, ChargeAndRemainingTime) {
   EXPECT_EQ(SupplyStateText(100, record), "Battery discharge");
   record.supplyThresholdBytes = {};  // thresholds never set
   EXPECT_EQ(SupplyStateText(0, record), " Charge 100% Remain 8h, 0min");
+}
+
+TEST(SupplyState, LargestCapacityDoesNotOverflow) {
+  SetLanguage(kEnglish);
+  ArmRecord record;
+  record.supplyThresholdBytes = {0xE4, 0x02, 0x00, 0x03, 0x20, 0x03};  // 740, 768, 800
+  record.batteryCapacity = std::numeric_limits<std::int32_t>::max();
+  EXPECT_EQ(SupplyStateText(761, record), "! Charge 7% Remain 2684354h, 33min");
+  EXPECT_EQ(SupplyStateText(784, record), " Charge 55% Remain 19685266h, 45min");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <limits>
 
 #include "pilvo_tab/tab_conversion.h"
 
@@ -64,6 +65,19 @@ TEST(TabJson, ErrorsNameTheOffendingMember) {
       {R"({"version": "t44", "main": {"probeCount": 2}})", "main.probeCount"},
       {R"({"version": "t44", "main": {}, "probes": [{"name": 5}]})", "probes[0].name"},
       {R"({"version": "t44", "main": {}, "probes": [{},{},{},{},{},{},{},{},{},{},{}]})", "probes"},
+      // Numbers the record cannot hold as given were cut silently, or converted with undefined
+      // behaviour, or became an infinity that the JSON written could not give back.
+      {R"({"version": "t44", "main": {"encoderOffsets": [0, 0, 0, 1.1e77, 0, 0, 0, 0]}})",
+       "main.encoderOffsets[3]"},
+      {R"({"version": "t44", "main": {"encoderLines": [0, 0, 0, 0, 0, 0, 0, 1.5]}})",
+       "main.encoderLines[7]"},
+      {R"({"version": "t44", "main": {"modelType": 18446744073709551615}})", "main.modelType"},
+      {R"({"version": "t44", "main": {"spareWords": [0, 9223372036854775808]}})",
+       "main.spareWords[1]"},
+      {R"({"version": "t44", "main": {"probeRadius": 1e39}})", "main.probeRadius"},
+      {R"({"version": "t44", "main": {"jointLimits": [[0, 0, 5], [0, 0], [0, 0], [0, 0], [0, 0],
+                                                      [0, 0], [0, 0], [0, 0]]}})",
+       "main.jointLimits[0]"},
   };
   for (const auto& c : cases) {
     try {
@@ -73,6 +87,13 @@ TEST(TabJson, ErrorsNameTheOffendingMember) {
       EXPECT_EQ(std::string(error.what()).rfind(std::string(c.where) + ":", 0), 0u) << error.what();
     }
   }
+}
+
+TEST(TabJson, LargestFloatAsWrittenLoadsBack) {
+  TabContents contents = TabFromJson(json::parse(R"({"version": "t44", "main": {}})"));
+  contents.main.probeRadius = std::numeric_limits<float>::max();
+  const TabContents again = TabFromJson(json::parse(TabToJson(contents).dump()));
+  EXPECT_EQ(again.main.probeRadius, std::numeric_limits<float>::max());
 }
 
 TEST(TabConversion, OlderVersionsThatDropFieldsAreDetected) {

@@ -239,10 +239,26 @@ bool WriteSettingString(std::string_view section, std::optional<std::string_view
       return Outcome(ini.Delete(sectionName.c_str(), keyName.c_str()));
     });
   }
-  if (!IsSingleLine(*text)) return false;
-  const std::string value = EncodeValue(*text);
+  return WriteSettings(std::array{SettingText{section, *key, *text}}, store);
+}
+
+bool WriteSettings(std::span<const SettingText> values, std::string_view store) {
+  for (const SettingText& value : values) {
+    if (!IsStorableSection(value.section) || !IsStorableKey(value.key) ||
+        !IsSingleLine(value.text)) {
+      return false;
+    }
+  }
   return UpdateStore(store, [&](CSimpleIniA& ini) {
-    return ini.SetValue(sectionName.c_str(), keyName.c_str(), value.c_str());
+    SI_Error outcome = SI_OK;
+    for (const SettingText& value : values) {
+      const SI_Error result =
+          ini.SetValue(std::string(value.section).c_str(), std::string(value.key).c_str(),
+                       EncodeValue(value.text).c_str());
+      if (result < 0) return result;
+      outcome = std::max(outcome, result);
+    }
+    return outcome;
   });
 }
 

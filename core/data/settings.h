@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -51,6 +52,18 @@ bool WriteSettingInt(std::string_view section, std::string_view key, int value,
 // Returns false when the store cannot be written.
 bool WriteSettingString(std::string_view section, std::optional<std::string_view> key,
                         std::optional<std::string_view> text, std::string_view store);
+
+// One value of a group that WriteSettings writes together.
+struct SettingText {
+  std::string_view section;
+  std::string_view key;
+  std::string_view text;
+};
+
+// Writes every value in one replacement of the store file, so that a failure leaves none of them
+// written. False, with nothing written, when one of them could not be kept as given or the store
+// cannot be written.
+bool WriteSettings(std::span<const SettingText> values, std::string_view store);
 
 // "pilvo.dll\" followed by the module's folder (up to and including the last "/") with every
 // "/" replaced by "_": /opt/arm/libpilvo.so gives "pilvo.dll\_opt_arm_".

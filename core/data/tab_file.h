@@ -62,7 +62,7 @@ int ReadTabFile(const std::filesystem::path& path, TabContents& contents, TabRea
 enum class TabWriteError {
   None,
   BadRecord,  // unknown signature, counts past the record, or a text too long to store
-  FileError,  // the file could not be written; the previous file is intact
+  FileError,  // the file could not be written or flushed to disk (see WriteFileAtomically)
 };
 
 // The bytes of a whole file: the main record's signature, the main record, then the probe

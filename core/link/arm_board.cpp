@@ -1,7 +1,6 @@
 #include "link/arm_board.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "link/arm_link.h"
 #include "link/supply_state.h"
@@ -26,9 +25,6 @@ constexpr int kFirmwareWithSupply = 15;
 constexpr std::uint8_t kValidReferenceReply = 2;
 constexpr std::uint8_t kAcknowledgeRegister = 0xD0;
 constexpr std::uint8_t kMarkStatusRegister = 0xE0;
-constexpr std::size_t kSupplyLow = 48;
-constexpr std::size_t kSupplyHigh = 49;
-constexpr std::array<std::size_t, 3> kTemperatureOffsets = {20, 33, 46};
 
 std::uint8_t Byte(std::int32_t value) {
   return static_cast<std::uint8_t>(value & 0xFF);
@@ -43,10 +39,6 @@ JointTables DeriveJointTables(const ArmRecord& record) {
     tables.directions[joint] = record.jointReversed[joint] ? -1 : 1;
   }
   return tables;
-}
-
-int FirmwareCodeOfVersion(const char* version) {
-  return static_cast<int>(std::strtod(version, nullptr) * 10.0);
 }
 
 ArmBoard::ArmBoard(ArmLink& link, ArmRecord& record, const JointTables& tables)
@@ -78,11 +70,13 @@ int ArmBoard::ReadSerialCounts(CountList& counts) {
   if (serialRequest_.length == 0) BuildSerialRequest(0);
   const std::size_t length = serialRequest_.length;
   link_.SerialWrite(std::span(serialRequest_.registers).first(length));
-  if (link_.SerialRead(std::span(serialReply_).first(length)) != length) {
+  // A reply too short for the record's axes can only come from a list built for another record.
+  const auto reply = std::span(serialReply_).first(length);
+  if (link_.SerialRead(reply) != length ||
+      !DecodeSerialCounts(record_, reply, wrapWindow_, counts)) {
     link_.ChiudePorta();
     return board::kShortSerialReply;
   }
-  DecodeSerialCounts(record_, serialReply_, wrapWindow_, counts);
   const std::size_t last = length - 1;
   status_ = {serialReply_[last - 2], serialReply_[last - 1]};
   FinishRead(counts);
@@ -102,18 +96,14 @@ int ArmBoard::ReadUsbCounts(CountList& counts) {
   const auto block = std::span(reply).first<kUsbCountBlock>();
   DecodeUsbCounts(record_, block, counts);
   status_ = DecodeUsbStatus(record_, block);
-  for (std::size_t j = 0; j < rawTemperatures_.size(); ++j) {
-    rawTemperatures_[j] = {reply[kTemperatureOffsets[j]], reply[kTemperatureOffsets[j] + 1]};
-  }
+  rawTemperatures_ = RawTemperaturesOf(block);
   ComputeTemperatures(temperatures_);
   if (withSupply) {
-    supplyBytes_ = {reply[kSupplyLow], reply[kSupplyHigh]};
-    supplyReading_ = (supplyBytes_[1] & 0x3F) * 256.0 + supplyBytes_[0];
-    supplyMonitor_ = (supplyBytes_[1] & 0x80) != 0;
-    onBattery_ = supplyMonitor_ && (supplyBytes_[1] & 0x40) == 0;
+    supply_ = DecodeSupply(reply);
   } else {
-    supplyMonitor_ = false;
-    onBattery_ = false;
+    // Without supply data the last reading stays, but nothing is reported any more.
+    supply_.monitor = false;
+    supply_.onBattery = false;
   }
   FinishRead(counts);
   return board::kOk;
@@ -139,52 +129,42 @@ int ArmBoard::BuildSerialRequest(std::uint8_t offset) {
 
 int ArmBoard::QueryArmIdentity(ArmIdentity& identity) {
   if (!UsbReady()) return board::kLinkClosed;
-  std::array<std::uint8_t, 5> id{};
+  std::array<std::uint8_t, kIdentifierReply> id{};
   if (const int result = UsbExchange(Bytes2{kIdentifierCode, 2}, id); result != board::kOk) {
     return result;
   }
-  std::array<std::uint8_t, 3> version{};
+  std::array<std::uint8_t, kVersionReply> version{};
   if (const int result = UsbExchange(Bytes2{kVersionCode, 2}, version); result != board::kOk) {
     return result;
   }
-  std::copy(id.begin() + 1, id.end(), identity.identifier.begin());
-  identity.identifier[4] = '\0';
-  identity.version = {static_cast<char>(version[2] + '0'), '.', static_cast<char>(version[1] + '0'),
-                      '\0'};
+  identity = DecodeArmIdentity(id, version);
   return board::kOk;
 }
 
-int ArmBoard::ReadTemperatureCalibration(std::array<std::uint8_t, 6>& words) {
+int ArmBoard::ReadTemperatureCalibration(CalibrationWords& words) {
   if (!UsbReady()) return board::kLinkClosed;
-  std::array<std::uint8_t, 7> reply{};
+  std::array<std::uint8_t, kTemperatureCalibrationReply> reply{};
   if (const int result = UsbExchange(Bytes2{kTemperatureCalibrationCode, 2}, reply);
       result != board::kOk) {
     return result;
   }
-  std::copy(reply.begin() + 1, reply.end(), words.begin());
-  for (std::size_t j = 0; j < gains_.size(); ++j) {
-    const int word = words[2 * j + 1] * 256 + words[2 * j];
-    gains_[j] = (9.615 - word * 0.0067) * 0.0009765625;
-  }
+  words = DecodeCalibrationWords(reply);
+  gains_ = TemperatureGainsOf(words);
   return board::kOk;
 }
 
 int ArmBoard::ComputeTemperatures(std::array<double, 3>& temperatures) const {
-  for (std::size_t j = 0; j < temperatures.size(); ++j) {
-    const int raw = rawTemperatures_[j][1] * 256 + rawTemperatures_[j][0];
-    temperatures[j] = raw * gains_[j] * 25.0 - 60.0;
-  }
+  temperatures = TemperaturesOf(rawTemperatures_, gains_);
   return board::kOk;
 }
 
 int ArmBoard::ReadBatteryThresholds(std::array<std::uint8_t, 5>& bytes) {
   if (!UsbReady()) return board::kLinkClosed;
-  std::array<std::uint8_t, 5> reply{};
+  std::array<std::uint8_t, kThresholdsReply> reply{};
   if (const int result = UsbExchange(Bytes2{kReadThresholdsCode, 2}, reply); result != board::kOk) {
     return result;
   }
-  std::copy(reply.begin() + 1, reply.end(), bytes.begin());
-  bytes[4] = 0;
+  bytes = DecodeBatteryThresholds(reply);
   return board::kOk;
 }
 
@@ -227,7 +207,7 @@ int ArmBoard::ConfigureForInitialisation(bool& validReference) {
   if (UsbExchange(request, reply) != board::kOk) return board::kLinkClosed;
   // A failed calibration closes the link like any failed exchange but keeps the old gains and
   // does not stop the initialisation.
-  std::array<std::uint8_t, 6> words{};
+  CalibrationWords words{};
   ReadTemperatureCalibration(words);
   validReference = reply[1] == kValidReferenceReply;
   return board::kOk;
@@ -261,7 +241,7 @@ void ArmBoard::ReleaseArm() {
 }
 
 std::string ArmBoard::SupplyStateText() const {
-  return pilvo::SupplyStateText(supplyReading_, record_);
+  return pilvo::SupplyStateText(supply_.reading, record_);
 }
 
 int ArmBoard::RawExchange(std::span<std::uint8_t> buffer) {

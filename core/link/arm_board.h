@@ -9,6 +9,7 @@
 
 #include "data/arm_record.h"
 #include "link/count_decoding.h"
+#include "link/reply_decoding.h"
 
 namespace pilvo {
 
@@ -32,14 +33,6 @@ struct JointTables {
 };
 JointTables DeriveJointTables(const ArmRecord& record);
 
-struct ArmIdentity {
-  std::array<char, 5> identifier{};  // four characters and a zero
-  std::array<char, 4> version{};     // major digit, '.', minor digit, zero
-};
-
-// The firmware code of a version text: the number times ten, truncated ("1.5" gives 15).
-int FirmwareCodeOfVersion(const char* version);
-
 class ArmBoard {
  public:
   // `record` is the working arm record; ConfigureBoards clears its auxiliary-input options.
@@ -54,7 +47,7 @@ class ArmBoard {
   const SerialRequest& serialRequest() const { return serialRequest_; }
 
   int QueryArmIdentity(ArmIdentity& identity);
-  int ReadTemperatureCalibration(std::array<std::uint8_t, 6>& words);
+  int ReadTemperatureCalibration(CalibrationWords& words);
   int ComputeTemperatures(std::array<double, 3>& temperatures) const;
   int ReadBatteryThresholds(std::array<std::uint8_t, 5>& bytes);
   int WriteBatteryThresholds();
@@ -86,9 +79,9 @@ class ArmBoard {
   const StatusPair& status() const { return status_; }
   const std::array<double, 3>& temperatures() const { return temperatures_; }
   const std::array<double, 3>& temperatureGains() const { return gains_; }
-  double supplyReading() const { return supplyReading_; }
-  bool supplyMonitor() const { return supplyMonitor_; }
-  bool onBattery() const { return onBattery_; }
+  double supplyReading() const { return supply_.reading; }
+  bool supplyMonitor() const { return supply_.monitor; }
+  bool onBattery() const { return supply_.onBattery; }
 
  private:
   int ReadSerialCounts(CountList& counts);
@@ -106,13 +99,10 @@ class ArmBoard {
   SerialRequest serialRequest_;
   std::array<std::uint8_t, kMaxSerialRequest> serialReply_{};
   StatusPair status_;
-  std::array<std::array<std::uint8_t, 2>, 3> rawTemperatures_{};
-  std::array<double, 3> gains_{};
+  RawTemperatures rawTemperatures_{};
+  TemperatureGains gains_{};
   std::array<double, 3> temperatures_{};
-  std::array<std::uint8_t, 2> supplyBytes_{};
-  double supplyReading_ = 0.0;
-  bool supplyMonitor_ = false;
-  bool onBattery_ = false;
+  SupplyStatus supply_;
   std::int32_t wrapWindow_ = 0;
   bool countsFresh_ = false;
   std::array<double, kMaxJoints> jointValues_{};

@@ -65,10 +65,13 @@ SerialRequest BuildSerialRegisterList(const ArmRecord& record, std::uint8_t offs
   return request;
 }
 
-void DecodeSerialCounts(const ArmRecord& record, std::span<const std::uint8_t> reply,
+bool DecodeSerialCounts(const ArmRecord& record, std::span<const std::uint8_t> reply,
                         std::int32_t wrapWindow, CountList& counts) {
   counts.fill(0);
   const int axes = SerialAxisCount(record);
+  const auto extendedAxes = static_cast<std::size_t>(std::count(
+      record.jointExtendedCount.begin(), record.jointExtendedCount.begin() + axes, true));
+  if (reply.size() < 2 + 2 * static_cast<std::size_t>(axes) + extendedAxes) return false;
   int extended = 0;
   for (int i = 0; i < axes; ++i) {
     const std::uint8_t low = reply[2 + i];
@@ -81,6 +84,7 @@ void DecodeSerialCounts(const ArmRecord& record, std::span<const std::uint8_t> r
   for (int i : {1, 2}) {
     if (record.jointWrapAround[i]) counts[i] = WrapAround(counts[i], wrapWindow);
   }
+  return true;
 }
 
 std::int32_t UsbAxisCount(const std::uint8_t* bytes) {
@@ -144,7 +148,9 @@ std::size_t DecodeUsbMarks(const ArmRecord& record, bool thirdAxisCompanion,
   marked.fill(false);
   // An unread third axis of board 3 has no mark to wait for: board 3's last axis is left out.
   const bool unread = record.options.board3ThirdAxis && !thirdAxisCompanion;
-  const UsbAxisLayout layout = LayoutOf(record, record.board3Axes - (unread ? 1 : 0), false);
+  const int board3Axes =
+      unread && record.board3Axes > 0 ? record.board3Axes - 1 : record.board3Axes;
+  const UsbAxisLayout layout = LayoutOf(record, board3Axes, false);
   for (std::size_t i = 0; i < layout.count; ++i) {
     marked[i] = UsbAxisMarked(&block[layout.offsets[i]]);
   }

@@ -30,8 +30,9 @@ int SerialAxisCount(const ArmRecord& record);
 
 SerialRequest BuildSerialRegisterList(const ArmRecord& record, std::uint8_t offset);
 
-// Counts from a serial reply to `request`; wrapWindow is W of the wrap-around joints.
-void DecodeSerialCounts(const ArmRecord& record, std::span<const std::uint8_t> reply,
+// Counts from a serial reply to the record's register list; wrapWindow is W of the wrap-around
+// joints. False, with every count 0, when the reply is too short to hold the record's axes.
+bool DecodeSerialCounts(const ArmRecord& record, std::span<const std::uint8_t> reply,
                         std::int32_t wrapWindow, CountList& counts);
 
 // One USB axis: 23-bit two's complement, and bit 7 of the high byte the reference-mark flag.

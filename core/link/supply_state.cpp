@@ -35,7 +35,7 @@ std::string SupplyStateText(double reading, const ArmRecord& record) {
   if (reading < thresholds[1]) {
     const int p = std::clamp(PercentBetween(reading, thresholds[0], thresholds[1]), 0, 100);
     shown = p / 10;
-    minutesLeft = ((capacity / 10) * p) / 100;
+    minutesLeft = static_cast<int>(static_cast<long long>(capacity / 10) * p / 100);
     prefix = "!";
   } else {
     const int p =

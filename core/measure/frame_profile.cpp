@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "data/settings.h"
 
@@ -39,15 +41,43 @@ std::string MatrixKey(std::string_view section, int row, int column) {
   return std::string(hyphen ? "matRif-" : "matRif_") + std::to_string(row) + std::to_string(column);
 }
 
-bool WriteValue(std::string_view section, const std::string& key, double value,
-                std::string_view store) {
+std::string FormatValue(double value) {
   char text[400];  // "%f" of the largest double needs 317 characters
-  {
-    const ClassicNumbers classic;
-    std::snprintf(text, sizeof text, "%f", value);
-  }
-  return WriteSettingString(section, key, text, store);
+  const ClassicNumbers classic;
+  std::snprintf(text, sizeof text, "%f", value);
+  return text;
 }
+
+// The keys and texts of one section, written to the store in one go: a failure never leaves a
+// frame mixed from two alignments.
+class SectionValues {
+ public:
+  explicit SectionValues(std::string_view section) : section_(section) {}
+
+  void Add(std::string key, double value) {
+    keys_.push_back(std::move(key));
+    texts_.push_back(FormatValue(value));
+  }
+  void AddMatrix(const Pose& matrix) {
+    for (int column = 0; column < 4; ++column) {
+      for (int row = 0; row < 4; ++row) {
+        Add(MatrixKey(section_, row, column), matrix[4 * row + column]);
+      }
+    }
+  }
+  bool Write(std::string_view store) const {
+    std::vector<SettingText> values;
+    for (std::size_t i = 0; i < keys_.size(); ++i) {
+      values.push_back({section_, keys_[i], texts_[i]});
+    }
+    return WriteSettings(values, store);
+  }
+
+ private:
+  std::string_view section_;
+  std::vector<std::string> keys_;
+  std::vector<std::string> texts_;
+};
 
 double ReadValue(std::string_view section, const std::string& key, bool diagonal,
                  std::string_view store, std::size_t maxChars) {
@@ -55,17 +85,6 @@ double ReadValue(std::string_view section, const std::string& key, bool diagonal
   if (text.size() > maxChars) text.resize(maxChars);
   const ClassicNumbers classic;
   return std::atof(text.c_str());
-}
-
-bool WriteMatrix(std::string_view section, const Pose& matrix, std::string_view store) {
-  for (int column = 0; column < 4; ++column) {
-    for (int row = 0; row < 4; ++row) {
-      if (!WriteValue(section, MatrixKey(section, row, column), matrix[4 * row + column], store)) {
-        return false;
-      }
-    }
-  }
-  return true;
 }
 
 Pose ReadMatrix(std::string_view section, std::string_view store, std::size_t maxChars) {
@@ -86,11 +105,10 @@ std::string OffsetKey(int row) {
 }  // namespace
 
 bool WriteUserFrame(const Pose& rotation, const Point3& offset, std::string_view store) {
-  if (!WriteMatrix(kUserFrameSection, rotation, store)) return false;
-  for (int row = 0; row < 3; ++row) {
-    if (!WriteValue(kUserFrameSection, OffsetKey(row), offset[row], store)) return false;
-  }
-  return true;
+  SectionValues values(kUserFrameSection);
+  values.AddMatrix(rotation);
+  for (int row = 0; row < 3; ++row) values.Add(OffsetKey(row), offset[row]);
+  return values.Write(store);
 }
 
 void ReadUserFrame(Pose& rotation, Point3& offset, std::string_view store) {
@@ -101,7 +119,9 @@ void ReadUserFrame(Pose& rotation, Point3& offset, std::string_view store) {
 }
 
 bool WriteTableMatrix(const Pose& matrix) {
-  return WriteMatrix(kRotatingTableSection, matrix, kRotatingTableFile);
+  SectionValues values(kRotatingTableSection);
+  values.AddMatrix(matrix);
+  return values.Write(kRotatingTableFile);
 }
 
 Pose ReadTableMatrix() {

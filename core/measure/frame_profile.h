@@ -14,12 +14,13 @@ namespace pilvo {
 inline constexpr std::string_view kUserFrameSection = "Terna";
 inline constexpr std::string_view kRotatingTableSection = "TavolaRotante";
 
-// The user frame's rotation and offset in `store`. False when a key could not be written; the
-// keys before it are then already written.
+// The user frame's rotation and offset in `store`, all 19 keys in one write. False, with none of
+// them written, when the store cannot be written.
 bool WriteUserFrame(const Pose& rotation, const Point3& offset, std::string_view store);
 void ReadUserFrame(Pose& rotation, Point3& offset, std::string_view store);
 
-// The rotating table's matrix in "pilvo.ini". False when a key could not be written.
+// The rotating table's matrix in "pilvo.ini", all 16 keys in one write. False, with none of them
+// written, when the store cannot be written.
 bool WriteTableMatrix(const Pose& matrix);
 Pose ReadTableMatrix();
 

@@ -81,8 +81,11 @@ bool StoreProbeSelection(const ArmSessionState& state, double sphereDiameter,
                          std::string_view store) {
   char diameter[64];
   std::snprintf(diameter, sizeof diameter, "%.3f", sphereDiameter);
-  return WriteSettingInt(kToolsSection, kToolInUseKey, state.toolInUse, store) &&
-         WriteSettingString(kDataSection, kSphereDiameterWriteKey, diameter, store);
+  // One write, so that the store never pairs a probe with another probe's sphere.
+  const std::string tool = std::to_string(state.toolInUse);
+  const SettingText values[] = {{kToolsSection, kToolInUseKey, tool},
+                                {kDataSection, kSphereDiameterWriteKey, diameter}};
+  return WriteSettings(values, store);
 }
 
 const ArmRecord& SelectedProbeRecord(const ArmSessionState& state) {

@@ -30,7 +30,8 @@ bool ProbeManagementAvailable(const ArmSessionState& state);
 int LoadProbeSelection(ArmSessionState& state, OperatorInterface& ui, double& sphereDiameter,
                        std::string_view store = InstallationName());
 
-// Writes state.toolInUse and the sphere diameter ("%.3f") to `store`. False when it cannot.
+// Writes state.toolInUse and the sphere diameter ("%.3f") to `store`, both or neither. False
+// when it cannot.
 bool StoreProbeSelection(const ArmSessionState& state, double sphereDiameter,
                          std::string_view store = InstallationName());
 
@@ -61,7 +62,8 @@ bool AddProbe(ArmSessionState& state, const ArmRecord& record, OperatorInterface
 std::optional<int> DeleteProbe(ArmSessionState& state, int probe, OperatorInterface& ui);
 
 // Rewrites the TAB file at tabPath with the base record and the probe table. False, after a
-// message, when it cannot: the previous file and the records stay as they were.
+// message, when it cannot: the records stay as they were, and so does the previous file unless
+// only the final flush to disk failed (see WriteFileAtomically).
 bool SaveProbeTable(const ArmSessionState& state, OperatorInterface& ui);
 
 }  // namespace pilvo

@@ -131,5 +131,10 @@ int main(int argc, char** argv) {
     std::cerr << "pilvo-tab: " << error.what() << '\n';
     return 1;
   }
+  // A full disk behind standard output must not pass for success.
+  if (!(std::cout << std::flush)) {
+    std::cerr << "pilvo-tab: standard output cannot be written\n";
+    return 1;
+  }
   return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <limits>
 #include <set>
 
@@ -97,21 +98,47 @@ ordered_json RecordToJson(const ArmRecord& record) {
   throw TabJsonError(where + ": " + what);
 }
 
+// The largest magnitude that still rounds to a finite float.
+constexpr double kFloatLimit = 0x1.ffffffp127;
+
+// Refuses what `value` could not hold as given: a list of another length, a whole number out
+// of range or with a fraction, a number beyond a float (JSON has no infinity to write it back
+// as). The conversion would silently cut such numbers, or be undefined.
+template <typename T>
+void CheckValue(const json& in, const std::string& where, const T& value) {
+  if constexpr (std::is_integral_v<T> && !std::is_same_v<T, bool>) {
+    if (!in.is_number_integer()) Fail(where, "expected a whole number");
+    const bool fits =
+        in.is_number_unsigned()
+            ? in.get<std::uint64_t>() <= static_cast<std::uint64_t>(std::numeric_limits<T>::max())
+            : in.get<std::int64_t>() >= std::numeric_limits<T>::min() &&
+                  in.get<std::int64_t>() <= std::numeric_limits<T>::max();
+    if (!fits) Fail(where, "out of range");
+  } else if constexpr (std::is_floating_point_v<T>) {
+    if (in.is_number()) {
+      const double number = in.get<double>();
+      const bool fits =
+          std::is_same_v<T, float> ? std::fabs(number) < kFloatLimit : std::isfinite(number);
+      if (!fits) Fail(where, "out of range");
+    }
+  } else if constexpr (requires {
+                         value.size();
+                         value[0];
+                       } &&
+                       !std::is_same_v<T, std::string>) {
+    if (!in.is_array() || in.size() != value.size()) {
+      Fail(where, "expected a list of " + std::to_string(value.size()) + " values");
+    }
+    for (std::size_t i = 0; i < value.size(); ++i) {
+      CheckValue(in[i], where + "[" + std::to_string(i) + "]", value[i]);
+    }
+  }
+}
+
 template <typename T>
 void ReadValue(const json& in, const std::string& where, T& value) {
   try {
-    if constexpr (requires { value.size(); } && !std::is_same_v<T, std::string>) {
-      if (!in.is_array() || in.size() != value.size()) {
-        Fail(where, "expected a list of " + std::to_string(value.size()) + " values");
-      }
-    }
-    if constexpr (std::is_integral_v<T> && !std::is_same_v<T, bool>) {
-      if (!in.is_number_integer()) Fail(where, "expected a whole number");
-      const auto wide = in.get<std::int64_t>();
-      if (wide < std::numeric_limits<T>::min() || wide > std::numeric_limits<T>::max()) {
-        Fail(where, "out of range");
-      }
-    }
+    CheckValue(in, where, value);
     in.get_to(value);
   } catch (const json::exception& error) {
     Fail(where, error.what());

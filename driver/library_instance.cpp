@@ -1,0 +1,47 @@
+#include "library_instance.h"
+
+#include <array>
+#include <cstdio>
+
+#include "data/local_text.h"
+#include "data/settings.h"
+#include "dialogs/operator_choice.h"
+#include "measure/rotating_table.h"
+
+namespace pilvo {
+
+LibraryInstance::LibraryInstance()
+    : ui_(MakeOperatorFromEnvironment()), session_(SessionVariant::Library, *ui_) {
+  static_cast<void>(InstallationName());
+  SelectLanguageAtStart();
+  if (const int status = session_.link().LoadUsbLibrary(); status < 0) {
+    std::array<char, 64> text{};
+    std::snprintf(text.data(), text.size(), "_error loading mpusbapi.dll (%i)", status);
+    ui_->ShowMessage(text.data(), "Pilvo DLL", MessageIcon::Error);
+  }
+  // The session starts with its link closed and its flags clear; the table matrix is read but
+  // applied only once the table has been aligned again.
+  LoadTableMatrix(session_.state().frames);
+}
+
+LibraryInstance::~LibraryInstance() {
+  session_.link().UnloadArmLink();
+}
+
+void LibraryInstance::NamePort(std::string_view name) {
+  session_.state().tracker.clientSession = 1;
+  portRefused_ = !session_.link().SetPortName(name);
+}
+
+bool LibraryInstance::MayOpenLink() {
+  ArmLink& link = session_.link();
+  return !portRefused_ || link.IsUsb() || link.IsOpen();
+}
+
+LibraryInstance& TheLibrary() {
+  // Destroyed when the library is unloaded, or at the end of the process.
+  static LibraryInstance instance;
+  return instance;
+}
+
+}  // namespace pilvo

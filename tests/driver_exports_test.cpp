@@ -1,0 +1,263 @@
+// libpilvo.so as a measuring application sees it: loaded with dlopen, called through its
+// fourteen exports only, against the virtual arm on a pseudo-terminal.
+#include <dlfcn.h>
+#include <elf.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <array>
+#include <climits>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "data/settings.h"
+#include "measure/frame_profile.h"
+#include "pilvo.h"
+#include "platform/atomic_file.h"
+#include "scoped_config_dir.h"
+#include "sim/serial_server.h"
+#include "sim_session_fixture.h"
+
+namespace pilvo {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The defined global symbols of the dynamic symbol table of an ELF64 file.
+std::set<std::string> ExportedSymbols(const fs::path& file) {
+  const auto bytes = ReadWholeFile(file);
+  if (!bytes || bytes->size() < sizeof(Elf64_Ehdr)) return {};
+  const std::uint8_t* data = bytes->data();
+  const auto* header = reinterpret_cast<const Elf64_Ehdr*>(data);
+  if (std::memcmp(header->e_ident, ELFMAG, SELFMAG) != 0 ||
+      header->e_ident[EI_CLASS] != ELFCLASS64) {
+    return {};
+  }
+  const auto* sections = reinterpret_cast<const Elf64_Shdr*>(data + header->e_shoff);
+  std::set<std::string> names;
+  for (int i = 0; i < header->e_shnum; ++i) {
+    if (sections[i].sh_type != SHT_DYNSYM) continue;
+    const char* strings =
+        reinterpret_cast<const char*>(data + sections[sections[i].sh_link].sh_offset);
+    const auto* symbols = reinterpret_cast<const Elf64_Sym*>(data + sections[i].sh_offset);
+    for (std::size_t s = 0; s < sections[i].sh_size / sizeof(Elf64_Sym); ++s) {
+      const unsigned binding = ELF64_ST_BIND(symbols[s].st_info);
+      if (symbols[s].st_shndx == SHN_UNDEF || binding == STB_LOCAL) continue;
+      names.insert(strings + symbols[s].st_name);
+    }
+  }
+  return names;
+}
+
+TEST(DriverSymbols, ExportsExactlyTheFourteenFunctions) {
+  const std::set<std::string> expected = {
+      "AprePorta", "ChiudePorta", "LeggeParametri", "LeggeQuota", "LeggeQuota2", "LeggeTacche",
+      "LeggeTerna", "LeggeVersione", "ResetEncoder", "RuotaTerna", "VedeCinematica",
+      "VedeCinematica2", "VedeMaxAssi", "VedePulsante",
+      // The linker defines the name of the version node as an absolute symbol; it is no code.
+      "PILVO_4"};
+  EXPECT_EQ(ExportedSymbols(PILVO_LIBRARY), expected);
+}
+
+// The exports of one load of the library, resolved by name as a client resolves them.
+#define PILVO_ENTRY(name) decltype(&::name) name = Resolve<decltype(&::name)>(#name)
+
+class LoadedLibrary {
+ public:
+  LoadedLibrary() : handle_(::dlopen(PILVO_LIBRARY, RTLD_NOW | RTLD_LOCAL)) {}
+  ~LoadedLibrary() {
+    if (handle_ != nullptr) ::dlclose(handle_);
+  }
+  LoadedLibrary(const LoadedLibrary&) = delete;
+  LoadedLibrary& operator=(const LoadedLibrary&) = delete;
+
+ private:
+  template <typename Function>
+  Function Resolve(const char* name) {
+    return handle_ != nullptr ? reinterpret_cast<Function>(::dlsym(handle_, name)) : nullptr;
+  }
+
+  void* handle_;
+
+ public:
+  PILVO_ENTRY(LeggeVersione);
+  PILVO_ENTRY(AprePorta);
+  PILVO_ENTRY(ChiudePorta);
+  PILVO_ENTRY(LeggeParametri);
+  PILVO_ENTRY(ResetEncoder);
+  PILVO_ENTRY(LeggeQuota);
+  PILVO_ENTRY(LeggeQuota2);
+  PILVO_ENTRY(LeggeTacche);
+  PILVO_ENTRY(VedePulsante);
+  PILVO_ENTRY(RuotaTerna);
+  PILVO_ENTRY(LeggeTerna);
+  PILVO_ENTRY(VedeCinematica);
+  PILVO_ENTRY(VedeMaxAssi);
+  PILVO_ENTRY(VedeCinematica2);
+};
+
+// A symbolic link to `target` whose path has exactly `length` characters, removed at the end.
+class ShortLink {
+ public:
+  ShortLink(const std::string& target, std::size_t length) {
+    std::string reserved = "/tmp/XXXXXX";  // 11 characters
+    const int fd = ::mkstemp(reserved.data());
+    if (fd >= 0) ::close(fd);
+    path_ = reserved + std::string(length - reserved.size(), 'x');
+    const fs::path made = reserved + ".link";
+    fs::create_symlink(target, made);
+    fs::rename(made, path_);
+    if (path_ != reserved) fs::remove(reserved);
+  }
+  ~ShortLink() { fs::remove(path_); }
+  ShortLink(const ShortLink&) = delete;
+  ShortLink& operator=(const ShortLink&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+class DriverExports : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_NE(pilvo_.LeggeVersione, nullptr) << ::dlerror(); }
+
+  // The serial demo arm, written to the settings folder and served by a virtual arm on a
+  // pseudo-terminal; the driver is told its port and file.
+  void ServeArm() {
+    contents_ = testing::PlainDemoTab("serial6_dh_marks");
+    tabPath_ = config_.path() / "arm.tab";
+    ASSERT_EQ(WriteTabFile(tabPath_, contents_), TabWriteError::None);
+    arm_ = std::make_unique<sim::VirtualArm>(contents_.main);
+    serial_ = std::make_unique<sim::SerialSimServer>(*arm_);
+    ASSERT_TRUE(serial_->Start());
+    port_ = std::make_unique<ShortLink>(serial_->slavePath(), 11);
+    EXPECT_EQ(pilvo_.AprePorta(port_->path().c_str()), 0);
+    ASSERT_EQ(pilvo_.LeggeParametri(tabPath_.c_str()), 0);
+  }
+
+  void Connect() {
+    ServeArm();
+    ASSERT_EQ(pilvo_.ResetEncoder(), 0);
+  }
+
+  testing::ScopedConfigDir config_{"driver_exports"};
+  LoadedLibrary pilvo_;
+  TabContents contents_;
+  fs::path tabPath_;
+  std::unique_ptr<sim::VirtualArm> arm_;
+  std::unique_ptr<sim::SerialSimServer> serial_;
+  std::unique_ptr<ShortLink> port_;
+  Pose pose_{};
+  std::int32_t status_ = 0;
+};
+
+TEST_F(DriverExports, AnswerBeforeAnySetUp) {
+  EXPECT_EQ(pilvo_.LeggeVersione(), 4403);
+  EXPECT_EQ(pilvo_.VedeMaxAssi(), 8);
+  EXPECT_EQ(pilvo_.VedePulsante(), -1);
+  EXPECT_EQ(pilvo_.ChiudePorta(), -1);
+
+  pose_.fill(7.0);
+  status_ = 99;
+  EXPECT_EQ(pilvo_.LeggeQuota(pose_.data(), &status_), -1);
+  EXPECT_EQ(pose_[3], 7.0);
+  EXPECT_EQ(status_, 99);
+  EXPECT_EQ(pilvo_.ResetEncoder(), -1);
+
+  std::uint32_t mask = 12345;
+  EXPECT_EQ(pilvo_.LeggeTacche(&mask), -2) << "an empty arm has no reference marks";
+  EXPECT_EQ(mask, 12345u);
+  std::array<double, 10> values{};
+  EXPECT_EQ(pilvo_.VedeCinematica(0, values.data()), -1);
+  EXPECT_EQ(pilvo_.VedeCinematica2(1, nullptr, nullptr, nullptr, nullptr), -1);
+  EXPECT_EQ(pilvo_.RuotaTerna(1), -1);
+  EXPECT_EQ(pilvo_.RuotaTerna(0), 0);
+  EXPECT_EQ(pilvo_.LeggeTerna(), 0);
+}
+
+TEST_F(DriverExports, RefuseNullOutputsWithoutReading) {
+  Connect();
+  const int before = arm_->observations().requestsHandled;
+  double diameter = 0.0;
+  std::uint32_t mask = 0;
+  EXPECT_EQ(pilvo_.LeggeQuota(nullptr, &status_), PILVO_NULL_ARGUMENT);
+  EXPECT_EQ(pilvo_.LeggeQuota(pose_.data(), nullptr), PILVO_NULL_ARGUMENT);
+  EXPECT_EQ(pilvo_.LeggeQuota2(pose_.data(), &status_, nullptr), PILVO_NULL_ARGUMENT);
+  EXPECT_EQ(pilvo_.LeggeQuota2(nullptr, &status_, &diameter), PILVO_NULL_ARGUMENT);
+  EXPECT_EQ(pilvo_.LeggeTacche(nullptr), PILVO_NULL_ARGUMENT);
+  EXPECT_EQ(pilvo_.VedeCinematica(1, nullptr), PILVO_NULL_ARGUMENT);
+  EXPECT_EQ(arm_->observations().requestsHandled, before);
+
+  // Optional outputs are skipped; text inputs that are null are refused like unusable text.
+  EXPECT_EQ(pilvo_.VedeCinematica2(0, nullptr, nullptr, nullptr, nullptr), 0);
+  EXPECT_EQ(pilvo_.LeggeTacche(&mask), 1);
+  EXPECT_EQ(pilvo_.LeggeParametri(nullptr), -1);
+  EXPECT_EQ(pilvo_.AprePorta(nullptr), 0);
+  EXPECT_EQ(pilvo_.LeggeQuota(pose_.data(), &status_), -1)
+      << "the link was closed and no port may open";
+}
+
+TEST_F(DriverExports, PortNameOfTwelveCharactersOpensNoPort) {
+  ServeArm();
+  ASSERT_EQ(pilvo_.LeggeQuota(pose_.data(), &status_), 0);
+  ASSERT_EQ(pilvo_.ChiudePorta(), 0);
+
+  // The arm is there under the longer name too: only the refusal keeps it closed, and the
+  // port named before is not opened in its place.
+  const ShortLink longer(serial_->slavePath(), 12);
+  EXPECT_EQ(pilvo_.AprePorta(longer.path().c_str()), 0);
+  EXPECT_EQ(pilvo_.LeggeQuota(pose_.data(), &status_), -1);
+  EXPECT_EQ(pilvo_.ResetEncoder(), -1);
+
+  EXPECT_EQ(pilvo_.AprePorta(port_->path().c_str()), 0);
+  EXPECT_EQ(pilvo_.LeggeQuota(pose_.data(), &status_), 0);
+}
+
+TEST_F(DriverExports, TabPathOf260CharactersIsRefused) {
+  ServeArm();
+  // A folder name that brings the file's path to exactly 259 characters.
+  const std::string base = (config_.path() / "").string();
+  const std::string file = "/arm.tab";
+  const fs::path longest = base + std::string(259 - base.size() - file.size(), 'd') + file;
+  ASSERT_EQ(longest.string().size(), 259u);
+  fs::create_directories(longest.parent_path());
+  fs::copy_file(tabPath_, longest);
+  const fs::path tooLong = base + std::string(260 - base.size() - file.size(), 'd') + file;
+  fs::create_directories(tooLong.parent_path());
+  fs::copy_file(tabPath_, tooLong);
+
+  EXPECT_EQ(pilvo_.LeggeParametri(longest.c_str()), 0);
+  EXPECT_EQ(pilvo_.LeggeParametri(tooLong.c_str()), -1);
+  EXPECT_EQ(pilvo_.LeggeParametri((config_.path() / "missing.tab").c_str()), -1);
+  EXPECT_EQ(pilvo_.LeggeParametri(PILVO_LIBRARY), -2) << "not a TAB file";
+}
+
+TEST_F(DriverExports, UserFrameFollowsRuotaTernaAndLeggeTerna) {
+  Connect();
+  const Point3 offset{100.0, -50.0, 25.0};
+  ASSERT_TRUE(WriteUserFrame(kIdentityPose, offset, kLibraryProfileStore));
+  ASSERT_EQ(pilvo_.LeggeQuota(pose_.data(), &status_), 0);
+  const Pose inArm = pose_;
+
+  EXPECT_EQ(pilvo_.LeggeTerna(), 0);
+  ASSERT_EQ(pilvo_.LeggeQuota(pose_.data(), &status_), 0);
+  EXPECT_NEAR(pose_[3], inArm[3] - offset[0], 1e-9);
+  EXPECT_NEAR(pose_[11], inArm[11] - offset[2], 1e-9);
+
+  for (const std::int32_t mode : {2, -1, INT_MIN}) EXPECT_EQ(pilvo_.RuotaTerna(mode), -3);
+  ASSERT_EQ(pilvo_.LeggeQuota(pose_.data(), &status_), 0);
+  EXPECT_NEAR(pose_[7], inArm[7] - offset[1], 1e-9) << "an unknown mode leaves the frame";
+
+  EXPECT_EQ(pilvo_.RuotaTerna(0), 0);
+  ASSERT_EQ(pilvo_.LeggeQuota(pose_.data(), &status_), 0);
+  EXPECT_EQ(pose_, inArm);
+}
+
+}  // namespace
+}  // namespace pilvo

@@ -1,0 +1,359 @@
+// The probes management dialog's model against the virtual arm over USB: its refusals and
+// questions, probes saved and deleted in the TAB file, the mode buttons and the board, the arm's
+// buttons on the 100 ms timer, and the residuals of the calibration.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <random>
+
+#include <Eigen/Geometry>
+
+#include "data/settings.h"
+#include "probes/calibration_acquisition.h"
+#include "probes/probes_dialog.h"
+#include "sim_session_fixture.h"
+
+namespace pilvo {
+namespace {
+
+using testing::Link;
+using testing::PlainDemoTab;
+using Kind = ScriptedOperator::Request::Kind;
+using Texts = std::vector<std::string>;
+
+constexpr char kFactoryTool[] = "Impossibile to modify factory tool";
+constexpr char kEnterNumber[] = "Please enter a number.";
+constexpr char kAcquireAtLeast[] = "Acquire at least  15 points";
+constexpr char kInsertMode[] = "Insert 'Mode' option";
+constexpr char kNotCalibrated[] = "Probe not calibrated.\n\nCancel the calibration?";
+
+class ProbesDialogTest : public testing::SimSessionTest {
+ protected:
+  void TearDown() override {
+    dialog_.reset();
+    SimSessionTest::TearDown();
+  }
+
+  // The demo arm with its three probes, the link open, `toolInUse` stored, the dialog open.
+  void Open(TabContents contents = PlainDemoTab("usb6_quaternion"), int toolInUse = 0,
+            SessionVariant variant = SessionVariant::Library) {
+    dialog_.reset();
+    Connect(std::move(contents), Link::Usb, variant);
+    ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
+    WriteSettingInt("Tools", "toolInUse", toolInUse, InstallationName());
+    WriteSettingString("Data", "SphereDiameter", "25.4", InstallationName());
+    dialog_ = OpenProbesDialog(*session_);
+    ASSERT_TRUE(dialog_);
+    ui_.Clear();
+  }
+  void AddProbe(ProbeMode mode) {
+    dialog_->Add();
+    dialog_->SetProbeDiameterText("2.000");
+    dialog_->ChooseMode(mode);
+  }
+  void TickWith(std::initializer_list<int> buttons) {
+    Hold(buttons);
+    dialog_->Tick();
+  }
+  void Press(int button) {
+    TickWith({button});
+    TickWith({});
+  }
+  Texts TextsOf(Kind kind) const {
+    Texts texts;
+    for (const auto& request : ui_.requests()) {
+      if (request.kind == kind) texts.push_back(request.text);
+    }
+    return texts;
+  }
+  TabContents OnDisk() const {
+    TabContents contents;
+    const auto bytes = ReadWholeFile(session_->state().tabPath);
+    EXPECT_TRUE(bytes && ParseTabFile(*bytes, contents) == TabError::None);
+    return contents;
+  }
+
+  std::unique_ptr<ProbesDialog> dialog_;
+};
+
+TEST_F(ProbesDialogTest, RefusesWithoutManagementProbesOrRoom) {
+  Connect(PlainDemoTab("usb6_quaternion"), Link::Serial);
+  EXPECT_EQ(OpenProbesDialog(*session_), nullptr);
+  EXPECT_EQ(TextsOf(Kind::Message), Texts{"Probe management not available"});
+
+  TabContents contents = PlainDemoTab("usb6_quaternion");
+  contents.main.probeCount = 0;
+  Open(contents);
+  EXPECT_EQ(dialog_->selectorItems(), Texts{"Factory calibration"});
+  EXPECT_FALSE(dialog_->controls().selector);
+  dialog_->Modify();
+  dialog_->Delete();
+  EXPECT_EQ(TextsOf(Kind::Message), (Texts{kFactoryTool, kFactoryTool}));
+  EXPECT_TRUE(TextsOf(Kind::YesNo).empty());
+
+  contents = PlainDemoTab("usb6_quaternion");
+  for (int probe = 3; probe < kMaxProbes; ++probe) contents.probes[probe] = contents.probes[0];
+  contents.main.probeCount = kMaxProbes;
+  Open(contents);
+  dialog_->Add();
+  EXPECT_EQ(TextsOf(Kind::Message), Texts{"Probes buffer full"});
+  EXPECT_FALSE(dialog_->editing());
+}
+
+TEST_F(ProbesDialogTest, SavesWithoutPointsAScannerAtOnceAStandardProbeAfterAsking) {
+  Open();
+  AddProbe(ProbeMode::ScannerProbe);
+  EXPECT_TRUE(dialog_->computed());
+  EXPECT_EQ(dialog_->reportLines(),
+            (Texts{kAcquireAtLeast, "", "The probe can be calibrated by scanner software"}));
+  dialog_->Save();
+  EXPECT_FALSE(dialog_->editing());
+  EXPECT_EQ(dialog_->selection(), 4);
+  ArmRecord probe = OnDisk().probes[3];
+  EXPECT_EQ(probe.probeName, "probe n° 4");
+  EXPECT_EQ(probe.probeText2, " -");
+  EXPECT_EQ(probe.probeRadius, 1.0f);
+  EXPECT_TRUE(probe.options.auxiliaryInput2 && !probe.options.auxiliaryInput0);
+
+  AddProbe(ProbeMode::Standard);
+  dialog_->Save();  // No
+  EXPECT_TRUE(dialog_->editing());
+  ui_.ScriptAnswer(true);
+  dialog_->Save();
+  EXPECT_EQ(TextsOf(Kind::YesNo), Texts(2, "Save the probe without calibration?"));
+  EXPECT_EQ(OnDisk().main.probeCount, 5);
+  EXPECT_EQ(OnDisk().probes[4].probeText2, " -");
+}
+
+TEST_F(ProbesDialogTest, SaveAndComputeCheckTheModeAndTheNumbers) {
+  for (const auto variant : {SessionVariant::Library, SessionVariant::Wizard}) {
+    SCOPED_TRACE(variant == SessionVariant::Wizard ? "wizard" : "library");
+    Open(PlainDemoTab("usb6_quaternion"), 0, variant);
+    dialog_->Add();
+    dialog_->Save();
+    dialog_->Compute();
+    dialog_->ChooseMode(ProbeMode::Standard);
+    dialog_->Save();  // the probe diameter is empty
+    dialog_->SetProbeDiameterText("2,5");
+    dialog_->Compute();
+    dialog_->SetProbeDiameterText(" 2.5 ");
+    dialog_->SetSphereDiameterText("25,4");
+    dialog_->Save();
+    dialog_->SetSphereDiameterText("-25.4");
+    dialog_->Compute();
+    dialog_->SetSphereDiameterText("25.4");
+    dialog_->Compute();
+    const Texts commas = variant == SessionVariant::Wizard
+                             ? Texts{"_use dot(.) not comma(,)", "Use dot (.) not comma (,)"}
+                             : Texts{kEnterNumber, kEnterNumber};
+    EXPECT_EQ(TextsOf(Kind::Message), (Texts{kInsertMode, kInsertMode, kEnterNumber, commas[0],
+                                             commas[1], kEnterNumber, kAcquireAtLeast}));
+    EXPECT_TRUE(dialog_->editing());
+  }
+}
+
+TEST_F(ProbesDialogTest, ApplyAsksWhileEditingAndStoresTheSelectionCancelDoesNot) {
+  Open(PlainDemoTab("usb6_quaternion"), 1);
+  EXPECT_EQ(dialog_->selection(), 1);
+  EXPECT_EQ(dialog_->fields().sphereDiameter, "25.400");
+  EXPECT_TRUE(state().reading.probesDialogOpen);
+  EXPECT_EQ(arm_->observations().probeModeByte, 2);
+  dialog_->SelectProbe(2);
+  EXPECT_TRUE(dialog_->fields().greenButton);
+  dialog_->Modify();
+  dialog_->Cancel();
+  EXPECT_EQ(state().toolInUse, 1);
+  EXPECT_EQ(state().working.probeName, "Ball 6 mm") << "the probe in use applied again";
+  EXPECT_FALSE(state().reading.probesDialogOpen);
+
+  Open(PlainDemoTab("usb6_quaternion"), 1);
+  dialog_->SelectProbe(2);
+  dialog_->Modify();
+  dialog_->Apply();  // No
+  EXPECT_FALSE(dialog_->closed());
+  ui_.ScriptAnswer(true);
+  dialog_->SetSphereDiameterText("30");
+  dialog_->Apply();
+  EXPECT_EQ(TextsOf(Kind::YesNo), Texts(2, "The probe is in calibration.\n\nExit from operation?"));
+  EXPECT_TRUE(dialog_->closed());
+  EXPECT_EQ(state().toolInUse, 2);
+  EXPECT_EQ(GetSettingInt("Tools", "toolInUse", 0, InstallationName()), 2);
+  EXPECT_EQ(GetSettingString("Data", "sphereDiameter", "", InstallationName()), "30.000");
+  EXPECT_EQ(state().working.probeName, "Ball 3 mm extension");
+  EXPECT_EQ(TextsOf(Kind::Connected), Texts{"Pilvo3D PA60\nBall 3 mm extension"});
+}
+
+TEST_F(ProbesDialogTest, ModeButtonsConfigureTheBoardsAndTheGreenButton) {
+  Open();
+  AddProbe(ProbeMode::Renishaw);
+  EXPECT_TRUE(arm_->observations().configuration.has_value());
+  EXPECT_TRUE(state().working.options.auxiliaryInput0);
+  EXPECT_EQ(arm_->observations().acknowledgedInputs, std::vector<int>{0});
+  EXPECT_FALSE(dialog_->controls().greenButton);
+  dialog_->ChooseMode(ProbeMode::Standard);
+  EXPECT_FALSE(state().working.options.auxiliaryInput0) << "the configure clears the inputs";
+  EXPECT_TRUE(dialog_->controls().greenButton);
+  dialog_->SetGreenButton(true);
+  EXPECT_TRUE(state().working.options.buttonRemap) << "button 3 takes the points from now";
+  dialog_->ChooseMode(ProbeMode::ScannerEcu);
+  EXPECT_FALSE(dialog_->fields().greenButton || state().working.options.buttonRemap);
+}
+
+TEST_F(ProbesDialogTest, ButtonsActOnPressesAndFixTheModeWhileThereArePoints) {
+  Open();
+  dialog_->Add();
+  TickWith({1});
+  TickWith({1});
+  TickWith({});
+  Press(1);
+  EXPECT_EQ(dialog_->pointCount(), 0);
+  EXPECT_EQ(TextsOf(Kind::Message), Texts{kInsertMode}) << "once per editing period";
+
+  dialog_->ChooseMode(ProbeMode::Standard);
+  TickWith({1});
+  TickWith({1});
+  EXPECT_EQ(dialog_->pointCount(), 1) << "holding the button takes one point";
+  dialog_->ChooseMode(ProbeMode::Renishaw);
+  EXPECT_EQ(dialog_->fields().mode, ProbeMode::Standard) << "the mode is fixed";
+  ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);  // the arm has not moved
+  char line[128];
+  std::snprintf(line, sizeof line, "1:  %.3f, %.3f, %.3f", pose_[3], pose_[7], pose_[11]);
+  EXPECT_EQ(dialog_->pointLines(), Texts{line});
+  Press(3);
+  Press(1);
+  Press(2);
+  Press(2);
+  EXPECT_EQ(dialog_->pointCount(), 0);
+  EXPECT_TRUE(dialog_->controls().modes) << "the last point dropped frees the mode";
+  Press(2);
+  EXPECT_EQ(ui_.CountOf(Kind::Beep), 6u) << "nothing to drop, no beep";
+
+  for (int point = 0; point <= kMaxCalibrationPoints; ++point) Press(1);
+  EXPECT_EQ(dialog_->pointCount(), kMaxCalibrationPoints);
+  EXPECT_EQ(TextsOf(Kind::Message).back(), "_points buffer full");
+}
+
+TEST_F(ProbesDialogTest, LeavingTheEditingDropsThePointsAfterAQuestion) {
+  Open();
+  AddProbe(ProbeMode::Standard);
+  Press(1);
+  dialog_->Abort();  // No
+  dialog_->Save();   // not computed: No
+  EXPECT_EQ(TextsOf(Kind::YesNo), Texts(2, kNotCalibrated));
+  ui_.ScriptAnswer(true);
+  dialog_->Save();
+  EXPECT_FALSE(dialog_->editing());
+  EXPECT_EQ(state().tab.main.probeCount, 3);
+
+  AddProbe(ProbeMode::Standard);
+  Press(1);
+  arm_->SetPlugged(false);
+  dialog_->Tick();
+  EXPECT_EQ(TextsOf(Kind::Message), Texts{"_communication error"});
+  EXPECT_FALSE(dialog_->editing());
+  EXPECT_EQ(dialog_->pointCount(), 0);
+}
+
+TEST_F(ProbesDialogTest, DeletingKeepsTheProbeInUse) {
+  Open(PlainDemoTab("usb6_quaternion"), 3);
+  dialog_->SelectProbe(2);
+  dialog_->Delete();  // No
+  EXPECT_EQ(state().tab.main.probeCount, 3);
+  ui_.ScriptAnswer(true);
+  dialog_->Delete();
+  EXPECT_EQ(OnDisk().main.probeCount, 2);
+  EXPECT_EQ(dialog_->selection(), 1);
+  EXPECT_EQ(state().toolInUse, 2) << "still the touch trigger";
+  EXPECT_EQ(GetSettingInt("Tools", "toolInUse", 0, InstallationName()), 2);
+
+  dialog_->SelectProbe(2);
+  ui_.ScriptAnswer(true);
+  dialog_->Delete();
+  EXPECT_EQ(state().toolInUse, 0) << "the probe in use is gone";
+  dialog_->Cancel();
+  EXPECT_EQ(state().working.probeName, "Ball 6 mm");
+}
+
+TEST_F(ProbesDialogTest, AFileThatCannotBeWrittenKeepsTheEditAndTheTable) {
+  Open();
+  AddProbe(ProbeMode::ScannerEcu);
+  const std::string path = state().tabPath;
+  state().tabPath = (folder_ / "missing" / "arm.tab").string();
+  dialog_->Save();
+  EXPECT_EQ(TextsOf(Kind::Message).size(), 1u);
+  EXPECT_TRUE(dialog_->editing());
+  EXPECT_EQ(state().tab.main.probeCount, 3);
+  state().tabPath = path;
+  dialog_->Save();
+  EXPECT_EQ(OnDisk().main.probeCount, 4);
+}
+
+TEST_F(ProbesDialogTest, SwitchingOnTheScannerAxisInitialisesTheArmAgain) {
+  Open(PlainDemoTab("usb6_quaternion"), 1);
+  dialog_->Modify();
+  EXPECT_FALSE(dialog_->controls().additionalAxis) << "no third axis on board 3";
+  dialog_->Abort();
+  state().tab.main.options.board3ThirdAxis = true;
+  dialog_->Modify();
+  EXPECT_TRUE(dialog_->controls().additionalAxis);
+  dialog_->SetAdditionalAxis(true);
+  ui_.ScriptAnswer(true);  // saved without calibration
+  dialog_->Save();
+  dialog_->Apply();
+  EXPECT_EQ(arm_->observations().releaseCount, 1);
+  EXPECT_EQ(ui_.CountOf(Kind::Connected), 2u) << "the dialog's tooltip, then the initialisation";
+}
+
+// Touches of a sphere of ball centres of radius 14.5 mm about the origin from random
+// orientations, each `radialError` off it.
+class CalibrationAcquisitionTest : public ::testing::Test {
+ protected:
+  void Take(double radialError) {
+    const auto random = [this] { return std::normal_distribution<double>()(random_); };
+    const Eigen::Vector3d axis = Eigen::Vector3d(random(), random(), random()).normalized();
+    const Eigen::Matrix3d rotation = Eigen::AngleAxisd(random(), axis).toRotationMatrix();
+    const Eigen::Vector3d ball =
+        (14.5 + radialError) * Eigen::Vector3d(random(), random(), random()).normalized();
+    Pose pose = kIdentityPose;
+    for (int row = 0; row < 3; ++row) {
+      for (int column = 0; column < 3; ++column) pose[4 * row + column] = rotation(row, column);
+      pose[4 * row + 3] = ball[row];
+    }
+    acquisition_.OnButtons(1, pose, true, ui_);
+    acquisition_.OnButtons(0, pose, true, ui_);
+  }
+
+  std::mt19937 random_{5};
+  ScriptedOperator ui_;
+  CalibrationAcquisition acquisition_;
+};
+
+TEST_F(CalibrationAcquisitionTest, PlotScalesToTheKeptResidualsAndMarksAWideSpread) {
+  ArmRecord arm;
+  arm.jointCount = 6;
+  arm.modelType = 1;
+  ArmRecord copy;
+  for (const double spread : {0.002, 4.0}) {
+    SCOPED_TRACE(spread);
+    acquisition_.Start();
+    std::normal_distribution<double> error(0.0, spread);
+    for (int i = 0; i < 40; ++i) Take(error(random_));
+    ASSERT_EQ(acquisition_.Compute(arm, 4.0, 25.0, copy), kCalibrationDone);
+    const ResidualPlot plot = acquisition_.residualPlot();
+    ASSERT_GE(plot.residuals.size(), 2u);
+    EXPECT_LT(plot.residuals.size(), 40u) << "the filter passes drop the outliers";
+    EXPECT_EQ(plot.minimum, *std::min_element(plot.residuals.begin(), plot.residuals.end()));
+    EXPECT_EQ(plot.maximum, *std::max_element(plot.residuals.begin(), plot.residuals.end()));
+    EXPECT_EQ(plot.wideSpread, spread > 1.0);
+
+    Take(0.0);
+    EXPECT_FALSE(acquisition_.hasResult()) << "a new point makes the result stale";
+    EXPECT_TRUE(acquisition_.residualPlot().residuals.empty());
+    EXPECT_EQ(acquisition_.fit().sigma, 0.0);
+  }
+}
+
+}  // namespace
+}  // namespace pilvo
