@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <optional>
+#include <regex>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -38,11 +40,23 @@ std::string Readable(double ns) {
 
 // Medians by benchmark name; plain runs when the output has no aggregates.
 std::map<std::string, Row> Medians(const nlohmann::json& results) {
-  static const std::string kStandardKeys[] = {
-      "name",        "family_index", "per_family_instance_index", "run_name", "run_type",
-      "repetitions", "repetition_index", "threads", "iterations", "real_time", "cpu_time",
-      "time_unit",   "aggregate_name", "aggregate_unit", "label", "error_occurred",
-      "error_message"};
+  static const std::string kStandardKeys[] = {"name",
+                                              "family_index",
+                                              "per_family_instance_index",
+                                              "run_name",
+                                              "run_type",
+                                              "repetitions",
+                                              "repetition_index",
+                                              "threads",
+                                              "iterations",
+                                              "real_time",
+                                              "cpu_time",
+                                              "time_unit",
+                                              "aggregate_name",
+                                              "aggregate_unit",
+                                              "label",
+                                              "error_occurred",
+                                              "error_message"};
   std::map<std::string, Row> rows;
   for (const auto& run : results.at("benchmarks")) {
     const bool aggregate = run.value("run_type", "") == "aggregate";
@@ -85,14 +99,15 @@ void PrintRatio(const std::map<std::string, Row>& rows, const std::string& what,
 }  // namespace
 
 int main(int argc, char** argv) {
-  nlohmann::json results;
   try {
-    if (argc > 1) {
-      std::ifstream in(argv[1]);
-      results = nlohmann::json::parse(in);
-    } else {
-      results = nlohmann::json::parse(std::cin);
-    }
+    std::ifstream file;
+    if (argc > 1) file.open(argv[1]);
+    std::istream& in = argc > 1 ? file : std::cin;
+    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    // Aggregates of a counter that is constant over the repetitions come out as NaN, which JSON
+    // cannot hold.
+    text = std::regex_replace(text, std::regex(R"(:\s*-?(NaN|nan|inf|Infinity)\b)"), ": null");
+    const auto results = nlohmann::json::parse(text);
     const auto rows = Medians(results);
     std::printf("| %-58s | %12s | %12s | %s\n", "benchmark (median)", "real", "cpu", "counters");
     std::printf("|%s|%s|%s|---\n", std::string(60, '-').c_str(), std::string(14, '-').c_str(),
@@ -100,10 +115,10 @@ int main(int argc, char** argv) {
     for (const auto& [name, row] : rows) {
       std::string counters;
       for (const auto& [key, value] : row.counters) {
-        char text[96];
-        std::snprintf(text, sizeof text, "%s%s=%g", counters.empty() ? "" : ", ", key.c_str(),
+        char entry[96];
+        std::snprintf(entry, sizeof entry, "%s%s=%g", counters.empty() ? "" : ", ", key.c_str(),
                       value);
-        counters += text;
+        counters += entry;
       }
       std::printf("| %-58s | %12s | %12s | %s\n", name.c_str(), Readable(row.realNs).c_str(),
                   Readable(row.cpuNs).c_str(), counters.c_str());
@@ -114,6 +129,10 @@ int main(int argc, char** argv) {
                "BM_DriverCountRead/real_time", "BM_BarePtyRoundTrip/real_time");
     PrintRatio(rows, "whole reading (DH arm) over KDL forward kinematics alone",
                "BM_Reading/serial6_dh_marks", "BM_KdlForwardKinematics");
+    PrintRatio(rows, "our LM solve over Ceres Solver's (ceres::Solve)", "BM_IncrementSolve",
+               "BM_IncrementSolveCeres");
+    PrintRatio(rows, "our LM solve over Ceres's TinySolver", "BM_IncrementSolve",
+               "BM_IncrementSolveCeresTiny");
   } catch (const std::exception& error) {
     std::fprintf(stderr, "bench-table: cannot read the benchmark results: %s\n", error.what());
     return 1;
