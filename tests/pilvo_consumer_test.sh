@@ -23,10 +23,16 @@ check() {
 
 pc=$(find "$prefix" -name pilvo.pc)
 export PKG_CONFIG_PATH="${pc%/*}"
+libdir=$(pkg-config --variable=libdir pilvo)
+if [ -n "$flags" ]; then
+  # The sanitizer's dlopen wrapper is the caller the loader sees, and the driver's own run path
+  # is not searched for the USB access library: the library folder is named instead.
+  export LD_LIBRARY_PATH="$libdir"
+fi
 # shellcheck disable=SC2046,SC2086  # the flags are lists of words
 "$cc" $flags -std=c99 -Wall -Wextra -Wpedantic -Werror "$sources/consumer.c" \
   $(pkg-config --cflags --libs pilvo) -o "$work/by-pkg-config"
-LD_LIBRARY_PATH=$(pkg-config --variable=libdir pilvo) check "$work/by-pkg-config"
+LD_LIBRARY_PATH=$libdir check "$work/by-pkg-config"
 
 "$cmake" -S "$sources" -B "$work/consumer" -DCMAKE_C_COMPILER="$cc" -DCMAKE_C_FLAGS="$flags" \
   -DCMAKE_PREFIX_PATH="$prefix" >"$work/configure.log"
