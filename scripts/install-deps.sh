@@ -8,6 +8,7 @@ packages=(
   liblapack-dev libeigen3-dev libsimpleini-dev nlohmann-json3-dev libcli11-dev
   libusb-1.0-0-dev umockdev libumockdev-dev
   clang libclang-rt-dev  # the fuzz targets, scripts/run-fuzz.sh
+  locales                # a decimal-comma locale for the tests of number texts
 )
 
 # The benchmarks' yardsticks, never linked by the product.
@@ -24,4 +25,9 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get -o DPkg::Lock::Timeout=300 update -q
   apt-get -o DPkg::Lock::Timeout=300 install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# Numbers stored as text must read the same under a host locale with a decimal comma.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  localedef -i de_DE -c -f UTF-8 de_DE.UTF-8
 fi

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <utility>
 
+#include "comma_locale.h"
 #include "data/settings.h"
 #include "measure/frame_geometry.h"
 #include "measure/reference_frame.h"
@@ -260,13 +261,7 @@ TEST_F(StoredFrames, TableRefusalsAndCancelsKeepTheMatrix) {
 
 // A host that sets a locale with a decimal comma must still store and read "." numbers.
 TEST_F(StoredFrames, NumbersIgnoreTheHostLocale) {
-  const char* commaLocale = nullptr;
-  for (const char* name : {"de_DE.UTF-8", "fr_FR.UTF-8", "it_IT.UTF-8"}) {
-    if (std::setlocale(LC_ALL, name)) {
-      commaLocale = name;
-      break;
-    }
-  }
+  const char* commaLocale = testing::SetCommaLocale();
   if (!commaLocale) GTEST_SKIP() << "no locale with a decimal comma is installed";
   FrameState frames;
   RuotaTerna(1, true, frames, kWizardProfileStore,

@@ -1,6 +1,7 @@
 // The board's small replies decoded without a board: identity and firmware code, temperatures,
 // supply.
 #include "link/reply_decoding.h"
+#include "comma_locale.h"
 
 #include <gtest/gtest.h>
 
@@ -32,13 +33,7 @@ TEST(FirmwareCode, AnyTextGivesACodeInRange) {
 }
 
 TEST(FirmwareCode, VersionIgnoresTheHostLocale) {
-  const char* commaLocale = nullptr;
-  for (const char* name : {"de_DE.UTF-8", "fr_FR.UTF-8", "it_IT.UTF-8"}) {
-    if (std::setlocale(LC_ALL, name)) {
-      commaLocale = name;
-      break;
-    }
-  }
+  const char* commaLocale = testing::SetCommaLocale();
   if (!commaLocale) GTEST_SKIP() << "no locale with a decimal comma is installed";
   // Read as "1" the board would be taken for one without supply reporting.
   const int code = FirmwareCodeOfVersion("1.5");
