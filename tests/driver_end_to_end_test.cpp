@@ -4,9 +4,7 @@
 // checked against the virtual arm's own kinematics; the dialogs run on the console operator, with
 // the arm moved and its buttons pressed from a second thread while a call waits in its dialog,
 // or on a scripted operator where a dialog must be cancelled.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -17,12 +15,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <memory>
 #include <numbers>
-#include <random>
 #include <string>
 #include <thread>
-#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -31,12 +26,11 @@
 #include "data/settings.h"
 #include "demo_arm.h"
 #include "pilvo.h"
+#include "pilvo_library.h"
 #include "pose_expectations.h"
 #include "scoped_config_dir.h"
 #include "sim/forward_kinematics.h"
 #include "sim/motions.h"
-#include "sim/serial_server.h"
-#include "sim/usb_server.h"
 #include "sim/virtual_arm.h"
 
 namespace pilvo {
@@ -45,49 +39,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::ExpectSamePose;
 using testing::kPositionTolerance;
-
-// The exports as a client declares them: 32-bit integers and results, pointers to the caller's
-// buffers.
-struct Exports {
-  std::int32_t (*LeggeVersione)();
-  std::int32_t (*AprePorta)(const char*);
-  std::int32_t (*ChiudePorta)();
-  std::int32_t (*LeggeParametri)(const char*);
-  std::int32_t (*ResetEncoder)();
-  std::int32_t (*LeggeQuota)(double*, std::int32_t*);
-  std::int32_t (*LeggeQuota2)(double*, std::int32_t*, double*);
-  std::int32_t (*LeggeTacche)(std::uint32_t*);
-  std::int32_t (*VedePulsante)();
-  std::int32_t (*RuotaTerna)(std::int32_t);
-  std::int32_t (*LeggeTerna)();
-  std::int32_t (*VedeCinematica)(std::int32_t, double*);
-  std::int32_t (*VedeMaxAssi)();
-  std::int32_t (*VedeCinematica2)(std::int32_t, std::int32_t*, double*, double*, std::int32_t*);
-};
-
-// The public header declares the same functions.
-template <class Declared, class Expected>
-constexpr bool kSame = std::is_same_v<Declared, Expected>;
-static_assert(kSame<decltype(&::LeggeVersione), decltype(Exports::LeggeVersione)>);
-static_assert(kSame<decltype(&::AprePorta), decltype(Exports::AprePorta)>);
-static_assert(kSame<decltype(&::ChiudePorta), decltype(Exports::ChiudePorta)>);
-static_assert(kSame<decltype(&::LeggeParametri), decltype(Exports::LeggeParametri)>);
-static_assert(kSame<decltype(&::ResetEncoder), decltype(Exports::ResetEncoder)>);
-static_assert(kSame<decltype(&::LeggeQuota), decltype(Exports::LeggeQuota)>);
-static_assert(kSame<decltype(&::LeggeQuota2), decltype(Exports::LeggeQuota2)>);
-static_assert(kSame<decltype(&::LeggeTacche), decltype(Exports::LeggeTacche)>);
-static_assert(kSame<decltype(&::VedePulsante), decltype(Exports::VedePulsante)>);
-static_assert(kSame<decltype(&::RuotaTerna), decltype(Exports::RuotaTerna)>);
-static_assert(kSame<decltype(&::LeggeTerna), decltype(Exports::LeggeTerna)>);
-static_assert(kSame<decltype(&::VedeCinematica), decltype(Exports::VedeCinematica)>);
-static_assert(kSame<decltype(&::VedeMaxAssi), decltype(Exports::VedeMaxAssi)>);
-static_assert(kSame<decltype(&::VedeCinematica2), decltype(Exports::VedeCinematica2)>);
-
-template <class Function>
-void Resolve(void* library, const char* name, Function& function) {
-  function = reinterpret_cast<Function>(::dlsym(library, name));
-  ASSERT_NE(function, nullptr) << name;
-}
+using testing::OnBoardGrid;
 
 constexpr std::int32_t kUnsetStatus = -77;
 
@@ -108,13 +60,6 @@ Eigen::Vector3d PositionOf(const Eigen::Matrix4d& pose) {
 
 Eigen::Vector3d PositionOf(const Pose& pose) {
   return {pose[3], pose[7], pose[11]};
-}
-
-// A temperature that the boards report exactly: a whole raw reading at the gain of calibration
-// word 1000, the virtual arm's default.
-double OnBoardGrid(double celsius) {
-  const double gain = (9.615 - 1000 * 0.0067) * 0.0009765625;
-  return std::round((celsius + 60.0) / (gain * 25.0)) * gain * 25.0 - 60.0;
 }
 
 // Three points O, X, Y as a workpiece frame: X along O→X, Z normal to the plane, Y on the side
@@ -169,33 +114,6 @@ double AngleAbout(const Circle& circle, const Eigen::Vector3d& a, const Eigen::V
   return std::atan2(circle.normal.dot(u.cross(v)), u.dot(v));
 }
 
-// A port name that fits the 11 characters of the port field: a symbolic link /tmp/pvNNNN to
-// the pseudo-terminal.
-class ShortPortName {
- public:
-  explicit ShortPortName(const std::string& target) {
-    std::mt19937 random(std::random_device{}());
-    for (int attempt = 0; attempt < 100 && name_.empty(); ++attempt) {
-      const std::string name = "/tmp/pv" + std::to_string(1000 + random() % 9000);
-      if (::symlink(target.c_str(), name.c_str()) == 0) name_ = name;
-    }
-  }
-  ShortPortName(const ShortPortName&) = delete;
-  ShortPortName& operator=(const ShortPortName&) = delete;
-  ~ShortPortName() {
-    if (!name_.empty()) ::unlink(name_.c_str());
-  }
-  const std::string& name() const { return name_; }
-  bool Retarget(const std::string& target) const {
-    ::unlink(name_.c_str());
-    return ::symlink(target.c_str(), name_.c_str()) == 0;
-  }
-  void Remove() const { ::unlink(name_.c_str()); }
-
- private:
-  std::string name_;
-};
-
 // One thing the operator does to the arm; false when the arm refuses it.
 using Gesture = std::function<bool()>;
 
@@ -235,13 +153,11 @@ Acting WhileOperatorActs(sim::VirtualArm& arm, int startAfter, const std::vector
   return acting;
 }
 
-class DriverTest : public ::testing::Test {
+class DriverTest : public ::testing::Test, protected testing::ServedDemoArm {
  protected:
   void TearDown() override {
     UnloadDriver();
-    usb_.reset();
-    serial_.reset();
-    port_.reset();
+    StopServing();
   }
 
   // The library loaded with the console operator, and demo arm `name` served.
@@ -259,33 +175,11 @@ class DriverTest : public ::testing::Test {
   // A fresh library: a new process-wide session whose operator is `choice` (PILVO_OPERATOR).
   void LoadDriver(const std::string& choice) {
     ::setenv("PILVO_OPERATOR", choice.c_str(), 1);
-    library_ = ::dlopen(PILVO_LIBRARY, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(library_, nullptr) << ::dlerror();
-    Resolve(library_, "LeggeVersione", api_.LeggeVersione);
-    Resolve(library_, "AprePorta", api_.AprePorta);
-    Resolve(library_, "ChiudePorta", api_.ChiudePorta);
-    Resolve(library_, "LeggeParametri", api_.LeggeParametri);
-    Resolve(library_, "ResetEncoder", api_.ResetEncoder);
-    Resolve(library_, "LeggeQuota", api_.LeggeQuota);
-    Resolve(library_, "LeggeQuota2", api_.LeggeQuota2);
-    Resolve(library_, "LeggeTacche", api_.LeggeTacche);
-    Resolve(library_, "VedePulsante", api_.VedePulsante);
-    Resolve(library_, "RuotaTerna", api_.RuotaTerna);
-    Resolve(library_, "LeggeTerna", api_.LeggeTerna);
-    Resolve(library_, "VedeCinematica", api_.VedeCinematica);
-    Resolve(library_, "VedeMaxAssi", api_.VedeMaxAssi);
-    Resolve(library_, "VedeCinematica2", api_.VedeCinematica2);
+    ASSERT_TRUE(driver_.Load(PILVO_LIBRARY)) << driver_.error();
   }
 
   // Unloading ends the session: the next LoadDriver starts from nothing.
-  void UnloadDriver() {
-    if (library_ == nullptr) return;
-    EXPECT_EQ(::dlclose(library_), 0);
-    library_ = nullptr;
-    void* still = ::dlopen(PILVO_LIBRARY, RTLD_NOW | RTLD_NOLOAD);
-    EXPECT_EQ(still, nullptr) << "the library stays loaded";
-    if (still != nullptr) ::dlclose(still);
-  }
+  void UnloadDriver() { EXPECT_TRUE(driver_.Unload()) << driver_.error(); }
 
   // A scripted operator answering from `lines` (one answer a line).
   std::string Script(const std::string& lines) {
@@ -296,32 +190,12 @@ class DriverTest : public ::testing::Test {
 
   // Serves demo arm `name` on the link its TAB file names.
   void Serve(const std::string& name, const sim::VirtualArmOptions& options = {}) {
-    tabPath_ = fs::path(std::getenv("PILVO_TEST_DATA")) / (name + ".tab");
-    record_ = testing::DemoArm(name);
-    arm_ = std::make_unique<sim::VirtualArm>(record_, options);
-    surroundings_ = {};
-    surroundings_.referenceTemperatures =
-        UnpackReferenceTemperatures(record_.referenceTemperaturesPacked);
-    if (record_.linkType == 0) {
-      StartSerialServer();
-      port_ = std::make_unique<ShortPortName>(serial_->slavePath());
-      ASSERT_FALSE(port_->name().empty());
-    } else {
-      const std::string socket = (config_.path() / "usb.sock").string();
-      ::setenv("PILVO_SIM_USB_SOCKET", socket.c_str(), 1);
-      usb_ = std::make_unique<sim::UsbSimServer>(std::vector{arm_.get()}, socket);
-      ASSERT_TRUE(usb_->Start());
-    }
-  }
-
-  void StartSerialServer() {
-    serial_ = std::make_unique<sim::SerialSimServer>(*arm_);
-    ASSERT_TRUE(serial_->Start());
+    ASSERT_TRUE(ServedDemoArm::Serve(name, config_.path() / "usb.sock", options));
   }
 
   // AprePorta and LeggeParametri: USB arms ignore the port name.
   void Open() {
-    ASSERT_EQ(api_.AprePorta(port_ ? port_->name().c_str() : "COM1"), 0);
+    ASSERT_EQ(api_.AprePorta(portName().c_str()), 0);
     ASSERT_EQ(api_.LeggeParametri(tabPath_.c_str()), 0);
   }
 
@@ -383,15 +257,8 @@ class DriverTest : public ::testing::Test {
   }
 
   testing::ScopedConfigDir config_{"driver_end_to_end"};
-  void* library_ = nullptr;
-  Exports api_{};
-  fs::path tabPath_;
-  ArmRecord record_;
-  sim::ArmSurroundings surroundings_;
-  std::unique_ptr<sim::VirtualArm> arm_;
-  std::unique_ptr<sim::SerialSimServer> serial_;
-  std::unique_ptr<ShortPortName> port_;
-  std::unique_ptr<sim::UsbSimServer> usb_;
+  testing::PilvoLibrary driver_;
+  const testing::PilvoExports& api_ = driver_.exports();
   Pose pose_{};
   std::int32_t status_ = kUnsetStatus;
 };
@@ -703,13 +570,11 @@ TEST_F(DriverTest, SerialBoardFaultsCloseTheLinkWithTheirCodeAndResetRecovers) {
   ASSERT_EQ(api_.ResetEncoder(), 0);
   ExpectReadingAt(Posture(++seed));
 
-  serial_.reset();
-  port_->Remove();
+  LosePort();
   ExpectFailedReading(-2);
   ExpectFailedReading(-1);
   EXPECT_EQ(api_.ResetEncoder(), -1);
-  StartSerialServer();
-  ASSERT_TRUE(port_->Retarget(serial_->slavePath()));
+  ASSERT_TRUE(RestorePort());
   ASSERT_EQ(api_.ResetEncoder(), 0);
   ExpectTruthAlong(++seed, 4);
 }

@@ -1,0 +1,102 @@
+#include "soak/soak_report.h"
+
+#include <iomanip>
+#include <sstream>
+
+namespace pilvo::soak {
+namespace {
+
+// "-2 x167, -1 x3", or "-" when nothing was seen.
+std::string CodesText(const std::map<std::int32_t, int>& codes) {
+  if (codes.empty()) return "-";
+  std::ostringstream text;
+  for (const auto& [code, count] : codes) {
+    if (text.tellp() > 0) text << ", ";
+    text << code << " x" << count;
+  }
+  return text.str();
+}
+
+std::string OutOf(int part, int whole) {
+  return std::to_string(part) + " of " + std::to_string(whole);
+}
+
+void Line(std::ostream& out, const std::string& label, const std::string& value) {
+  out << "  " << std::left << std::setw(32) << label << value << '\n';
+}
+
+}  // namespace
+
+void AddViolation(LinkReport& report, const std::string& what) {
+  ++report.violationCount;
+  if (report.violations.size() < kViolationsShown) report.violations.push_back(what);
+}
+
+void CheckResidentGrowth(LinkReport& report, bool tellsLeaks) {
+  report.residentChecked = tellsLeaks;
+  const ResidentSet& resident = report.resident;
+  // A soak that stopped before the warm-up ended has nothing to compare.
+  if (!tellsLeaks || resident.warmKb < 0 || resident.endKb < 0) return;
+  if (resident.endKb - resident.warmKb > kResidentGrowthBoundKb) {
+    AddViolation(report, "the resident set grew by " +
+                             std::to_string(resident.endKb - resident.warmKb) +
+                             " kB after the warm-up");
+  }
+}
+
+void PrintReport(const LinkReport& report, std::ostream& out) {
+  out << NameOf(report.link) << " link, arm " << report.arm << '\n';
+  Line(out, "readings", std::to_string(report.readings));
+  Line(out, "successful", std::to_string(report.successful));
+  int injected = 0;
+  for (const auto& [kind, tally] : report.kinds) injected += tally.injected;
+  Line(out, "faults injected", std::to_string(injected));
+  Line(out, "recoveries (ResetEncoder 0)", std::to_string(report.recoveries));
+  Line(out, "right reading after recovery",
+       OutOf(report.rightAfterRecovery, report.readingsAfterRecovery));
+  Line(out, "right reading after corruption",
+       OutOf(report.rightAfterCorruption, report.readingsAfterCorruption));
+  const ResidentSet& resident = report.resident;
+  std::ostringstream memory;
+  memory << "start " << resident.startKb << ", after warm-up " << resident.warmKb << ", end "
+         << resident.endKb << " (" << std::showpos << resident.endKb - resident.warmKb
+         << std::noshowpos << " after warm-up; "
+         << (report.residentChecked ? "bound " + std::to_string(kResidentGrowthBoundKb)
+                                    : std::string("not checked under AddressSanitizer"))
+         << ")";
+  Line(out, "resident set, kB", memory.str());
+  std::ostringstream elapsed;
+  elapsed << std::fixed << std::setprecision(1) << report.seconds << " s";
+  Line(out, "elapsed", elapsed.str());
+
+  out << '\n'
+      << "  " << std::left << std::setw(15) << "fault" << std::right << std::setw(9) << "injected"
+      << "  " << std::left << std::setw(22) << "reading codes" << std::setw(26)
+      << "failed resets (codes)" << std::right << std::setw(9) << "recovered"
+      << "  wrong poses (undetectable)\n";
+  for (const auto& [kind, tally] : report.kinds) {
+    out << "  " << std::left << std::setw(15) << NameOf(kind) << std::right << std::setw(9)
+        << tally.injected << "  " << std::left << std::setw(22) << CodesText(tally.readingCodes)
+        << std::setw(26) << CodesText(tally.resetCodes) << std::right << std::setw(9);
+    // An undetectable fault fails nothing, so there is nothing to recover from.
+    if (Undetectable(report.link, kind)) {
+      out << "-"
+          << "  " << OutOf(tally.offTruth, tally.injected) << '\n';
+    } else {
+      out << tally.recovered << "  -\n";
+    }
+  }
+
+  out << '\n';
+  if (report.violationCount == 0) {
+    out << "  violations: none\n";
+    return;
+  }
+  out << "  violations: " << report.violationCount << '\n';
+  for (const std::string& violation : report.violations) out << "    " << violation << '\n';
+  if (report.violationCount > static_cast<int>(report.violations.size())) {
+    out << "    ...\n";
+  }
+}
+
+}  // namespace pilvo::soak
