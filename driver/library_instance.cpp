@@ -17,7 +17,7 @@ LibraryInstance::LibraryInstance()
   if (const int status = session_.link().LoadUsbLibrary(); status < 0) {
     std::array<char, 64> text{};
     std::snprintf(text.data(), text.size(), "_error loading mpusbapi.dll (%i)", status);
-    ui_->ShowMessage(text.data(), "Pilvo DLL", MessageIcon::Error);
+    ui_->ShowMessage(text.data(), kLibraryCaption, MessageIcon::Error);
   }
   // The session starts with its link closed and its flags clear; the table matrix is read but
   // applied only once the table has been aligned again.

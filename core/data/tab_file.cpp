@@ -321,7 +321,7 @@ void ShowRejection(TabError error, std::string_view caption, OperatorInterface& 
 }
 
 std::string_view CaptionOf(TabReaderVariant variant) {
-  return variant == TabReaderVariant::Library ? "Pilvo DLL" : "PilvoWizard";
+  return variant == TabReaderVariant::Library ? kLibraryCaption : kWizardCaption;
 }
 
 bool IsDigit(char c) {

@@ -19,6 +19,10 @@ class AlignmentProcedure;
 class ResetProcedure;
 class TemperatureChoice;
 
+// The captions of the two programs' message boxes.
+inline constexpr std::string_view kLibraryCaption = "Pilvo DLL";
+inline constexpr std::string_view kWizardCaption = "PilvoWizard";
+
 // None: a plain box without an icon.
 enum class MessageIcon { Error, Information, Question, Warning, None };
 

@@ -6,7 +6,6 @@
 namespace pilvo {
 namespace {
 
-constexpr std::string_view kCaption = "Pilvo DLL";
 constexpr int kFirstSupplyFirmware = 15;  // older boards report no supply
 constexpr int kTextNotAvailable = 2313;
 constexpr int kTextBattery = 2352;
@@ -16,13 +15,13 @@ constexpr int kTextNoProbeManagement = 2434;
 
 bool ProbesManagementCommand(const ArmSessionState& state, OperatorInterface& ui) {
   if (state.tab.main.probeCount >= 1) return true;
-  ui.ShowMessage(LocalText(kTextNoProbeManagement), kCaption, MessageIcon::Error);
+  ui.ShowMessage(LocalText(kTextNoProbeManagement), kLibraryCaption, MessageIcon::Error);
   return false;
 }
 
 bool BatteryCommand(const ArmSessionState& state, int firmwareCode, OperatorInterface& ui) {
   if (state.working.batteryPresent > 0 && firmwareCode >= kFirstSupplyFirmware) return true;
-  ui.ShowMessage(LocalText(kTextBattery) + " " + LocalText(kTextNotAvailable), kCaption,
+  ui.ShowMessage(LocalText(kTextBattery) + " " + LocalText(kTextNotAvailable), kLibraryCaption,
                  MessageIcon::Error);
   return false;
 }

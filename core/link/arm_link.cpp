@@ -13,7 +13,6 @@
 namespace pilvo {
 namespace {
 
-constexpr std::string_view kCaption = "Pilvo DLL";
 constexpr char kLoadFailureOnOpen[] =
     "_error loading mpusbapi.dll (%i).\n\n Copy or update the dll file!";
 constexpr char kLoadFailureOnChoice[] = "_error loading mpusbapi.dll (%i)";
@@ -67,7 +66,7 @@ bool ArmLink::EnsureUsbLibrary(const char* failureFormat) {
   if (libraryStatus_ >= 0) return true;
   std::array<char, 128> text{};
   std::snprintf(text.data(), text.size(), failureFormat, libraryStatus_);
-  ui_.ShowMessage(text.data(), kCaption, MessageIcon::Error);
+  ui_.ShowMessage(text.data(), kLibraryCaption, MessageIcon::Error);
   return false;
 }
 
@@ -121,7 +120,7 @@ int ArmLink::ChooseUsbDevice(bool showMessages) {
   const std::uint32_t count = library_.DeviceCount(kArmVidPid);
   if (count == 0) {
     if (showMessages) {
-      ui_.ShowMessage(LocalText(kTextDevicesNotFound), kCaption, MessageIcon::Information);
+      ui_.ShowMessage(LocalText(kTextDevicesNotFound), kLibraryCaption, MessageIcon::Information);
     }
     return -1;
   }

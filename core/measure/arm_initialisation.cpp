@@ -29,7 +29,7 @@ bool IsLibrary(const ArmSession& session) {
 }
 
 std::string_view CaptionOf(const ArmSession& session) {
-  return IsLibrary(session) ? "Pilvo DLL" : "PilvoWizard";
+  return IsLibrary(session) ? kLibraryCaption : kWizardCaption;
 }
 
 // A TAB file of another arm is only reported: the operator may know better.

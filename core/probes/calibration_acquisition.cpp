@@ -10,7 +10,6 @@
 namespace pilvo {
 namespace {
 
-constexpr std::string_view kCaption = "Pilvo DLL";
 constexpr std::string_view kPointsBufferFull = "_points buffer full";
 constexpr std::string_view kNotSettled =
     "_the touches do not turn the probe enough: calibration not computed";
@@ -93,14 +92,14 @@ AcquisitionChange CalibrationAcquisition::OnButtons(std::uint32_t buttonMask, co
 
 bool CalibrationAcquisition::TakePoint(const Pose& pose, bool modeChosen, OperatorInterface& ui) {
   if (count_ == kMaxCalibrationPoints) {
-    ui.ShowMessage(kPointsBufferFull, kCaption, MessageIcon::Error);
+    ui.ShowMessage(kPointsBufferFull, kLibraryCaption, MessageIcon::Error);
     return false;
   }
   ui.Beep();
   if (count_ == 0 && !modeChosen) {
     if (!modeWarningShown_) {
       modeWarningShown_ = true;
-      ui.ShowMessage(LocalText(kTextInsertMode), kCaption, MessageIcon::Error);
+      ui.ShowMessage(LocalText(kTextInsertMode), kLibraryCaption, MessageIcon::Error);
     }
     return false;
   }

@@ -11,7 +11,6 @@
 namespace pilvo {
 namespace {
 
-constexpr std::string_view kCaption = "Pilvo DLL";
 constexpr std::string_view kToolsSection = "Tools";
 constexpr std::string_view kToolInUseKey = "toolInUse";
 constexpr std::string_view kDataSection = "Data";
@@ -39,7 +38,7 @@ bool NamesProbe(const ArmSessionState& state, int probe) {
 // At most kMaxProbes probes: shows the message and returns true when the table is full.
 bool RefuseWhenFull(const ArmSessionState& state, OperatorInterface& ui) {
   if (ProbeCount(state) + 1 < kMaxProbes + 1) return false;
-  ui.ShowMessage(LocalText(kTextProbesBufferFull), kCaption, MessageIcon::Error);
+  ui.ShowMessage(LocalText(kTextProbesBufferFull), kLibraryCaption, MessageIcon::Error);
   return true;
 }
 
@@ -72,7 +71,7 @@ int LoadProbeSelection(ArmSessionState& state, OperatorInterface& ui, double& sp
   if (state.toolInUse != 0 && !NamesProbe(state, state.toolInUse)) {
     state.toolInUse = 0;
     WriteSettingInt(kToolsSection, kToolInUseKey, 0, store);
-    ui.ShowMessage(LocalText(kTextProbeIndexNotCorrect), kCaption, MessageIcon::Information);
+    ui.ShowMessage(LocalText(kTextProbeIndexNotCorrect), kLibraryCaption, MessageIcon::Information);
   }
   return 1;
 }
@@ -163,7 +162,7 @@ std::optional<int> DeleteProbe(ArmSessionState& state, int probe, OperatorInterf
 
 bool SaveProbeTable(const ArmSessionState& state, OperatorInterface& ui) {
   if (WriteTabFile(state.tabPath, state.tab) == TabWriteError::None) return true;
-  ui.ShowMessage(LocalText(kTextTabSavingError), kCaption, MessageIcon::Error);
+  ui.ShowMessage(LocalText(kTextTabSavingError), kLibraryCaption, MessageIcon::Error);
   return false;
 }
 

@@ -15,7 +15,6 @@
 namespace pilvo {
 namespace {
 
-constexpr std::string_view kCaption = "Pilvo DLL";
 constexpr std::string_view kCommunicationError = "_communication error";
 constexpr std::string_view kUseDotInProbeDiameter = "_use dot(.) not comma(,)";
 constexpr std::string_view kEnterNumber = "Please enter a number.";
@@ -221,11 +220,11 @@ void ProbesDialog::DropCalibration() {
 }
 
 void ProbesDialog::Message(std::string_view text) {
-  session_.ui().ShowMessage(text, kCaption, MessageIcon::Error);
+  session_.ui().ShowMessage(text, kLibraryCaption, MessageIcon::Error);
 }
 
 bool ProbesDialog::Ask(int textId) {
-  return session_.ui().AskYesNo(LocalText(textId), kCaption);
+  return session_.ui().AskYesNo(LocalText(textId), kLibraryCaption);
 }
 
 bool ProbesDialog::ReadDiameters(double& probeDiameter, double& sphereDiameter) {
@@ -242,7 +241,7 @@ bool ProbesDialog::ReadDiameters(double& probeDiameter, double& sphereDiameter) 
   const std::optional<double> probe = ParseDiameter(fields_.probeDiameter);
   const std::optional<double> sphere = ParseDiameter(fields_.sphereDiameter);
   if (!probe || !sphere) {
-    session_.ui().ShowMessage(kEnterNumber, kCaption, MessageIcon::Warning);
+    session_.ui().ShowMessage(kEnterNumber, kLibraryCaption, MessageIcon::Warning);
     return false;
   }
   probeDiameter = *probe;
@@ -434,7 +433,7 @@ void ProbesDialog::Apply() {
   if (editing_ && !Ask(kTextInCalibration)) return;
   const std::optional<double> sphereDiameter = ParseDiameter(fields_.sphereDiameter);
   if (!sphereDiameter) {
-    session_.ui().ShowMessage(kEnterNumber, kCaption, MessageIcon::Warning);
+    session_.ui().ShowMessage(kEnterNumber, kLibraryCaption, MessageIcon::Warning);
     return;
   }
   state().toolInUse = selection_;
@@ -489,7 +488,7 @@ void ProbesDialog::Tick() {
 std::unique_ptr<ProbesDialog> OpenProbesDialog(ArmSession& session) {
   double sphereDiameter = 0.0;
   if (LoadProbeSelection(session.state(), session.ui(), sphereDiameter) < 1) {
-    session.ui().ShowMessage(LocalText(kTextNotAvailable), kCaption, MessageIcon::Error);
+    session.ui().ShowMessage(LocalText(kTextNotAvailable), kLibraryCaption, MessageIcon::Error);
     return nullptr;
   }
   return std::make_unique<ProbesDialog>(session, sphereDiameter);
