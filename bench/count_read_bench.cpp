@@ -17,6 +17,7 @@
 #include "data/settings.h"
 #include "data/tab_file.h"
 #include "dialogs/scripted_operator.h"
+#include "session/tab_reading.h"
 #include "link/arm_board.h"
 #include "link/arm_link.h"
 #include "sim/serial_server.h"

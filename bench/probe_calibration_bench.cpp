@@ -10,7 +10,7 @@
 #include "allocation_counter.h"
 #include "calibration_problem.h"
 #include "dialogs/scripted_operator.h"
-#include "probes/calibration_acquisition.h"
+#include "dialogs/calibration_acquisition.h"
 #include "probes/probe_calibration.h"
 
 namespace pilvo {

@@ -10,7 +10,7 @@
 #include "allocation_counter.h"
 #include "demo_arms.h"
 #include "dialogs/scripted_operator.h"
-#include "measure/arm_session.h"
+#include "session/arm_session.h"
 
 namespace pilvo {
 namespace {
@@ -36,7 +36,7 @@ void AlignTable(FrameState& frames) {
 
 void BM_Reading(benchmark::State& state, const std::string& arm) {
   ScriptedOperator ui;
-  ArmSession session(SessionVariant::Library, ui);
+  ArmSession session(SessionVariant::Library, ui.ports());
   if (session.LeggeParametri(bench::DemoArmPath(arm)) != 0) {
     state.SkipWithError("demo arm missing");
     return;

@@ -10,7 +10,7 @@ function(pilvo_add_usb_access_library target source directory)
     CXX_VISIBILITY_PRESET hidden
     VISIBILITY_INLINES_HIDDEN ON
     LINK_DEPENDS ${export_list})
-  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/platform/include)
   target_link_libraries(${target} PRIVATE pilvo_warnings)
   target_link_options(${target} PRIVATE -Wl,--version-script=${export_list})
 endfunction()

@@ -4,11 +4,10 @@
 #include <span>
 #include <string_view>
 
-#include "dialogs/arm_dialogs.h"
 #include "library_instance.h"
 #include "link/serial_settings.h"
-#include "measure/arm_initialisation.h"
-#include "measure/reference_frame.h"
+#include "session/arm_initialisation.h"
+#include "session/reference_frame.h"
 #include "pilvo.h"
 
 namespace pilvo {
@@ -127,7 +126,7 @@ PILVO_API int32_t RuotaTerna(int32_t mode) {
   return Guarded(kAlignmentFailed, [&] {
     ArmSession& session = Session();
     return pilvo::RuotaTerna(mode, session.link().IsOpen(), session.state().frames,
-                             session.profileStore(), pilvo::MakeAlignmentDialog(session));
+                             session.profileStore(), session.dialogs().MakeAlignmentDialog(session));
   });
 }
 

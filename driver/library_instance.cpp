@@ -6,12 +6,12 @@
 #include "data/local_text.h"
 #include "data/settings.h"
 #include "dialogs/operator_choice.h"
-#include "measure/rotating_table.h"
+#include "session/rotating_table.h"
 
 namespace pilvo {
 
 LibraryInstance::LibraryInstance()
-    : ui_(MakeOperatorFromEnvironment()), session_(SessionVariant::Library, *ui_) {
+    : ui_(MakeOperatorFromEnvironment()), session_(SessionVariant::Library, ui_->ports()) {
   static_cast<void>(InstallationName());
   SelectLanguageAtStart();
   if (const int status = session_.link().LoadUsbLibrary(); status < 0) {

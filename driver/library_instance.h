@@ -5,8 +5,8 @@
 #include <memory>
 #include <string_view>
 
-#include "dialogs/operator_interface.h"
-#include "measure/arm_session.h"
+#include "dialogs/operator.h"
+#include "session/arm_session.h"
 
 namespace pilvo {
 
@@ -29,7 +29,7 @@ class LibraryInstance {
   bool MayOpenLink();
 
  private:
-  std::unique_ptr<OperatorInterface> ui_;
+  std::unique_ptr<Operator> ui_;
   ArmSession session_;
   bool portRefused_ = false;
 };

@@ -39,7 +39,7 @@ class ArmDialogsTest : public testing::SimSessionTest {
   // A session on `contents` without an arm behind it: enough for what a dialog shows.
   void Load(const TabContents& contents, SessionVariant variant = SessionVariant::Library) {
     Disconnect();
-    session_ = std::make_unique<ArmSession>(variant, ui_, [this] { return now_; });
+    session_ = std::make_unique<ArmSession>(variant, ui_.ports(), [this] { return now_; });
     ASSERT_EQ(session_->LeggeParametri(Save(contents, "arm.tab")), 0);
   }
   // Degrees of one encoder count of `joint`: what an angle read back may be off by.
@@ -58,7 +58,7 @@ TEST_F(ArmDialogsTest, ResetEndsWithOkOnceEveryRequiredMarkIsPassed) {
       ASSERT_TRUE(arm_->PassReferenceMark(tick));
     }
   });
-  const ResetDialogOutcome outcome = RunResetDialog(*session_, Setup());
+  const ResetDialogOutcome outcome = session_->dialogs().RunResetDialog(*session_, Setup());
   EXPECT_TRUE(outcome.ok);
   EXPECT_EQ(outcome.ambientTemperature, 21);
   EXPECT_EQ(ui_.lastDialogTicks(), kSixJoints);
@@ -100,7 +100,7 @@ TEST_F(ArmDialogsTest, UnpluggingEndsTheResetWithTheMarkQueryStatus) {
   ui_.SetTickHook([this](int tick) {
     if (tick == 2) arm_->SetPlugged(false);
   });
-  const ResetDialogOutcome outcome = RunResetDialog(*session_, Setup());
+  const ResetDialogOutcome outcome = session_->dialogs().RunResetDialog(*session_, Setup());
   EXPECT_FALSE(outcome.ok);
   EXPECT_EQ(outcome.cancelCode, -3) << "short reply to the mark query";
   EXPECT_EQ(ui_.lastDialogTicks(), 3);
@@ -112,7 +112,7 @@ TEST_F(ArmDialogsTest, CancellingTheResetKeepsCodeZero) {
   ui_.ScriptReset({.ticks = 4});
   ui_.ScriptReset({.ticks = 0});
   for (const int ticks : {4, 0}) {
-    const ResetDialogOutcome outcome = RunResetDialog(*session_, Setup());
+    const ResetDialogOutcome outcome = session_->dialogs().RunResetDialog(*session_, Setup());
     EXPECT_FALSE(outcome.ok);
     EXPECT_EQ(outcome.cancelCode, 0);
     EXPECT_EQ(ui_.lastDialogTicks(), ticks);
@@ -215,10 +215,10 @@ TEST_F(ArmDialogsTest, ResetSizeIsKeptForTheNextReset) {
 
 TEST_F(ArmDialogsTest, TemperatureDialogAnswersFromScriptOrKeepsTheStoredValue) {
   Load(PlainDemoTab("five_joint"));
-  EXPECT_EQ(RunTemperatureDialog(*session_, 21), 21);
+  EXPECT_EQ(session_->dialogs().RunTemperatureDialog(21), 21);
   ui_.ScriptTemperature(23);
-  EXPECT_EQ(RunTemperatureDialog(*session_, 21), 23);
-  EXPECT_EQ(RunTemperatureDialog(*session_, 55), 55) << "outside the list: nothing selected";
+  EXPECT_EQ(session_->dialogs().RunTemperatureDialog(21), 23);
+  EXPECT_EQ(session_->dialogs().RunTemperatureDialog(55), 55) << "outside the list: nothing selected";
   ASSERT_EQ(ui_.CountOf(Kind::Temperature), 3u);
   EXPECT_EQ(ui_.requests().front().caption, "Pilvo DLL: Reference mark dialog");
   EXPECT_EQ(ui_.requests().front().text, "Insert the ambient temperature");
@@ -316,7 +316,7 @@ TEST_F(AlignmentTest, ScriptedOperatorRunsTheDialogBetweenArmMoves) {
     Hold(tick % 2 == 1 ? std::initializer_list<int>{1} : std::initializer_list<int>{});
   });
   const AlignmentAcquisition taken =
-      MakeAlignmentDialog(*session_)(AlignmentVariant::RotatingTable, false);
+      session_->dialogs().MakeAlignmentDialog(*session_)(AlignmentVariant::RotatingTable, false);
   EXPECT_EQ(taken.close, AlignmentClose::Ok);
   EXPECT_EQ(ui_.lastDialogTicks(), 7);
   EXPECT_NEAR(taken.tableAngles[1], 50 * kDegreesToRadians, CountDegrees(5) * kDegreesToRadians);
@@ -330,7 +330,7 @@ TEST_F(AlignmentTest, ReuseButtonOnlyWhenOffered) {
   EXPECT_TRUE(offered.reuseShown());
   EXPECT_EQ(offered.cancelLabel(), "Only arm");
 
-  const AlignmentDialog dialog = MakeAlignmentDialog(*session_);
+  const AlignmentDialog dialog = session_->dialogs().MakeAlignmentDialog(*session_);
   ui_.ScriptAlignment({.ticks = 0, .end = DialogRun::End::Reuse});
   EXPECT_EQ(dialog(AlignmentVariant::RotatingTable, true).close, AlignmentClose::Reuse);
   ui_.ScriptAlignment({.ticks = 0, .end = DialogRun::End::Reuse});
@@ -347,7 +347,7 @@ TEST_F(AlignmentTest, ReadingErrorClosesWithItsCode) {
     if (tick == 3) arm_->SetPlugged(false);
   });
   const AlignmentAcquisition taken =
-      MakeAlignmentDialog(*session_)(AlignmentVariant::UserFrame, false);
+      session_->dialogs().MakeAlignmentDialog(*session_)(AlignmentVariant::UserFrame, false);
   EXPECT_EQ(taken.close, AlignmentClose::Cancel);
   EXPECT_EQ(taken.errorCode, -2) << "short serial reply";
   EXPECT_EQ(ui_.lastDialogTicks(), 4);

@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "data/settings.h"
-#include "measure/arm_initialisation.h"
+#include "session/arm_initialisation.h"
 #include "sim_session_fixture.h"
 
 namespace pilvo {

@@ -15,6 +15,8 @@
 #include "dialogs/scripted_operator.h"
 #include "link/arm_board.h"
 #include "link/arm_link.h"
+#include "session/arm_session.h"
+#include "session/tab_reading.h"
 #include "sim/serial_server.h"
 #include "sim/usb_server.h"
 #include "sim/virtual_arm.h"
@@ -60,8 +62,7 @@ class LinkTest : public ::testing::Test {
   void Connect(const ArmRecord& record) {
     record_ = record;
     tables_ = DeriveJointTables(record_);
-    link_ = std::make_unique<ArmLink>(record_, ui_, std::string(kLibraryProfileStore),
-                                      LinkVariant::Library);
+    link_ = std::make_unique<ArmLink>(record_, chooser_, std::string(kLibraryProfileStore));
     link_->SetCloseListener([this] { ++closes_; });
     board_ = std::make_unique<ArmBoard>(*link_, record_, tables_);
   }
@@ -96,6 +97,7 @@ class LinkTest : public ::testing::Test {
 
   fs::path configDir_;
   ScriptedOperator ui_;
+  PromptedDeviceChooser chooser_{ui_};
   ArmRecord record_;
   JointTables tables_;
   std::unique_ptr<ArmLink> link_;
@@ -119,14 +121,13 @@ TEST_F(LinkTest, SerialOpenWritesTheTimeoutKeysAndKeepsAStoredZero) {
   EXPECT_EQ(GetSettingInt("TIMEOUT", "ReadTotalConstant", -1, kLibraryProfileStore), 1000u);
 
   // The port is held: a second link cannot open it.
-  ArmLink other(record_, ui_, std::string(kLibraryProfileStore), LinkVariant::Library);
+  ArmLink other(record_, chooser_, std::string(kLibraryProfileStore));
   ASSERT_TRUE(other.SetPortName(serial_->slavePath()));
   EXPECT_EQ(other.OpenArmPort(), -1);
 
   EXPECT_EQ(link_->ChiudePorta(), 0);
   EXPECT_EQ(link_->ChiudePorta(), -1);
   EXPECT_EQ(closes_, 2);
-  EXPECT_EQ(ui_.CountOf(ScriptedOperator::Request::Kind::Disconnected), 2u);
 
   EXPECT_FALSE(link_->SetPortName("/dev/ttyUSB10"));  // does not fit the 11-character field
   ASSERT_TRUE(link_->SetPortName("/dev/nodev"));
@@ -332,7 +333,6 @@ TEST_F(LinkTest, UsbCommandsAndMarks) {
 
   EXPECT_EQ(link_->ChiudePorta(), 0);  // probe mode clear: the release goes first
   EXPECT_EQ(arm.observations().releaseCount, 1);
-  EXPECT_EQ(ui_.CountOf(ScriptedOperator::Request::Kind::BatteryReset), 1u);
 }
 
 TEST_F(LinkTest, UsbFaultsAndUnplugRecover) {

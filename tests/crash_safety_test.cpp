@@ -29,10 +29,11 @@
 #include "data/tab_file.h"
 #include "demo_arm.h"
 #include "dialogs/scripted_operator.h"
-#include "measure/arm_session.h"
+#include "session/arm_session.h"
 #include "measure/frame_profile.h"
 #include "platform/atomic_file.h"
-#include "probes/probe_table.h"
+#include "session/probe_table.h"
+#include "session/tab_reading.h"
 #include "scoped_config_dir.h"
 
 namespace pilvo::testing {
@@ -233,7 +234,7 @@ class CrashSafety : public ::testing::Test {
 
   ScopedConfigDir config_{"crash_safety_test"};
   ScriptedOperator ui_;
-  ArmSession session_{SessionVariant::Library, ui_};
+  ArmSession session_{SessionVariant::Library, ui_.ports()};
 };
 
 class EveryStep : public CrashSafety, public ::testing::WithParamInterface<std::string> {

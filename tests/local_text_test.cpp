@@ -27,7 +27,7 @@ struct TableEntry {
 // The ids and English texts as written in the table, to check what the loader serves.
 constexpr TableEntry kTable[] = {
 #define PILVO_TEXT(id, english, ...) {id, english},
-#include "resources/texts.inc"
+#include "texts.inc"
 #undef PILVO_TEXT
 };
 

@@ -15,7 +15,7 @@
 #include "data/settings.h"
 #include "data/tab_file.h"
 #include "dialogs/scripted_operator.h"
-#include "measure/arm_session.h"
+#include "session/arm_session.h"
 #include "platform/atomic_file.h"
 #include "pose_expectations.h"
 #include "sim/motions.h"

@@ -12,7 +12,7 @@
 
 #include <Eigen/Dense>
 
-#include "probes/probes_dialog.h"
+#include "dialogs/probes_dialog.h"
 #include "probes/sphere_fit.h"
 #include "sim/motions.h"
 #include "sim_session_fixture.h"

@@ -1,7 +1,7 @@
 // The probe table on a loaded demo arm without a link: the selection kept in the settings, the
 // copy of the probe into the working record, the tooltip, and the TAB file rewritten on every
 // addition and deletion, or left alone when it cannot be.
-#include "probes/probe_table.h"
+#include "session/probe_table.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -16,7 +16,7 @@
 #include "data/tab_file.h"
 #include "dialogs/scripted_operator.h"
 #include "link/arm_board.h"
-#include "measure/arm_session.h"
+#include "session/arm_session.h"
 #include "platform/atomic_file.h"
 
 namespace pilvo {
@@ -70,7 +70,7 @@ class ProbeTableTest : public ::testing::Test {
 
   fs::path folder_;
   ScriptedOperator ui_;
-  ArmSession session_{SessionVariant::Library, ui_};
+  ArmSession session_{SessionVariant::Library, ui_.ports()};
   double sphere_ = -1.0;
 };
 

@@ -11,8 +11,8 @@
 #include <Eigen/Geometry>
 
 #include "data/settings.h"
-#include "probes/calibration_acquisition.h"
-#include "probes/probes_dialog.h"
+#include "dialogs/calibration_acquisition.h"
+#include "dialogs/probes_dialog.h"
 #include "sim_session_fixture.h"
 
 namespace pilvo {

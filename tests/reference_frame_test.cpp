@@ -13,8 +13,8 @@
 #include "comma_locale.h"
 #include "data/settings.h"
 #include "measure/frame_geometry.h"
-#include "measure/reference_frame.h"
-#include "measure/rotating_table.h"
+#include "session/reference_frame.h"
+#include "session/rotating_table.h"
 #include "scoped_config_dir.h"
 
 namespace pilvo {

@@ -17,7 +17,7 @@
 #include "data/local_text.h"
 #include "data/tab_file.h"
 #include "dialogs/scripted_operator.h"
-#include "measure/arm_session.h"
+#include "session/arm_session.h"
 #include "platform/atomic_file.h"
 #include "sim/serial_server.h"
 #include "sim/usb_server.h"
@@ -74,7 +74,7 @@ class SimSessionTest : public ::testing::Test {
   void Connect(TabContents contents, Link link, SessionVariant variant = SessionVariant::Library) {
     Disconnect();
     contents.main.linkType = link == Link::Usb ? 1 : 0;
-    session_ = std::make_unique<ArmSession>(variant, ui_, [this] { return now_; });
+    session_ = std::make_unique<ArmSession>(variant, ui_.ports(), [this] { return now_; });
     ASSERT_EQ(session_->LeggeParametri(Save(contents, "arm.tab")), 0);
     arm_ = std::make_unique<sim::VirtualArm>(state().working, armOptions_);
     if (link == Link::Serial) {

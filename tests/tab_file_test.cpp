@@ -11,6 +11,7 @@
 #include "data/local_text.h"
 #include "dialogs/scripted_operator.h"
 #include "platform/atomic_file.h"
+#include "session/tab_reading.h"
 #include "tab_golden.h"
 
 namespace pilvo {

@@ -3,18 +3,10 @@
 #include <string>
 
 #include "data/byte_io.h"
-#include "data/local_text.h"
-#include "dialogs/operator_interface.h"
 #include "platform/atomic_file.h"
 
 namespace pilvo {
 namespace {
-
-// String identifiers of the reader's messages.
-constexpr int kTextPreviousVersionAdvice = 1997;
-constexpr int kTextLaterVersion = 1999;
-constexpr int kTextPreviousVersion = 2000;
-constexpr int kTextNotValid = 2001;
 
 // Joints stored by the layouts before version 40.
 constexpr int kOldLayoutJoints = 6;
@@ -315,15 +307,6 @@ bool WriteTabRecord(ByteWriter& out, const ArmRecord& record, int version) {
   return WriteRecordV40(out, record, version);
 }
 
-void ShowRejection(TabError error, std::string_view caption, OperatorInterface& ui) {
-  const int text = error == TabError::LaterVersion ? kTextLaterVersion : kTextNotValid;
-  ui.ShowMessage(LocalText(text), caption, MessageIcon::Error);
-}
-
-std::string_view CaptionOf(TabReaderVariant variant) {
-  return variant == TabReaderVariant::Library ? kLibraryCaption : kWizardCaption;
-}
-
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
@@ -391,30 +374,6 @@ TabError ParseTabFile(std::span<const std::uint8_t> bytes, TabContents& contents
   parsed.version = found.version;
   contents = std::move(parsed);
   return TabError::None;
-}
-
-int ReadTabFile(std::span<const std::uint8_t> bytes, TabContents& contents,
-                TabReaderVariant variant, OperatorInterface& ui) {
-  const TabError error = ParseTabFile(bytes, contents);
-  if (error != TabError::None) {
-    ShowRejection(error, CaptionOf(variant), ui);
-    return -1;
-  }
-  if (variant == TabReaderVariant::Library && contents.version < kCurrentTabVersion) {
-    ui.ShowMessage(LocalText(kTextPreviousVersion) + "\n\n" + LocalText(kTextPreviousVersionAdvice),
-                   CaptionOf(variant), MessageIcon::Information);
-  }
-  return 0;
-}
-
-int ReadTabFile(const std::filesystem::path& path, TabContents& contents, TabReaderVariant variant,
-                OperatorInterface& ui) {
-  const auto bytes = ReadWholeFile(path);
-  if (!bytes) {
-    ShowRejection(TabError::NotValid, CaptionOf(variant), ui);
-    return -1;
-  }
-  return ReadTabFile(*bytes, contents, variant, ui);
 }
 
 TabWriteError SerializeTabFile(const TabContents& contents, std::vector<std::uint8_t>& bytes) {

@@ -14,7 +14,6 @@
 
 namespace pilvo {
 
-class OperatorInterface;
 
 inline constexpr int kCurrentTabVersion = 44;
 inline constexpr std::string_view kTabFileFilter = "Tab Files (*.tab) | *.tab||";
@@ -46,18 +45,6 @@ bool SignatureOfVersion(int version, std::array<char, 4>& signature);
 // Parses a whole file over `contents` and returns its error. Nothing of `contents` changes
 // unless the whole file is accepted; fields an older version lacks get the reader's defaults.
 TabError ParseTabFile(std::span<const std::uint8_t> bytes, TabContents& contents);
-
-// Which program reads: the wizard never shows the previous-version warning (it offers the
-// conversion itself) and uses its own caption.
-enum class TabReaderVariant { Library, Wizard };
-
-// ParseTabFile with the operator's messages: the rejection messages, and for a library reading
-// a file older than the current version the previous-version warning. 0 accepted, -1 rejected.
-int ReadTabFile(std::span<const std::uint8_t> bytes, TabContents& contents,
-                TabReaderVariant variant, OperatorInterface& ui);
-// The same on a file; a file that cannot be opened is rejected as not valid.
-int ReadTabFile(const std::filesystem::path& path, TabContents& contents, TabReaderVariant variant,
-                OperatorInterface& ui);
 
 enum class TabWriteError {
   None,

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "data/local_text.h"
-#include "dialogs/operator_interface.h"
-#include "measure/arm_session.h"
+#include "session/operator_ports.h"
+#include "session/arm_session.h"
 
 namespace pilvo {
 namespace {
@@ -79,7 +79,7 @@ void AlignmentProcedure::Tick() {
 }
 
 void AlignmentProcedure::TakePoint(const Pose& pose) {
-  session_.ui().Beep();
+  session_.prompts().Beep();
   std::array<double, kMaxJoints> angles{};
   session_.ReadJointAngles(angles);
   const int lastJoint = std::clamp(session_.state().working.jointCount, 1, kMaxJoints) - 1;

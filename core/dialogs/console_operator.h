@@ -8,13 +8,13 @@
 #include <cstdint>
 #include <ostream>
 
-#include "dialogs/operator_interface.h"
+#include "dialogs/operator.h"
 
 namespace pilvo {
 
 inline constexpr std::chrono::milliseconds kConsoleDialogTimeout{120000};
 
-class ConsoleOperator : public OperatorInterface {
+class ConsoleOperator : public Operator {
  public:
   // `bell`: beeps are BEL characters on `out` (for a person at a terminal), else silent.
   explicit ConsoleOperator(std::ostream& out,

@@ -18,13 +18,13 @@ constexpr std::string_view kVariable = "PILVO_OPERATOR";
 constexpr std::string_view kConsole = "console";
 constexpr std::string_view kScriptPrefix = "script:";
 
-std::unique_ptr<OperatorInterface> ConsoleOnStandardError() {
+std::unique_ptr<Operator> ConsoleOnStandardError() {
   // A bell only reaches a person when standard error is a terminal.
   return std::make_unique<ConsoleOperator>(std::cerr, kConsoleDialogTimeout,
                                            ::isatty(STDERR_FILENO) == 1);
 }
 
-std::unique_ptr<OperatorInterface> ScriptedFrom(const std::string& file) {
+std::unique_ptr<Operator> ScriptedFrom(const std::string& file) {
   std::ifstream in(file);
   std::string error = "cannot be opened";
   if (in) {
@@ -40,7 +40,7 @@ std::unique_ptr<OperatorInterface> ScriptedFrom(const std::string& file) {
 
 }  // namespace
 
-std::unique_ptr<OperatorInterface> MakeOperatorFromEnvironment() {
+std::unique_ptr<Operator> MakeOperatorFromEnvironment() {
   const char* value = std::getenv(std::string(kVariable).c_str());
   const std::string_view choice = value != nullptr ? value : "";
   if (choice.empty() || choice == kConsole) return ConsoleOnStandardError();

@@ -5,12 +5,12 @@
 
 #include <memory>
 
-#include "dialogs/operator_interface.h"
+#include "dialogs/operator.h"
 
 namespace pilvo {
 
 // Never null: an unreadable script or an unknown value gives the console operator, after a line
 // on standard error saying why.
-std::unique_ptr<OperatorInterface> MakeOperatorFromEnvironment();
+std::unique_ptr<Operator> MakeOperatorFromEnvironment();
 
 }  // namespace pilvo

@@ -5,11 +5,11 @@
 
 #include "data/local_text.h"
 #include "data/settings.h"
-#include "dialogs/operator_interface.h"
+#include "session/operator_ports.h"
 #include "dialogs/temperature_choice.h"
-#include "measure/arm_initialisation.h"
-#include "measure/arm_session.h"
-#include "probes/probe_table.h"
+#include "session/arm_initialisation.h"
+#include "session/arm_session.h"
+#include "session/probe_table.h"
 
 namespace pilvo {
 namespace {
@@ -118,7 +118,7 @@ void ResetProcedure::Tick() {
   viewPose_ = ResetViewPose(mask, radians, viewPose_.variantGeometry);
 
   if (found == 1) {
-    session_.ui().Beep();
+    session_.prompts().Beep();
     state_ = State::Ok;
   }
 }

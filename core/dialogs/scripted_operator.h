@@ -17,12 +17,12 @@
 #include <string>
 #include <vector>
 
-#include "dialogs/operator_interface.h"
+#include "dialogs/operator.h"
 #include "dialogs/operator_script.h"
 
 namespace pilvo {
 
-class ScriptedOperator : public OperatorInterface {
+class ScriptedOperator : public Operator {
  public:
   struct Request {
     enum class Kind {

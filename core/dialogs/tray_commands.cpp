@@ -1,7 +1,7 @@
 #include "dialogs/tray_commands.h"
 
 #include "data/local_text.h"
-#include "measure/arm_session.h"
+#include "session/arm_session.h"
 
 namespace pilvo {
 namespace {
@@ -13,13 +13,13 @@ constexpr int kTextNoProbeManagement = 2434;
 
 }  // namespace
 
-bool ProbesManagementCommand(const ArmSessionState& state, OperatorInterface& ui) {
+bool ProbesManagementCommand(const ArmSessionState& state, Prompts& ui) {
   if (state.tab.main.probeCount >= 1) return true;
   ui.ShowMessage(LocalText(kTextNoProbeManagement), kLibraryCaption, MessageIcon::Error);
   return false;
 }
 
-bool BatteryCommand(const ArmSessionState& state, int firmwareCode, OperatorInterface& ui) {
+bool BatteryCommand(const ArmSessionState& state, int firmwareCode, Prompts& ui) {
   if (state.working.batteryPresent > 0 && firmwareCode >= kFirstSupplyFirmware) return true;
   ui.ShowMessage(LocalText(kTextBattery) + " " + LocalText(kTextNotAvailable), kLibraryCaption,
                  MessageIcon::Error);

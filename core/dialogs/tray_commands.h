@@ -2,7 +2,7 @@
 // and when not, tells the operator why and changes nothing.
 #pragma once
 
-#include "dialogs/operator_interface.h"
+#include "session/operator_ports.h"
 
 namespace pilvo {
 
@@ -10,10 +10,10 @@ struct ArmSessionState;
 
 // Probes management: false, after "Probe management not available", when the probe table holds
 // no probe.
-bool ProbesManagementCommand(const ArmSessionState& state, OperatorInterface& ui);
+bool ProbesManagementCommand(const ArmSessionState& state, Prompts& ui);
 
 // Battery: false, after "Battery not available.", unless the working record has a battery and
 // the board's firmware (`firmwareCode`) reports the supply.
-bool BatteryCommand(const ArmSessionState& state, int firmwareCode, OperatorInterface& ui);
+bool BatteryCommand(const ArmSessionState& state, int firmwareCode, Prompts& ui);
 
 }  // namespace pilvo

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "data/local_text.h"
-#include "dialogs/operator_interface.h"
 #include "link/serial_settings.h"
 
 namespace pilvo {
@@ -26,9 +25,8 @@ constexpr std::size_t kReleaseReplyLength = 2;
 
 }  // namespace
 
-ArmLink::ArmLink(const ArmRecord& record, OperatorInterface& ui, std::string profileStore,
-                 LinkVariant variant)
-    : record_(record), ui_(ui), profileStore_(std::move(profileStore)), variant_(variant) {}
+ArmLink::ArmLink(const ArmRecord& record, UsbDeviceChooser& chooser, std::string profileStore)
+    : record_(record), chooser_(chooser), profileStore_(std::move(profileStore)) {}
 
 ArmLink::~ArmLink() {
   // Pipes and the port go without the close notifications: nobody is listening any more.
@@ -66,7 +64,7 @@ bool ArmLink::EnsureUsbLibrary(const char* failureFormat) {
   if (libraryStatus_ >= 0) return true;
   std::array<char, 128> text{};
   std::snprintf(text.data(), text.size(), failureFormat, libraryStatus_);
-  ui_.ShowMessage(text.data(), kLibraryCaption, MessageIcon::Error);
+  chooser_.Tell(text.data(), true);
   return false;
 }
 
@@ -120,7 +118,7 @@ int ArmLink::ChooseUsbDevice(bool showMessages) {
   const std::uint32_t count = library_.DeviceCount(kArmVidPid);
   if (count == 0) {
     if (showMessages) {
-      ui_.ShowMessage(LocalText(kTextDevicesNotFound), kLibraryCaption, MessageIcon::Information);
+      chooser_.Tell(LocalText(kTextDevicesNotFound), false);
     }
     return -1;
   }
@@ -142,7 +140,7 @@ int ArmLink::ChooseUsbDevice(bool showMessages) {
   // With no arm recorded there is nothing the open could use.
   if (instances.empty()) return -1;
   if (count == 1 && !showMessages) return instances.front();
-  const auto line = ui_.ChooseFromList(LocalText(kTextUsbDevicesTitle), identifiers);
+  const auto line = chooser_.Choose(LocalText(kTextUsbDevicesTitle), identifiers);
   if (!line || *line >= instances.size()) return -1;
   return instances[*line];
 }
@@ -179,10 +177,6 @@ void ArmLink::HandleLibraryFailure() {
 
 int ArmLink::ChiudePorta() {
   if (closeListener_) closeListener_();
-  if (variant_ == LinkVariant::Library) {
-    ui_.ArmDisconnected();
-    if (record_.batteryPresent > 0) ui_.ResetBatteryDisplay();
-  }
   int result = -1;
   if (IsUsb() && !record_.options.probeMode) {
     std::array<std::uint8_t, kReleaseReplyLength> reply{};

@@ -5,9 +5,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "data/arm_record.h"
 #include "link/serial_port.h"
@@ -15,10 +17,17 @@
 
 namespace pilvo {
 
-class OperatorInterface;
 
-// The wizard closes the link without the tray and battery notifications of the library.
-enum class LinkVariant { Library, Wizard };
+// What the USB device choice asks of the operator: the messages of a failed choice and the
+// list of arms to choose from.
+class UsbDeviceChooser {
+ public:
+  virtual ~UsbDeviceChooser() = default;
+  virtual void Tell(std::string_view text, bool error) = 0;
+  // The line chosen, or nothing on Cancel.
+  virtual std::optional<std::size_t> Choose(std::string_view title,
+                                            const std::vector<std::string>& lines) = 0;
+};
 
 inline constexpr char kArmVidPid[] = "vid_04d8&pid_feab";
 inline constexpr char kArmEndpoint[] = "\\MCHP_EP1";
@@ -30,13 +39,12 @@ class ArmLink {
  public:
   // `record` is the working arm record (link type, speed code, probe mode, battery);
   // `profileStore` the application profile holding "TIMEOUT" and the serial port names.
-  ArmLink(const ArmRecord& record, OperatorInterface& ui, std::string profileStore,
-          LinkVariant variant);
+  ArmLink(const ArmRecord& record, UsbDeviceChooser& chooser, std::string profileStore);
   ArmLink(const ArmLink&) = delete;
   ArmLink& operator=(const ArmLink&) = delete;
   ~ArmLink();
 
-  // Called on every close: the owner clears its parameters-loaded and arm-ready flags.
+  // Called on every close, before anything is sent or closed.
   void SetCloseListener(std::function<void()> listener) { closeListener_ = std::move(listener); }
 
   // False, and nothing recorded, when the name does not fit the 11-character field.
@@ -84,9 +92,8 @@ class ArmLink {
   void HandleLibraryFailure();
 
   const ArmRecord& record_;
-  OperatorInterface& ui_;
+  UsbDeviceChooser& chooser_;
   std::string profileStore_;
-  LinkVariant variant_;
   std::function<void()> closeListener_;
 
   std::string portName_;

@@ -1,4 +1,4 @@
-#include "measure/rotating_table.h"
+#include "session/rotating_table.h"
 
 #include <algorithm>
 #include <exception>

@@ -1,12 +1,12 @@
-#include "probes/probe_table.h"
+#include "session/probe_table.h"
 
 #include <cstdio>
 #include <cstdlib>
 
 #include "data/local_text.h"
 #include "data/tab_file.h"
-#include "dialogs/operator_interface.h"
-#include "measure/arm_session.h"
+#include "session/operator_ports.h"
+#include "session/arm_session.h"
 
 namespace pilvo {
 namespace {
@@ -36,7 +36,7 @@ bool NamesProbe(const ArmSessionState& state, int probe) {
 }
 
 // At most kMaxProbes probes: shows the message and returns true when the table is full.
-bool RefuseWhenFull(const ArmSessionState& state, OperatorInterface& ui) {
+bool RefuseWhenFull(const ArmSessionState& state, Prompts& ui) {
   if (ProbeCount(state) + 1 < kMaxProbes + 1) return false;
   ui.ShowMessage(LocalText(kTextProbesBufferFull), kLibraryCaption, MessageIcon::Error);
   return true;
@@ -56,7 +56,7 @@ bool ProbeManagementAvailable(const ArmSessionState& state) {
          state.working.modelType >= 1;
 }
 
-int LoadProbeSelection(ArmSessionState& state, OperatorInterface& ui, double& sphereDiameter,
+int LoadProbeSelection(ArmSessionState& state, Prompts& ui, double& sphereDiameter,
                        std::string_view store) {
   if (!ProbeManagementAvailable(state)) {
     state.toolInUse = 0;
@@ -124,7 +124,7 @@ std::string BuildProbeTooltip(const ArmSessionState& state) {
 }
 
 std::optional<ArmRecord> NewProbeRecord(const ArmSessionState& state, int from,
-                                        OperatorInterface& ui) {
+                                        Prompts& ui) {
   if (RefuseWhenFull(state, ui)) return std::nullopt;
   if (from != 0 && !NamesProbe(state, from)) return std::nullopt;
   ArmRecord record =
@@ -135,7 +135,7 @@ std::optional<ArmRecord> NewProbeRecord(const ArmSessionState& state, int from,
   return record;
 }
 
-bool AddProbe(ArmSessionState& state, const ArmRecord& record, OperatorInterface& ui) {
+bool AddProbe(ArmSessionState& state, const ArmRecord& record, Prompts& ui) {
   if (RefuseWhenFull(state, ui)) return false;
   const std::int32_t count = ProbeCount(state);
   ArmRecord& slot = state.tab.probes[static_cast<std::size_t>(count)];
@@ -148,7 +148,7 @@ bool AddProbe(ArmSessionState& state, const ArmRecord& record, OperatorInterface
   return false;
 }
 
-std::optional<int> DeleteProbe(ArmSessionState& state, int probe, OperatorInterface& ui) {
+std::optional<int> DeleteProbe(ArmSessionState& state, int probe, Prompts& ui) {
   if (!NamesProbe(state, probe)) return std::nullopt;
   const TabContents previous = state.tab;
   auto& probes = state.tab.probes;
@@ -160,7 +160,7 @@ std::optional<int> DeleteProbe(ArmSessionState& state, int probe, OperatorInterf
   return std::nullopt;
 }
 
-bool SaveProbeTable(const ArmSessionState& state, OperatorInterface& ui) {
+bool SaveProbeTable(const ArmSessionState& state, Prompts& ui) {
   if (WriteTabFile(state.tabPath, state.tab) == TabWriteError::None) return true;
   ui.ShowMessage(LocalText(kTextTabSavingError), kLibraryCaption, MessageIcon::Error);
   return false;

@@ -19,10 +19,10 @@
 #include "measure/kinematics.h"
 #include "measure/motion_tracker.h"
 #include "measure/transforms.h"
+#include "session/operator_ports.h"
 
 namespace pilvo {
 
-class OperatorInterface;
 struct ArmButtons;
 
 // Which program the session serves. The wizard's readings compute the joint-limit mask for its
@@ -88,9 +88,21 @@ struct ArmSessionState {
 // temperatures, which the destination keeps.
 void CopyRecord(ArmRecord& destination, const ArmRecord& source);
 
+// The USB device choice, asking through the prompts with the library's caption.
+class PromptedDeviceChooser final : public UsbDeviceChooser {
+ public:
+  explicit PromptedDeviceChooser(Prompts& prompts) : prompts_(prompts) {}
+  void Tell(std::string_view text, bool error) override;
+  std::optional<std::size_t> Choose(std::string_view title,
+                                    const std::vector<std::string>& lines) override;
+
+ private:
+  Prompts& prompts_;
+};
+
 class ArmSession {
  public:
-  ArmSession(SessionVariant variant, OperatorInterface& ui,
+  ArmSession(SessionVariant variant, OperatorPorts ports,
              MillisecondClock clock = SteadyMilliseconds);
   ArmSession(const ArmSession&) = delete;
   ArmSession& operator=(const ArmSession&) = delete;
@@ -102,7 +114,9 @@ class ArmSession {
   const ArmSessionState& state() const { return state_; }
   ArmLink& link() { return link_; }
   ArmBoard& board() { return board_; }
-  OperatorInterface& ui() { return ui_; }
+  Prompts& prompts() { return prompts_; }
+  ArmStatusDisplay& display() { return display_; }
+  ArmDialogs& dialogs() { return dialogs_; }
   std::uint32_t Now() const { return clock_(); }
 
   // Loads a TAB file into the working record and the probe table, then derives the tables.
@@ -169,7 +183,10 @@ class ArmSession {
   double JointValue(int joint, bool degrees) const;
 
   SessionVariant variant_;
-  OperatorInterface& ui_;
+  Prompts& prompts_;
+  ArmStatusDisplay& display_;
+  ArmDialogs& dialogs_;
+  PromptedDeviceChooser chooser_;
   std::string profileStore_;
   MillisecondClock clock_;
   ArmSessionState state_;

@@ -1,7 +1,7 @@
 // The joints of the last reading for displays: angles, counts and the arm's link lengths.
 #include <algorithm>
 
-#include "measure/arm_session.h"
+#include "session/arm_session.h"
 
 namespace pilvo {
 namespace {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "data/arm_record.h"
-#include "probes/calibration_acquisition.h"
+#include "dialogs/calibration_acquisition.h"
 
 namespace pilvo {
 

@@ -1,4 +1,4 @@
-#include "measure/arm_initialisation.h"
+#include "session/arm_initialisation.h"
 
 #include <algorithm>
 #include <array>
@@ -8,12 +8,11 @@
 
 #include "data/local_text.h"
 #include "data/settings.h"
-#include "dialogs/arm_dialogs.h"
-#include "dialogs/operator_interface.h"
-#include "measure/arm_session.h"
-#include "measure/reference_frame.h"
-#include "measure/rotating_table.h"
-#include "probes/probe_table.h"
+#include "session/operator_ports.h"
+#include "session/arm_session.h"
+#include "session/reference_frame.h"
+#include "session/rotating_table.h"
+#include "session/probe_table.h"
 
 namespace pilvo {
 namespace {
@@ -48,7 +47,7 @@ void CheckArmIdentity(ArmSession& session) {
     char message[160];
     std::snprintf(message, sizeof message, "TAB file (%s) %s %s", name.data(), text.c_str(),
                   identity.identifier.data());
-    session.ui().ShowMessage(message, CaptionOf(session), MessageIcon::Error);
+    session.prompts().ShowMessage(message, CaptionOf(session), MessageIcon::Error);
   }
   board.SetFirmwareCode(FirmwareCodeOfVersion(identity.version.data()));
 }
@@ -66,17 +65,17 @@ void SyncBatteryThresholds(ArmSession& session) {
 
 int LoadProbes(ArmSession& session) {
   double sphereDiameter = 0.0;
-  return LoadProbeSelection(session.state(), session.ui(), sphereDiameter);
+  return LoadProbeSelection(session.state(), session.prompts(), sphereDiameter);
 }
 
 void ShowConnected(ArmSession& session) {
-  if (IsLibrary(session)) session.ui().ArmConnected(BuildProbeTooltip(session.state()));
+  if (IsLibrary(session)) session.display().ArmConnected(BuildProbeTooltip(session.state()));
 }
 
 void AlignTable(ArmSession& session, bool offerReuse) {
   ArmSessionState& state = session.state();
   if (!state.working.options.tableChannel) return;
-  AlignRotatingTable(offerReuse, state.frames, MakeAlignmentDialog(session));
+  AlignRotatingTable(offerReuse, state.frames, session.dialogs().MakeAlignmentDialog(session));
 }
 
 // The board kept its reference: nothing to reset.
@@ -109,7 +108,7 @@ int RunOperatorReset(ArmSession& session) {
   if (!working.options.resetDialog) {
     if (typedTemperature) {
       StoreAmbientTemperature(session,
-                              RunTemperatureDialog(session, state.working.ambientTemperature));
+                              session.dialogs().RunTemperatureDialog(state.working.ambientTemperature));
     }
     return initialise_result::kDone;
   }
@@ -121,7 +120,7 @@ int RunOperatorReset(ArmSession& session) {
   setup.ambientTemperature = working.ambientTemperature;
   setup.probeManagement = LoadProbes(session) == 1;
   setup.toolInUse = state.toolInUse;
-  const ResetDialogOutcome outcome = RunResetDialog(session, setup);
+  const ResetDialogOutcome outcome = session.dialogs().RunResetDialog(session, setup);
   if (!outcome.ok) {
     if (outcome.cancelCode == initialise_result::kKeepsLinkOpen) return outcome.cancelCode;
     session.link().ChiudePorta();

@@ -1,4 +1,4 @@
-#include "measure/arm_session.h"
+#include "session/arm_session.h"
 
 #include <algorithm>
 #include <chrono>
@@ -7,6 +7,7 @@
 #include "data/settings.h"
 #include "measure/kinematics.h"
 #include "platform/atomic_file.h"
+#include "session/tab_reading.h"
 
 namespace pilvo {
 namespace {
@@ -17,10 +18,6 @@ constexpr std::size_t kMaxTabPath = 259;
 std::string ProfileStoreOf(SessionVariant variant) {
   return std::string(variant == SessionVariant::Library ? kLibraryProfileStore
                                                         : kWizardProfileStore);
-}
-
-LinkVariant LinkVariantOf(SessionVariant variant) {
-  return variant == SessionVariant::Library ? LinkVariant::Library : LinkVariant::Wizard;
 }
 
 TabReaderVariant ReaderVariantOf(SessionVariant variant) {
@@ -47,17 +44,33 @@ void CopyRecord(ArmRecord& destination, const ArmRecord& source) {
   destination.referenceTemperatures = kept;
 }
 
-ArmSession::ArmSession(SessionVariant variant, OperatorInterface& ui, MillisecondClock clock)
+ArmSession::ArmSession(SessionVariant variant, OperatorPorts ports, MillisecondClock clock)
     : variant_(variant),
-      ui_(ui),
+      prompts_(ports.prompts),
+      display_(ports.display),
+      dialogs_(ports.dialogs),
+      chooser_(ports.prompts),
       profileStore_(ProfileStoreOf(variant)),
       clock_(std::move(clock)),
-      link_(state_.working, ui, profileStore_, LinkVariantOf(variant)),
+      link_(state_.working, chooser_, profileStore_),
       board_(link_, state_.working, state_.tables) {
   link_.SetCloseListener([this] {
     state_.tabLoaded = false;
     state_.armReady = false;
+    // The wizard has no tray or battery window to tell.
+    if (variant_ != SessionVariant::Library) return;
+    display_.ArmDisconnected();
+    if (state_.working.batteryPresent > 0) display_.ResetBatteryDisplay();
   });
+}
+
+void PromptedDeviceChooser::Tell(std::string_view text, bool error) {
+  prompts_.ShowMessage(text, kLibraryCaption, error ? MessageIcon::Error : MessageIcon::Information);
+}
+
+std::optional<std::size_t> PromptedDeviceChooser::Choose(std::string_view title,
+                                                             const std::vector<std::string>& lines) {
+  return prompts_.ChooseFromList(title, lines);
 }
 
 int ArmSession::LeggeParametri(const std::filesystem::path& path) {
@@ -76,7 +89,7 @@ int ArmSession::LeggeParametri(const std::filesystem::path& path) {
   // The file is read over the working record, so fields its version lacks keep their values.
   TabContents contents = state_.tab;
   contents.main = state_.working;
-  if (ReadTabFile(*bytes, contents, ReaderVariantOf(variant_), ui_) < 0) return fail(-2);
+  if (ReadTabFile(*bytes, contents, ReaderVariantOf(variant_), prompts_) < 0) return fail(-2);
   state_.working = std::move(contents.main);
   state_.tab.probes = std::move(contents.probes);
   state_.tab.version = contents.version;

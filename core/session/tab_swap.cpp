@@ -3,8 +3,9 @@
 #include <algorithm>
 
 #include "data/settings.h"
-#include "dialogs/operator_interface.h"
-#include "measure/arm_session.h"
+#include "session/operator_ports.h"
+#include "session/arm_session.h"
+#include "session/tab_reading.h"
 #include "platform/atomic_file.h"
 
 namespace pilvo {
@@ -44,7 +45,7 @@ bool ArmSession::SwapTabFile() {
   ReadingState& reading = state_.reading;
   reading.swapBusy = true;
   const std::string folder = GetSettingString(kFolderSection, kFolderKey, "", profileStore_);
-  const auto chosen = ui_.ChooseFileToOpen(kTabFileFilter, ".tab", folder);
+  const auto chosen = prompts_.ChooseFileToOpen(kTabFileFilter, ".tab", folder);
   const bool goOn = !chosen || TakeSwappedTab(*chosen);
   reading.swapBusy = false;
   reading.swapTimer = 0;
@@ -56,14 +57,14 @@ bool ArmSession::SwapTabFile() {
 bool ArmSession::TakeSwappedTab(const std::filesystem::path& file) {
   const auto bytes = ReadWholeFile(file);
   if (!bytes) {
-    ui_.ShowMessage(kCannotOpen, kCaption, MessageIcon::Error);
+    prompts_.ShowMessage(kCannotOpen, kCaption, MessageIcon::Error);
     return false;
   }
   TabContents contents;
   const auto reader =
       variant_ == SessionVariant::Library ? TabReaderVariant::Library : TabReaderVariant::Wizard;
-  if (ReadTabFile(*bytes, contents, reader, ui_) < 0) {
-    ui_.ShowMessage(kNotValid, kCaption, MessageIcon::Error);
+  if (ReadTabFile(*bytes, contents, reader, prompts_) < 0) {
+    prompts_.ShowMessage(kNotValid, kCaption, MessageIcon::Error);
     return false;
   }
   const ArmRecord& incoming = contents.main;
@@ -73,7 +74,7 @@ bool ArmSession::TakeSwappedTab(const std::filesystem::path& file) {
   const int offsets = std::min(transforms, kMaxJoints);
   if (!std::equal(incoming.encoderOffsets.begin(), incoming.encoderOffsets.begin() + offsets,
                   working.encoderOffsets.begin())) {
-    ui_.ShowMessage(kIncompatible, kIncompatibleCaption, MessageIcon::None);
+    prompts_.ShowMessage(kIncompatible, kIncompatibleCaption, MessageIcon::None);
     return false;
   }
   const int groupSize = incoming.modelType == kSixParameterModel ? 6 : 4;

@@ -1,4 +1,4 @@
-#include "probes/probes_dialog.h"
+#include "dialogs/probes_dialog.h"
 
 #include <algorithm>
 #include <charconv>
@@ -7,10 +7,10 @@
 #include <optional>
 
 #include "data/local_text.h"
-#include "dialogs/operator_interface.h"
-#include "measure/arm_initialisation.h"
-#include "measure/arm_session.h"
-#include "probes/probe_table.h"
+#include "session/operator_ports.h"
+#include "session/arm_initialisation.h"
+#include "session/arm_session.h"
+#include "session/probe_table.h"
 
 namespace pilvo {
 namespace {
@@ -220,11 +220,11 @@ void ProbesDialog::DropCalibration() {
 }
 
 void ProbesDialog::Message(std::string_view text) {
-  session_.ui().ShowMessage(text, kLibraryCaption, MessageIcon::Error);
+  session_.prompts().ShowMessage(text, kLibraryCaption, MessageIcon::Error);
 }
 
 bool ProbesDialog::Ask(int textId) {
-  return session_.ui().AskYesNo(LocalText(textId), kLibraryCaption);
+  return session_.prompts().AskYesNo(LocalText(textId), kLibraryCaption);
 }
 
 bool ProbesDialog::ReadDiameters(double& probeDiameter, double& sphereDiameter) {
@@ -241,7 +241,7 @@ bool ProbesDialog::ReadDiameters(double& probeDiameter, double& sphereDiameter) 
   const std::optional<double> probe = ParseDiameter(fields_.probeDiameter);
   const std::optional<double> sphere = ParseDiameter(fields_.sphereDiameter);
   if (!probe || !sphere) {
-    session_.ui().ShowMessage(kEnterNumber, kLibraryCaption, MessageIcon::Warning);
+    session_.prompts().ShowMessage(kEnterNumber, kLibraryCaption, MessageIcon::Warning);
     return false;
   }
   probeDiameter = *probe;
@@ -297,7 +297,7 @@ void ProbesDialog::ChooseMode(ProbeMode mode) {
 
 void ProbesDialog::Add() {
   if (editing_) return;
-  const std::optional<ArmRecord> probe = NewProbeRecord(state(), selection_, session_.ui());
+  const std::optional<ArmRecord> probe = NewProbeRecord(state(), selection_, session_.prompts());
   if (!probe) return;
   EnterEditing(true);
   ProbeFields fields;
@@ -339,7 +339,7 @@ void ProbesDialog::Delete() {
   }
   if (!Ask(kTextConfirmDelete)) return;
   const int deleted = selection_;
-  const std::optional<int> previous = DeleteProbe(state(), deleted, session_.ui());
+  const std::optional<int> previous = DeleteProbe(state(), deleted, session_.prompts());
   if (!previous) return;
   selection_ = *previous;
   // The probe in use keeps its record: its number follows the table, and a deleted one gives
@@ -410,7 +410,7 @@ void ProbesDialog::Save() {
   const TabContents previous = state().tab;
   state().tab.probes[static_cast<std::size_t>(target_)] = probe;
   if (adding_) state().tab.main.probeCount = target_ + 1;
-  if (!SaveProbeTable(state(), session_.ui())) {
+  if (!SaveProbeTable(state(), session_.prompts())) {
     state().tab = previous;
     return;
   }
@@ -433,7 +433,7 @@ void ProbesDialog::Apply() {
   if (editing_ && !Ask(kTextInCalibration)) return;
   const std::optional<double> sphereDiameter = ParseDiameter(fields_.sphereDiameter);
   if (!sphereDiameter) {
-    session_.ui().ShowMessage(kEnterNumber, kLibraryCaption, MessageIcon::Warning);
+    session_.prompts().ShowMessage(kEnterNumber, kLibraryCaption, MessageIcon::Warning);
     return;
   }
   state().toolInUse = selection_;
@@ -456,7 +456,7 @@ void ProbesDialog::Close() {
   board.ConfigureBoards();
   ApplySelectedProbe(session_);
   if (session_.variant() == SessionVariant::Library) {
-    session_.ui().ArmConnected(BuildProbeTooltip(arm));
+    session_.display().ArmConnected(BuildProbeTooltip(arm));
   }
   // A scanner axis switched on needs the boards configured for it and referenced.
   if (!initialAdditionalAxis_ && arm.working.options.board3ThirdAxisCompanion) {
@@ -476,7 +476,7 @@ void ProbesDialog::Tick() {
     return;
   }
   const AcquisitionChange change = acquisition_.OnButtons(
-      state().reading.dialogButtonMask, pose, fields_.mode != ProbeMode::None, session_.ui());
+      state().reading.dialogButtonMask, pose, fields_.mode != ProbeMode::None, session_.prompts());
   if (change.pointsTouched) {
     DropCalibration();
     pointListShown_ = true;
@@ -487,8 +487,8 @@ void ProbesDialog::Tick() {
 
 std::unique_ptr<ProbesDialog> OpenProbesDialog(ArmSession& session) {
   double sphereDiameter = 0.0;
-  if (LoadProbeSelection(session.state(), session.ui(), sphereDiameter) < 1) {
-    session.ui().ShowMessage(LocalText(kTextNotAvailable), kLibraryCaption, MessageIcon::Error);
+  if (LoadProbeSelection(session.state(), session.prompts(), sphereDiameter) < 1) {
+    session.prompts().ShowMessage(LocalText(kTextNotAvailable), kLibraryCaption, MessageIcon::Error);
     return nullptr;
   }
   return std::make_unique<ProbesDialog>(session, sphereDiameter);

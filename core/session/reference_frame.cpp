@@ -1,4 +1,4 @@
-#include "measure/reference_frame.h"
+#include "session/reference_frame.h"
 
 #include "measure/frame_profile.h"
 

@@ -15,7 +15,7 @@
 
 namespace pilvo {
 
-class OperatorInterface;
+class Prompts;
 
 // What the buttons of one tick changed, for the dialog to follow.
 struct AcquisitionChange {
@@ -49,7 +49,7 @@ class CalibrationAcquisition {
   // 100 are held or no probe mode is chosen: "_points buffer full" at every such press, "Insert
   // 'Mode' option" once per editing period. Button 2 drops the last point.
   AcquisitionChange OnButtons(std::uint32_t buttonMask, const Pose& pose, bool modeChosen,
-                              OperatorInterface& ui);
+                              Prompts& ui);
 
   // Calibrates on the points measured with `working` (ComputeProbeCalibration); `probeCopy`
   // receives the corrected record. A fit runs a fixed number of passes, which can stop far from
@@ -78,8 +78,8 @@ class CalibrationAcquisition {
  private:
   // Whether the button `index` (0 … 2) went down since the last tick.
   bool Pressed(std::uint32_t buttonMask, int index);
-  bool TakePoint(const Pose& pose, bool modeChosen, OperatorInterface& ui);
-  bool DropPoint(OperatorInterface& ui);
+  bool TakePoint(const Pose& pose, bool modeChosen, Prompts& ui);
+  bool DropPoint(Prompts& ui);
   int Settle(const ArmRecord& working, double probeDiameter, double sphereDiameter,
              ArmRecord& probeCopy);
 

@@ -15,7 +15,7 @@
 namespace pilvo {
 
 class ArmSession;
-class OperatorInterface;
+class Prompts;
 struct ArmSessionState;
 
 inline constexpr std::size_t kMaxProbeTooltip = 98;
@@ -27,7 +27,7 @@ bool ProbeManagementAvailable(const ArmSessionState& state);
 // sphereDiameter: 1. When management is not available, toolInUse is forced to 0 and written
 // back, sphereDiameter is left alone: 0. A stored probe that the table does not hold is reset to
 // 0 and written back, with a message.
-int LoadProbeSelection(ArmSessionState& state, OperatorInterface& ui, double& sphereDiameter,
+int LoadProbeSelection(ArmSessionState& state, Prompts& ui, double& sphereDiameter,
                        std::string_view store = InstallationName());
 
 // Writes state.toolInUse and the sphere diameter ("%.3f") to `store`, both or neither. False
@@ -50,20 +50,20 @@ std::string BuildProbeTooltip(const ArmSessionState& state);
 // A new probe: a copy of probe `from` (0 … count) named "probe n° <count + 1>". Nothing when
 // `from` names no probe, or after a message when the table is full.
 std::optional<ArmRecord> NewProbeRecord(const ArmSessionState& state, int from,
-                                        OperatorInterface& ui);
+                                        Prompts& ui);
 
 // Appends `record` to the table and saves the TAB file. False, with the table as it was, when
 // the table is full or the file could not be saved (after their messages).
-bool AddProbe(ArmSessionState& state, const ArmRecord& record, OperatorInterface& ui);
+bool AddProbe(ArmSessionState& state, const ArmRecord& record, Prompts& ui);
 
 // Deletes probe `probe` (1 … count), moving the later ones down, and saves the TAB file. The
 // probe to select next (probe − 1), or nothing, with the table as it was, when `probe` names
 // no deletable probe or the file could not be saved.
-std::optional<int> DeleteProbe(ArmSessionState& state, int probe, OperatorInterface& ui);
+std::optional<int> DeleteProbe(ArmSessionState& state, int probe, Prompts& ui);
 
 // Rewrites the TAB file at tabPath with the base record and the probe table. False, after a
 // message, when it cannot: the records stay as they were, and so does the previous file unless
 // only the final flush to disk failed (see WriteFileAtomically).
-bool SaveProbeTable(const ArmSessionState& state, OperatorInterface& ui);
+bool SaveProbeTable(const ArmSessionState& state, Prompts& ui);
 
 }  // namespace pilvo

@@ -2,9 +2,9 @@
 // warning, the buttons, the auxiliary inputs and the probe-radius push.
 #include <algorithm>
 
-#include "dialogs/operator_interface.h"
-#include "measure/arm_buttons.h"
-#include "measure/arm_session.h"
+#include "session/operator_ports.h"
+#include "session/arm_buttons.h"
+#include "session/arm_session.h"
 #include "measure/kinematics.h"
 
 namespace pilvo {
@@ -66,7 +66,7 @@ std::uint32_t ArmSession::JointLimitMask(std::array<double, kMaxJoints>& angles)
 }
 
 void ArmSession::RefreshSupplyDisplay() {
-  ui_.RefreshSupplyDisplay({.reading = board_.supplyReading(),
+  display_.RefreshSupplyDisplay({.reading = board_.supplyReading(),
                             .monitored = board_.supplyMonitor(),
                             .onBattery = board_.onBattery(),
                             .firmwareCode = board_.firmwareCode()},
@@ -77,15 +77,15 @@ bool ArmSession::UpdateLimitsWarning(const std::array<double, kMaxJoints>& angle
   ReadingState& reading = state_.reading;
   if (reading.limitMask != 0) {
     if (!reading.limitWarningShown) {
-      ui_.ShowLimitsWarning();
+      display_.ShowLimitsWarning();
       reading.limitWarningShown = true;
     }
     const auto joints = static_cast<std::size_t>(JointCount(state_.working));
-    ui_.UpdateLimitsWarning(reading.limitMask, std::span(angles).first(joints));
+    display_.UpdateLimitsWarning(reading.limitMask, std::span(angles).first(joints));
     return true;
   }
   if (reading.limitWarningShown) {
-    ui_.HideLimitsWarning();
+    display_.HideLimitsWarning();
     reading.limitWarningShown = false;
     return true;
   }

@@ -1,11 +1,11 @@
-#include "probes/calibration_acquisition.h"
+#include "dialogs/calibration_acquisition.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 #include "data/local_text.h"
-#include "dialogs/operator_interface.h"
+#include "session/operator_ports.h"
 
 namespace pilvo {
 namespace {
@@ -75,7 +75,7 @@ bool CalibrationAcquisition::Pressed(std::uint32_t buttonMask, int index) {
 }
 
 AcquisitionChange CalibrationAcquisition::OnButtons(std::uint32_t buttonMask, const Pose& pose,
-                                                    bool modeChosen, OperatorInterface& ui) {
+                                                    bool modeChosen, Prompts& ui) {
   AcquisitionChange change;
   if (Pressed(buttonMask, kButton1)) {
     change.pointsTouched = true;
@@ -90,7 +90,7 @@ AcquisitionChange CalibrationAcquisition::OnButtons(std::uint32_t buttonMask, co
   return change;
 }
 
-bool CalibrationAcquisition::TakePoint(const Pose& pose, bool modeChosen, OperatorInterface& ui) {
+bool CalibrationAcquisition::TakePoint(const Pose& pose, bool modeChosen, Prompts& ui) {
   if (count_ == kMaxCalibrationPoints) {
     ui.ShowMessage(kPointsBufferFull, kLibraryCaption, MessageIcon::Error);
     return false;
@@ -109,7 +109,7 @@ bool CalibrationAcquisition::TakePoint(const Pose& pose, bool modeChosen, Operat
   return true;
 }
 
-bool CalibrationAcquisition::DropPoint(OperatorInterface& ui) {
+bool CalibrationAcquisition::DropPoint(Prompts& ui) {
   if (count_ == 0) return false;
   ui.Beep();
   --count_;

@@ -1,0 +1,25 @@
+// Reading a TAB file the way a program opens one: the parser with the operator's messages.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+
+#include "data/tab_file.h"
+#include "session/operator_ports.h"
+
+namespace pilvo {
+
+// Which program reads: the wizard never shows the previous-version warning (it offers the
+// conversion itself) and uses its own caption.
+enum class TabReaderVariant { Library, Wizard };
+
+// ParseTabFile with the operator's messages: the rejection messages, and for a library reading
+// a file older than the current version the previous-version warning. 0 accepted, -1 rejected.
+int ReadTabFile(std::span<const std::uint8_t> bytes, TabContents& contents,
+                TabReaderVariant variant, Prompts& prompts);
+// The same on a file; a file that cannot be opened is rejected as not valid.
+int ReadTabFile(const std::filesystem::path& path, TabContents& contents, TabReaderVariant variant,
+                Prompts& prompts);
+
+}  // namespace pilvo
