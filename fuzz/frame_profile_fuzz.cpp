@@ -27,6 +27,10 @@ constexpr std::size_t kTableTextChars = 259;
 // Above this "%f" writes more than the table reads back.
 constexpr double kLargestTableValue = 1e250;
 
+bool TableKeeps(double value) {
+  return !(std::fabs(value) >= kLargestTableValue) || std::isinf(value);
+}
+
 double ClassicNumber(const std::string& text) {
   static const locale_t classic = ::newlocale(LC_ALL_MASK, "C", locale_t{});
   return ::strtod_l(text.c_str(), nullptr, classic);
@@ -54,7 +58,12 @@ double StoredElement(std::string_view section, int row, int column, std::size_t 
   return ClassicNumber(text.substr(0, maxChars));
 }
 
-void CheckReadAsStored(const Pose& table, const Pose& rotation, const Point3& offset) {
+void CheckReadAsStored(const Pose& table, double angle, const Pose& rotation,
+                       const Point3& offset) {
+  const std::string angleText =
+      GetSettingString(kRotatingTableSection, kTableAngleKey, "0", "pilvo.ini");
+  Check(Same(angle, ClassicNumber(angleText.substr(0, kTableTextChars))),
+        "the table angle is its stored text, cut to 259 characters");
   for (int row = 0; row < 4; ++row) {
     for (int column = 0; column < 4; ++column) {
       Check(Same(table[4 * row + column],
@@ -83,11 +92,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   Check(!WriteFileAtomically(*SettingsStorePath(kRotatingTableFile), std::span(data, size)),
         "the store file is written");
-  const Pose table = ReadTableMatrix();
+  Pose table{};
+  double angle = 0.0;
+  ReadTableMatrix(table, angle);
   Pose rotation{};
   Point3 offset{};
   ReadUserFrame(rotation, offset, kLibraryProfileStore);
-  CheckReadAsStored(table, rotation, offset);
+  CheckReadAsStored(table, angle, rotation, offset);
 
   if (WriteUserFrame(rotation, offset, kWizardProfileStore)) {
     Pose rotationBack{};
@@ -100,12 +111,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       Check(WithinPrintedRounding(offset[i], offsetBack[i]), "an offset reads back as written");
     }
   }
-  if (WriteTableMatrix(table)) {
-    const Pose back = ReadTableMatrix();
+  if (WriteTableMatrix(table, angle)) {
+    Pose back{};
+    double angleBack = 0.0;
+    ReadTableMatrix(back, angleBack);
     for (std::size_t i = 0; i < table.size(); ++i) {
-      if (!(std::fabs(table[i]) >= kLargestTableValue) || std::isinf(table[i])) {
+      if (TableKeeps(table[i])) {
         Check(WithinPrintedRounding(table[i], back[i]), "the table reads back as written");
       }
+    }
+    if (TableKeeps(angle)) {
+      Check(WithinPrintedRounding(angle, angleBack), "the table angle reads back as written");
     }
   }
   return 0;

@@ -291,9 +291,14 @@ class EveryStep : public CrashSafety, public ::testing::WithParamInterface<std::
               }};
     }
     if (name == "TableMatrix") {
-      EXPECT_TRUE(WriteTableMatrix(first));
-      return {profile, [second] { return WriteTableMatrix(second); },
-              [] { return Join(ReadTableMatrix()); }};
+      EXPECT_TRUE(WriteTableMatrix(first, 0.5));
+      return {profile, [second] { return WriteTableMatrix(second, 1.25); },
+              [] {
+                Pose matrix{};
+                double angle = 0.0;
+                ReadTableMatrix(matrix, angle);
+                return Join(matrix) + std::to_string(angle);
+              }};
     }
 
     TabContents previous = DemoTab("usb6_quaternion");

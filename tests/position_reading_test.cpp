@@ -261,8 +261,13 @@ TEST_F(ReadingTest, ShortPressOfButton2ReadsTwoOnceReleasedAndAHoldOpensTheChoos
   EXPECT_EQ(StatusWith({1, 2}), 0);
 }
 
-TEST_F(ReadingTest, TabSwapTakesOnlyTheParametersOfACompatibleFile) {
-  const TabContents original = PlainDemoTab("usb6_quaternion");
+// An accepted file gives the working record its parameters and replaces the probe table and the
+// version; a refused one changes nothing.
+TEST_F(ReadingTest, AcceptedTabSwapReplacesTheOldProbeTable) {
+  TabContents original = PlainDemoTab("usb6_quaternion");
+  original.main.probeCount = 1;
+  original.probes[0] = original.main;
+  original.probes[0].probeName = "old probe";
   Connect(original, Link::Usb);
   ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
   const ArmSessionState before = state();
@@ -273,7 +278,10 @@ TEST_F(ReadingTest, TabSwapTakesOnlyTheParametersOfACompatibleFile) {
   incoming.name = "other arm";
   incoming.probeRadius = 7.0f;
   incoming.options.buttonRemap = true;
-  incoming.probeCount = 0;
+  SignatureOfVersion(42, incoming.signature);
+  incoming.probeCount = 2;
+  other.probes[1] = incoming;
+  other.probes[1].probeName = "new probe";
   TabContents incompatible = other;
   incompatible.main.encoderOffsets[6] = 1;  // one past the six joints still counts
 
@@ -301,6 +309,9 @@ TEST_F(ReadingTest, TabSwapTakesOnlyTheParametersOfACompatibleFile) {
     EXPECT_EQ(ui_.requests().back().caption, refusal.caption);
     EXPECT_EQ(ui_.requests().back().icon, refusal.icon);
     EXPECT_EQ(state().working, before.working);
+    EXPECT_EQ(state().tab.main, before.tab.main);
+    EXPECT_EQ(state().tab.probes, before.tab.probes);
+    EXPECT_EQ(state().tab.version, before.tab.version);
     EXPECT_EQ(state().reading.swapTimer, 0u);
   }
   const fs::path garbage = folder_ / "garbage.tab";
@@ -315,8 +326,14 @@ TEST_F(ReadingTest, TabSwapTakesOnlyTheParametersOfACompatibleFile) {
   ArmRecord expected = before.working;
   std::copy_n(incoming.parameters.begin(), 7 * 6, expected.parameters.begin());  // 6 joints, tool
   EXPECT_EQ(state().working, expected);
-  EXPECT_EQ(state().tab.main, before.tab.main);
-  EXPECT_EQ(state().tab.probes, before.tab.probes);
+  ArmRecord base = before.tab.main;
+  base.probeCount = 2;
+  EXPECT_EQ(state().tab.main, base);
+  TabContents taken;
+  ASSERT_EQ(ParseTabFile(*ReadWholeFile(accepted), taken), TabError::None);
+  EXPECT_EQ(state().tab.probes, taken.probes);
+  EXPECT_EQ(state().tab.probes[1].probeName, "new probe");
+  EXPECT_EQ(state().tab.version, 42);
   EXPECT_EQ(GetSettingString("DIR", "Percorso", "", kLibraryProfileStore), accepted.string());
 
   // The readings now follow the new parameters.

@@ -224,7 +224,7 @@ TEST_F(ComputeProbeCalibrationTest, FilterKeepsOnlyResidualsStrictlyWithinSigma)
   EXPECT_FALSE(KeptByFilter(-0.25, statistics, 0.5));
   EXPECT_TRUE(KeptByFilter(0.7499999, statistics, 0.5));
   EXPECT_TRUE(KeptByFilter(-0.2499999, statistics, 0.5));
-  EXPECT_FALSE(KeptByFilter(0.25, statistics, 0.0)) << "sigma 0 keeps nothing";
+  EXPECT_TRUE(KeptByFilter(0.25, statistics, 0.0)) << "sigma 0 keeps every point";
 }
 
 TEST_F(ComputeProbeCalibrationTest, ReportsEachFilterPassThatRemovesPoints) {
@@ -282,18 +282,32 @@ TEST_F(ComputeProbeCalibrationTest, PointCalibrationWithAWrongOffset) {
   EXPECT_NEAR(copy.parameters[ToolIndex(arm)], arm.parameters[ToolIndex(arm)], 1e-4);
 }
 
-// Touches that coincide exactly leave sigma 0, and no residual is strictly within 0 of the
-// mean: the calibration is abandoned and the probe keeps the tip offset it had.
-TEST_F(ComputeProbeCalibrationTest, AbandonsWhenFilteringLeavesTooFewPoints) {
+// Touches that coincide exactly leave sigma 0: no point is an outlier and all of them stay.
+TEST_F(ComputeProbeCalibrationTest, ExactTouchesDoNotAbandonTheCalibration) {
   Pose still = kIdentityPose;
   still[3] = kSphereCentre[0];
   still[7] = kSphereCentre[1];
   still[11] = kSphereCentre[2];
   const std::vector<Pose> points(20, still);
+  ArmRecord copy;
+  ProbeCalibration calibration;
+  ASSERT_EQ(ComputeProbeCalibration(points, arm, kProbeDiameter, 0.0, copy, calibration),
+            kCalibrationDone);
+  EXPECT_EQ(copy, arm);
+  EXPECT_EQ(calibration.keptCount, 20);
+  EXPECT_EQ(calibration.fit.sigma, 0.0);
+  EXPECT_EQ(calibration.report.back(), "_Filtering (pass 1)... 0/20 points Sigma=0.000");
+}
+
+// A point that is not a number spoils every residual: the probe keeps the tip offset it had.
+TEST_F(ComputeProbeCalibrationTest, AbandonsWhenFilteringLeavesTooFewPoints) {
+  auto points = Touches{arm, arm, kSphereDiameter, 0.0, 20}.Make();
+  points[3][7] = NAN;
   ArmRecord copy = Offset(arm, {1.0, 2.0, 3.0});
   ProbeCalibration calibration;
-  EXPECT_EQ(ComputeProbeCalibration(points, arm, kProbeDiameter, 0.0, copy, calibration),
-            kCalibrationTooFewKept);
+  EXPECT_EQ(
+      ComputeProbeCalibration(points, arm, kProbeDiameter, kSphereDiameter, copy, calibration),
+      kCalibrationTooFewKept);
   EXPECT_EQ(copy, arm);
   EXPECT_EQ(calibration.report.back(), "_too few points left: calibration not computed");
 }

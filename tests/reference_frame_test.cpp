@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -229,6 +230,32 @@ TEST_F(StoredFrames, TableAlignmentPutsTheAxisOnZAndIsStoredAndLoaded) {
   LoadTableMatrix(loaded);
   EXPECT_FALSE(loaded.tableAligned);
   ExpectNear(loaded.tableMatrix, frames.tableMatrix, kStored);
+}
+
+// After a restart the reuse button applies the stored angle with the stored matrix; a file from
+// before the angle was kept reads it as 0.
+TEST_F(StoredFrames, TableReferenceAngleOutlivesTheProcess) {
+  FrameState frames;
+  ASSERT_EQ(
+      AlignRotatingTable(false, frames,
+                         Dialog(Points({100, 0, 0}, {0, 100, 0}, {-100, 0, 0}, {0.1, 0.9, 0.5}),
+                                AlignmentVariant::RotatingTable)),
+      0);
+  EXPECT_EQ(Stored("TavolaRotante", "angRif", kRotatingTableFile), Fixed(0.9));
+
+  FrameState restarted;
+  LoadTableMatrix(restarted);
+  AlignmentAcquisition reuse;
+  reuse.close = AlignmentClose::Reuse;
+  ASSERT_EQ(AlignRotatingTable(true, restarted, Dialog(reuse, AlignmentVariant::RotatingTable)), 0);
+  EXPECT_TRUE(restarted.tableAligned);
+  EXPECT_NEAR(restarted.tableReferenceAngle, 0.9, kStored);
+  ExpectNear(restarted.tableMatrix, frames.tableMatrix, kStored);
+
+  ASSERT_TRUE(WriteSettingString("TavolaRotante", "angRif", std::nullopt, kRotatingTableFile));
+  LoadTableMatrix(restarted);
+  EXPECT_EQ(restarted.tableReferenceAngle, 0.0);
+  ExpectNear(restarted.tableMatrix, frames.tableMatrix, kStored);
 }
 
 TEST_F(StoredFrames, TableRefusalsAndCancelsKeepTheMatrix) {

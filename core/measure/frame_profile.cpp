@@ -118,14 +118,17 @@ void ReadUserFrame(Pose& rotation, Point3& offset, std::string_view store) {
   }
 }
 
-bool WriteTableMatrix(const Pose& matrix) {
+bool WriteTableMatrix(const Pose& matrix, double referenceAngle) {
   SectionValues values(kRotatingTableSection);
   values.AddMatrix(matrix);
+  values.Add(std::string(kTableAngleKey), referenceAngle);
   return values.Write(kRotatingTableFile);
 }
 
-Pose ReadTableMatrix() {
-  return ReadMatrix(kRotatingTableSection, kRotatingTableFile, kTableValueChars);
+void ReadTableMatrix(Pose& matrix, double& referenceAngle) {
+  matrix = ReadMatrix(kRotatingTableSection, kRotatingTableFile, kTableValueChars);
+  referenceAngle = ReadValue(kRotatingTableSection, std::string(kTableAngleKey), false,
+                             kRotatingTableFile, kTableValueChars);
 }
 
 }  // namespace pilvo

@@ -186,7 +186,8 @@ int FitProbeOffset(ArmRecord& probe, std::span<Pose> points, double probeRadius,
 }
 
 bool KeptByFilter(double residual, const ResidualStatistics& statistics, double sigma) {
-  return std::abs(residual - statistics.mean) < sigma;
+  // Sigma 0: every residual is 0, and there is no outlier to remove.
+  return sigma == 0.0 || std::abs(residual - statistics.mean) < sigma;
 }
 
 std::string TooFewCalibrationPointsMessage() {

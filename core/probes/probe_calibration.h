@@ -50,7 +50,8 @@ struct ResidualStatistics {
   double mean = 0.0;
 };
 
-// A filter pass keeps a point when |residual - mean| < sigma, strictly.
+// A filter pass keeps a point when |residual - mean| < sigma, strictly, and every point when
+// sigma is 0.
 bool KeptByFilter(double residual, const ResidualStatistics& statistics, double sigma);
 
 struct ProbeCalibration {

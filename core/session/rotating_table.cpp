@@ -74,12 +74,12 @@ int AlignRotatingTable(bool offerReuse, FrameState& frames, const AlignmentDialo
   frames.tableReferenceAngle = referenceAngle;
   frames.tableAligned = true;
   // Applied even when the file cannot keep it: the initialisation has no code for that.
-  WriteTableMatrix(matrix);
+  WriteTableMatrix(matrix, referenceAngle);
   return alignment_result::kDone;
 }
 
 void LoadTableMatrix(FrameState& frames) {
-  frames.tableMatrix = ReadTableMatrix();
+  ReadTableMatrix(frames.tableMatrix, frames.tableReferenceAngle);
 }
 
 }  // namespace pilvo

@@ -1,6 +1,6 @@
 // The rotating table: one target measured at three table positions gives the table's axis, and
-// the table matrix then expresses points in the table's frame. The matrix is kept in section
-// "TavolaRotante" of "pilvo.ini".
+// the table matrix then expresses points in the table's frame. The matrix and the reference
+// angle are kept in section "TavolaRotante" of "pilvo.ini".
 #pragma once
 
 #include <array>
@@ -25,7 +25,8 @@ int TableAlignmentFromPoints(const Point3& a, const Point3& b, const Point3& c,
 // previous matrix stays in memory and in the file, not applied.
 int AlignRotatingTable(bool offerReuse, FrameState& frames, const AlignmentDialog& dialog);
 
-// Reads the stored matrix; whether it is applied is left as it is.
+// Reads the stored matrix and reference angle, which the reuse button then applies; whether
+// they are applied is left as it is.
 void LoadTableMatrix(FrameState& frames);
 
 }  // namespace pilvo

@@ -1,6 +1,7 @@
 // Holding button 2 swaps the kinematic parameters for those of another TAB file of the same arm,
 // and a short press of it reads as exactly 2 once released.
 #include <algorithm>
+#include <utility>
 
 #include "data/settings.h"
 #include "session/operator_ports.h"
@@ -52,8 +53,9 @@ bool ArmSession::SwapTabFile() {
   return goOn;
 }
 
-// Only the kinematic parameters of a file whose encoder offsets match the arm's are taken: the
-// records, the probe table and everything else of the arm stay as they are.
+// A file whose encoder offsets match the arm's gives the working record its kinematic parameters
+// and replaces the probe table (records, count) and the version; everything else of the arm stays
+// as it is. A refused file changes nothing.
 bool ArmSession::TakeSwappedTab(const std::filesystem::path& file) {
   const auto bytes = ReadWholeFile(file);
   if (!bytes) {
@@ -79,6 +81,9 @@ bool ArmSession::TakeSwappedTab(const std::filesystem::path& file) {
   }
   const int groupSize = incoming.modelType == kSixParameterModel ? 6 : 4;
   std::copy_n(incoming.parameters.begin(), transforms * groupSize, working.parameters.begin());
+  state_.tab.main.probeCount = incoming.probeCount;
+  state_.tab.probes = std::move(contents.probes);
+  state_.tab.version = contents.version;
   WriteSettingString(kFolderSection, kFolderKey, file.string(), profileStore_);
   return true;
 }
