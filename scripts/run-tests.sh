@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds everything and runs the whole test suite; then runs it again built with
+# Builds everything and runs the whole test suite, then once more under a decimal-comma locale
+# (the tests' main applies LC_ALL as a Qt host does); then runs it again built with
 # AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer, and gives every fuzz target a
 # few seconds. Any failure or sanitizer report fails the run.
 #   PILVO_SANITIZER_PASS=0  skips the sanitizer pass
@@ -11,6 +12,13 @@ bash "$top/scripts/install-deps.sh"
 bash "$top/scripts/check-layers.sh"
 bash "$top/scripts/build.sh"
 (cd "$build" && ctest --output-on-failure --timeout 600 -j"$(nproc)")
+
+# Without the locale the tests would quietly run in C: scripts/install-deps.sh makes it.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  echo "run-tests: the locale de_DE.UTF-8 is not installed" >&2
+  exit 1
+fi
+(cd "$build" && LC_ALL=de_DE.UTF-8 ctest --output-on-failure --timeout 600 -j"$(nproc)")
 
 if [ "${PILVO_SANITIZER_PASS:-1}" != 0 ]; then
   sanitized=${PILVO_SANITIZER_BUILD_DIR:-$top/build-asan}

@@ -4,9 +4,10 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <span>
 #include <stdexcept>
+
+#include "data/number_text.h"
 
 namespace pilvo::sim {
 namespace {
@@ -76,9 +77,7 @@ double ParseAngle(std::string_view word) {
 }
 
 std::string Number(double value) {
-  std::array<char, 32> text{};
-  std::snprintf(text.data(), text.size(), "%g", value);
-  return text.data();
+  return GeneralText(value);
 }
 
 template <typename Range, typename Format>

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -79,7 +80,10 @@ sim::UserFrame FrameOf(const Eigen::Vector3d& o, const Eigen::Vector3d& x,
 // The user frame as the profile keeps it: section "Terna", element (2, 1) under "matRif-21".
 sim::UserFrame StoredUserFrame() {
   const auto value = [](const std::string& key) {
-    return std::stod(GetSettingString("Terna", key, "nan", kLibraryProfileStore));
+    const std::string text = GetSettingString("Terna", key, "nan", kLibraryProfileStore);
+    double number = std::nan("");
+    std::from_chars(text.data(), text.data() + text.size(), number);
+    return number;
   };
   sim::UserFrame frame;
   for (int i = 0; i < 3; ++i) {

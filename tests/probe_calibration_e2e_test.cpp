@@ -1,10 +1,12 @@
 // A probe calibrated end to end: the virtual arm carries a stylus that the factory calibration
 // does not describe and touches a qualification sphere from many postures; the probes dialog
 // takes the touches from button 1, computes the tip offset, saves the probe into the TAB file
-// and selects it; then the sphere measured from other postures is where the arm really is.
+// and selects it; then the sphere measured from other postures is where the arm really is. The
+// host has set a decimal-comma locale, as a Qt host sets the user's when it starts.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <random>
@@ -12,6 +14,8 @@
 
 #include <Eigen/Dense>
 
+#include "comma_locale.h"
+#include "data/settings.h"
 #include "dialogs/probes_dialog.h"
 #include "probes/sphere_fit.h"
 #include "sim/motions.h"
@@ -132,6 +136,7 @@ class ProbeCalibrationEndToEnd : public testing::SimSessionTest {
  protected:
   // The demo arm with the stylus, the probes dialog adding a probe in mode Standard.
   void SetUp() override {
+    testing::SetCommaLocale();
     SimSessionTest::SetUp();
     const TabContents contents = PlainDemoTab("usb6_quaternion");
     Connect(contents, Link::Usb);
@@ -153,6 +158,7 @@ class ProbeCalibrationEndToEnd : public testing::SimSessionTest {
   void TearDown() override {
     dialog_.reset();
     SimSessionTest::TearDown();
+    std::setlocale(LC_ALL, "C");
   }
 
   // The arm through `steps`, the dialog's timer ticking once at each.
@@ -194,6 +200,7 @@ TEST_F(ProbeCalibrationEndToEnd, CalibratedProbeMeasuresTheSphereWhereItIs) {
   EXPECT_EQ(probe.probeText2.rfind("Qualify sphere diameter=25.000 Sigma=0.000", 0), 0u)
       << probe.probeText2;
   EXPECT_EQ(state().toolInUse, 4);
+  EXPECT_EQ(GetSettingString("Data", "sphereDiameter", "", InstallationName()), "25.000");
   EXPECT_EQ(state().working.parameters, probe.parameters);
   double offsetError = 0.0;
   for (std::size_t axis = 0; axis < 3; ++axis) {

@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <random>
 
 #include <Eigen/Geometry>
 
+#include "comma_locale.h"
 #include "data/settings.h"
 #include "dialogs/calibration_acquisition.h"
 #include "dialogs/probes_dialog.h"
@@ -183,6 +185,27 @@ TEST_F(ProbesDialogTest, ApplyAsksWhileEditingAndStoresTheSelectionCancelDoesNot
   EXPECT_EQ(GetSettingString("Data", "sphereDiameter", "", InstallationName()), "30.000");
   EXPECT_EQ(state().working.probeName, "Ball 3 mm extension");
   EXPECT_EQ(TextsOf(Kind::Connected), Texts{"Pilvo3D PA60\nBall 3 mm extension"});
+}
+
+// A host that sets a decimal-comma locale when it starts, as Qt does, changes no number: the
+// stored sphere diameter, the fields the dialog shows and reads back, the store it writes.
+TEST_F(ProbesDialogTest, NumbersDoNotDependOnTheProcessLocale) {
+  const char* commaLocale = testing::SetCommaLocale();
+  if (!commaLocale) GTEST_SKIP() << "no locale with a decimal comma is installed";
+  Open(PlainDemoTab("usb6_quaternion"), 1);  // "25.4" stored
+  const ProbeFields shown = dialog_->fields();
+  dialog_->Modify();
+  dialog_->Compute();  // the diameters read, then too few points
+  ui_.ScriptAnswer(true);
+  dialog_->Save();  // the diameters read, then saved without calibration
+  dialog_->Apply();
+  std::setlocale(LC_ALL, "C");
+  EXPECT_EQ(shown.sphereDiameter, "25.400") << commaLocale;
+  EXPECT_EQ(shown.probeDiameter, "6.000");
+  EXPECT_EQ(TextsOf(Kind::Message), Texts{kAcquireAtLeast});
+  EXPECT_EQ(TextsOf(Kind::YesNo), Texts{"Save the probe without calibration?"});
+  EXPECT_TRUE(dialog_->closed());
+  EXPECT_EQ(GetSettingString("Data", "sphereDiameter", "", InstallationName()), "25.400");
 }
 
 TEST_F(ProbesDialogTest, ModeButtonsConfigureTheBoardsAndTheGreenButton) {

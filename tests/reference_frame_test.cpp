@@ -4,9 +4,10 @@
 #include <array>
 #include <clocale>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
+#include <locale>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -73,10 +74,12 @@ Pose PoseAt(const Point3& p) {
   return {1, 0, 0, p[0], 0, 1, 0, p[1], 0, 0, 1, p[2], 0, 0, 0, 1};
 }
 
+// "%f" as the C locale writes it, whatever the process's.
 std::string Fixed(double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%f", value);
-  return text;
+  std::ostringstream text;
+  text.imbue(std::locale::classic());
+  text << std::fixed << value;
+  return text.str();
 }
 
 TEST(FrameFromThreePoints, FollowsOriginXThenTheSideOfYAndRefusesDegeneratePoints) {

@@ -13,10 +13,7 @@ namespace {
 constexpr std::string_view kPointsBufferFull = "_points buffer full";
 constexpr std::string_view kNotSettled =
     "_the touches do not turn the probe enough: calibration not computed";
-constexpr int kTextArmPointCalibration = 2116;
-constexpr int kTextQualifySphereDiameter = 2408;
 constexpr int kTextInsertMode = 2427;
-constexpr int kTextSigma = 2441;
 
 constexpr int kButton1 = 0;
 constexpr int kButton2 = 1;
@@ -46,19 +43,6 @@ std::string PointLine(int number, const Pose& pose) {
 }
 
 }  // namespace
-
-std::string CalibrationResultLine(double sphereDiameter, const ProbeOffsetFit& fit) {
-  char line[256];
-  if (sphereDiameter != 0.0) {
-    std::snprintf(line, sizeof line, "%s=%.3f %s=%.3f",
-                  LocalText(kTextQualifySphereDiameter).c_str(), fit.measuredDiameter,
-                  LocalText(kTextSigma).c_str(), fit.sigma);
-  } else {
-    std::snprintf(line, sizeof line, "%s %s=%.3f", LocalText(kTextArmPointCalibration).c_str(),
-                  LocalText(kTextSigma).c_str(), fit.sigma);
-  }
-  return line;
-}
 
 void CalibrationAcquisition::Start() {
   count_ = 0;

@@ -35,10 +35,6 @@ struct ResidualPlot {
 // Compute's result when further fits do not settle the tip offset.
 inline constexpr int kCalibrationNotSettled = -5;
 
-// The report line of a calibration: "Qualify sphere diameter=<measured> Sigma=<sigma>", or with
-// sphere diameter 0 "Arm point calibration Sigma=<sigma>".
-std::string CalibrationResultLine(double sphereDiameter, const ProbeOffsetFit& fit);
-
 class CalibrationAcquisition {
  public:
   // A new editing period: no points, no result, the mode warning not yet shown.

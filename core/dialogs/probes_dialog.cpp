@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <optional>
 
 #include "data/local_text.h"
+#include "data/number_text.h"
 #include "session/operator_ports.h"
 #include "session/arm_initialisation.h"
 #include "session/arm_session.h"
@@ -63,10 +63,9 @@ std::optional<double> ParseDiameter(std::string_view text) {
   return value;
 }
 
+// In the form ParseDiameter reads back, whatever the locale.
 std::string Millimetres(double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.3f", value);
-  return text;
+  return FixedText(value, 3);
 }
 
 // At most one auxiliary-input flag names the mode.

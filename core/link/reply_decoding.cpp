@@ -1,11 +1,10 @@
 #include "link/reply_decoding.h"
 
-#include <locale.h>
-#include <stdlib.h>
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
+
+#include "data/number_text.h"
 
 namespace pilvo {
 namespace {
@@ -16,13 +15,6 @@ constexpr std::size_t kSupplyHigh = 49;
 
 int Word(std::uint8_t low, std::uint8_t high) {
   return high * 256 + low;
-}
-
-// A Qt host sets the user's numeric locale, whose decimal comma would stop the number at the
-// board's ".".
-double ClassicNumber(const char* text) {
-  static const locale_t classic = ::newlocale(LC_ALL_MASK, "C", locale_t{});
-  return classic ? ::strtod_l(text, nullptr, classic) : std::strtod(text, nullptr);
 }
 
 }  // namespace
@@ -38,7 +30,7 @@ ArmIdentity DecodeArmIdentity(std::span<const std::uint8_t, kIdentifierReply> id
 }
 
 int FirmwareCodeOfVersion(const char* version) {
-  const double code = std::trunc(ClassicNumber(version) * 10.0);
+  const double code = std::trunc(LeadingNumber(version) * 10.0);
   if (std::isnan(code)) return 0;
   return static_cast<int>(std::clamp(code, double{std::numeric_limits<int>::min()},
                                      double{std::numeric_limits<int>::max()}));

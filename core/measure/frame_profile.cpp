@@ -1,13 +1,10 @@
 #include "measure/frame_profile.h"
 
-#include <locale.h>
-
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "data/number_text.h"
 #include "data/settings.h"
 
 namespace pilvo {
@@ -16,36 +13,10 @@ namespace {
 // The table's values are read into a 260-character buffer: longer texts lose their tail.
 constexpr std::size_t kTableValueChars = 259;
 
-// "%f" and atof follow the thread's numeric locale, and a Qt host sets the user's: numbers are
-// written and read with the "C" locale's "." whatever the host chose.
-class ClassicNumbers {
- public:
-  ClassicNumbers() : previous_(Classic() ? ::uselocale(Classic()) : locale_t{}) {}
-  ~ClassicNumbers() {
-    if (previous_) ::uselocale(previous_);
-  }
-  ClassicNumbers(const ClassicNumbers&) = delete;
-  ClassicNumbers& operator=(const ClassicNumbers&) = delete;
-
- private:
-  static locale_t Classic() {
-    static const locale_t classic = ::newlocale(LC_ALL_MASK, "C", locale_t{});
-    return classic;
-  }
-  locale_t previous_;
-};
-
 // "matRif_" followed by the row and column digits; in "Terna" element (2, 1) is "matRif-21".
 std::string MatrixKey(std::string_view section, int row, int column) {
   const bool hyphen = section == kUserFrameSection && row == 2 && column == 1;
   return std::string(hyphen ? "matRif-" : "matRif_") + std::to_string(row) + std::to_string(column);
-}
-
-std::string FormatValue(double value) {
-  char text[400];  // "%f" of the largest double needs 317 characters
-  const ClassicNumbers classic;
-  std::snprintf(text, sizeof text, "%f", value);
-  return text;
 }
 
 // The keys and texts of one section, written to the store in one go: a failure never leaves a
@@ -56,7 +27,7 @@ class SectionValues {
 
   void Add(std::string key, double value) {
     keys_.push_back(std::move(key));
-    texts_.push_back(FormatValue(value));
+    texts_.push_back(FixedText(value, 6));
   }
   void AddMatrix(const Pose& matrix) {
     for (int column = 0; column < 4; ++column) {
@@ -83,8 +54,7 @@ double ReadValue(std::string_view section, const std::string& key, bool diagonal
                  std::string_view store, std::size_t maxChars) {
   std::string text = GetSettingString(section, key, diagonal ? "1" : "0", store);
   if (text.size() > maxChars) text.resize(maxChars);
-  const ClassicNumbers classic;
-  return std::atof(text.c_str());
+  return LeadingNumber(text.c_str());
 }
 
 Pose ReadMatrix(std::string_view section, std::string_view store, std::size_t maxChars) {

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "data/local_text.h"
+#include "data/number_text.h"
 #include "probes/sphere_fit.h"
 
 namespace pilvo {
@@ -96,14 +96,6 @@ std::size_t ToolTranslationIndex(const ArmRecord& record) {
   return static_cast<std::size_t>(kSixGroup * std::max(group, 0) + 3);
 }
 
-template <typename... Arguments>
-std::string Format(const char* format, Arguments... arguments) {
-  const int size = std::snprintf(nullptr, 0, format, arguments...);
-  std::string text(static_cast<std::size_t>(std::max(size, 0)), '\0');
-  std::snprintf(text.data(), text.size() + 1, format, arguments...);
-  return text;
-}
-
 ResidualStatistics Statistics(std::span<const Pose> points) {
   ResidualStatistics statistics;
   double sum = 0.0;
@@ -117,9 +109,14 @@ ResidualStatistics Statistics(std::span<const Pose> points) {
   return statistics;
 }
 
+// The report's numbers are those the TAB file keeps in its result line: C numbers.
+std::string SigmaText(double sigma) {
+  return LocalText(kTextSigma) + "=" + FixedText(sigma, 3);
+}
+
 std::string FilteringLine(const char* pass, int removed, int total, double sigma) {
-  return Format("%s %i/%i %s %s=%.3f", pass, removed, total, LocalText(kTextPoints).c_str(),
-                LocalText(kTextSigma).c_str(), sigma);
+  return std::string(pass) + " " + std::to_string(removed) + "/" + std::to_string(total) + " " +
+         LocalText(kTextPoints) + " " + SigmaText(sigma);
 }
 
 }  // namespace
@@ -191,8 +188,15 @@ bool KeptByFilter(double residual, const ResidualStatistics& statistics, double 
 }
 
 std::string TooFewCalibrationPointsMessage() {
-  return Format("%s %i %s", LocalText(kTextAcquireAtLeast).c_str(), kMinCalibrationPoints,
-                LocalText(kTextPoints).c_str());
+  return LocalText(kTextAcquireAtLeast) + " " + std::to_string(kMinCalibrationPoints) + " " +
+         LocalText(kTextPoints);
+}
+
+std::string CalibrationResultLine(double sphereDiameter, const ProbeOffsetFit& fit) {
+  const std::string sigma = SigmaText(fit.sigma);
+  if (sphereDiameter == 0.0) return LocalText(kTextArmPointCalibration) + " " + sigma;
+  return LocalText(kTextQualifySphereDiameter) + "=" + FixedText(fit.measuredDiameter, 3) + " " +
+         sigma;
 }
 
 int ComputeProbeCalibration(std::span<const Pose> rawPoints, const ArmRecord& workingRecord,
@@ -223,14 +227,7 @@ int ComputeProbeCalibration(std::span<const Pose> rawPoints, const ArmRecord& wo
   refit(total);
   calibration.report.push_back("");
   calibration.report.push_back(LocalText(kTextReport));
-  if (sphereDiameter == 0.0) {
-    calibration.report.push_back(Format("%s %s=%.3f", LocalText(kTextArmPointCalibration).c_str(),
-                                        LocalText(kTextSigma).c_str(), calibration.fit.sigma));
-  } else {
-    calibration.report.push_back(Format(
-        "%s=%.3f %s=%.3f", LocalText(kTextQualifySphereDiameter).c_str(),
-        calibration.fit.measuredDiameter, LocalText(kTextSigma).c_str(), calibration.fit.sigma));
-  }
+  calibration.report.push_back(CalibrationResultLine(sphereDiameter, calibration.fit));
 
   // Pass 1 judges the raw points by the residuals of the fit of all of them.
   calibration.statistics = Statistics(std::span(working.data(), rawPoints.size()));

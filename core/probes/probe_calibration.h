@@ -62,6 +62,11 @@ struct ProbeCalibration {
   std::vector<std::string> report;  // lines to append to the report list
 };
 
+// The report line of a calibration, which the TAB file keeps with the probe: "Qualify sphere
+// diameter=<measured> Sigma=<sigma>", or with sphere diameter 0 "Arm point calibration
+// Sigma=<sigma>", three decimals after a "." whatever the locale.
+std::string CalibrationResultLine(double sphereDiameter, const ProbeOffsetFit& fit);
+
 // The message shown when fewer than kMinCalibrationPoints points were acquired.
 std::string TooFewCalibrationPointsMessage();
 

@@ -1,9 +1,9 @@
 #include "session/probe_table.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "data/local_text.h"
+#include "data/number_text.h"
 #include "data/tab_file.h"
 #include "session/operator_ports.h"
 #include "session/arm_session.h"
@@ -66,7 +66,7 @@ int LoadProbeSelection(ArmSessionState& state, Prompts& ui, double& sphereDiamet
   state.toolInUse =
       static_cast<std::int32_t>(GetSettingInt(kToolsSection, kToolInUseKey, 0, store));
   sphereDiameter =
-      std::atof(GetSettingString(kDataSection, kSphereDiameterKey, "0", store).c_str());
+      LeadingNumber(GetSettingString(kDataSection, kSphereDiameterKey, "0", store).c_str());
   // A negative number names no probe either, and would index before the table.
   if (state.toolInUse != 0 && !NamesProbe(state, state.toolInUse)) {
     state.toolInUse = 0;
@@ -78,8 +78,7 @@ int LoadProbeSelection(ArmSessionState& state, Prompts& ui, double& sphereDiamet
 
 bool StoreProbeSelection(const ArmSessionState& state, double sphereDiameter,
                          std::string_view store) {
-  char diameter[64];
-  std::snprintf(diameter, sizeof diameter, "%.3f", sphereDiameter);
+  const std::string diameter = FixedText(sphereDiameter, 3);
   // One write, so that the store never pairs a probe with another probe's sphere.
   const std::string tool = std::to_string(state.toolInUse);
   const SettingText values[] = {{kToolsSection, kToolInUseKey, tool},

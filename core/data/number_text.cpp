@@ -1,0 +1,39 @@
+#include "data/number_text.h"
+
+#include <locale.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <charconv>
+
+namespace pilvo {
+namespace {
+
+// Sign, the 309 digits of the largest double and the point, before the decimals.
+constexpr std::size_t kLongestWholeNumber = 311;
+
+std::string Text(double value, std::chars_format format, int precision) {
+  // A negative precision means six, as in printf.
+  std::string text(kLongestWholeNumber + static_cast<std::size_t>(std::max(precision, 6)), '\0');
+  const auto end = std::to_chars(text.data(), text.data() + text.size(), value, format, precision);
+  text.resize(static_cast<std::size_t>(end.ptr - text.data()));
+  return text;
+}
+
+}  // namespace
+
+std::string FixedText(double value, int decimals) {
+  return Text(value, std::chars_format::fixed, decimals);
+}
+
+std::string GeneralText(double value) {
+  return Text(value, std::chars_format::general, 6);
+}
+
+double LeadingNumber(const char* text) {
+  // The C locale is built in: asking for it loads nothing and cannot fail.
+  static const locale_t classic = ::newlocale(LC_ALL_MASK, "C", locale_t{});
+  return ::strtod_l(text, nullptr, classic);
+}
+
+}  // namespace pilvo

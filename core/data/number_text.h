@@ -1,0 +1,19 @@
+// Numbers in the texts the system stores, reads back or hands on: always with the C conventions
+// (a "." before the decimals, no grouping). A host may set another numeric locale (a Qt host sets
+// the user's at start), and printf, atof and strtod follow it.
+#pragma once
+
+#include <string>
+
+namespace pilvo {
+
+// The text printf's "%.<decimals>f" gives in the C locale.
+std::string FixedText(double value, int decimals);
+
+// The text printf's "%g" gives in the C locale.
+std::string GeneralText(double value);
+
+// What atof gives in the C locale: the number at the start of `text`, 0 when there is none.
+double LeadingNumber(const char* text);
+
+}  // namespace pilvo
