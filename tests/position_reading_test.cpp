@@ -326,12 +326,12 @@ TEST_F(ReadingTest, AcceptedTabSwapReplacesTheOldProbeTable) {
   ArmRecord expected = before.working;
   std::copy_n(incoming.parameters.begin(), 7 * 6, expected.parameters.begin());  // 6 joints, tool
   EXPECT_EQ(state().working, expected);
-  ArmRecord base = before.tab.main;
-  base.probeCount = 2;
-  EXPECT_EQ(state().tab.main, base);
   TabContents taken;
   ASSERT_EQ(ParseTabFile(*ReadWholeFile(accepted), taken), TabError::None);
+  EXPECT_EQ(state().tab.main, taken.main);
   EXPECT_EQ(state().tab.probes, taken.probes);
+  // A later probe save must rewrite the swapped file, not mix its probes into the first one.
+  EXPECT_EQ(state().tabPath, accepted.string());
   EXPECT_EQ(state().tab.probes[1].probeName, "new probe");
   EXPECT_EQ(state().tab.version, 42);
   EXPECT_EQ(GetSettingString("DIR", "Percorso", "", kLibraryProfileStore), accepted.string());

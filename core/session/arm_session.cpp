@@ -12,8 +12,6 @@
 namespace pilvo {
 namespace {
 
-// tabPath is a 264-byte field: a path of at most 259 characters.
-constexpr std::size_t kMaxTabPath = 259;
 
 std::string ProfileStoreOf(SessionVariant variant) {
   return std::string(variant == SessionVariant::Library ? kLibraryProfileStore

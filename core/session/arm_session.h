@@ -34,6 +34,9 @@ enum class SessionVariant { Library, Wizard };
 using MillisecondClock = std::function<std::uint32_t()>;
 std::uint32_t SteadyMilliseconds();
 
+// tabPath is a 264-byte field: a path of at most 259 characters.
+inline constexpr std::size_t kMaxTabPath = 259;
+
 // Held this long, button 2 opens the TAB swap.
 inline constexpr std::uint32_t kTabSwapHoldMs = 2001;
 

@@ -53,11 +53,14 @@ bool ArmSession::SwapTabFile() {
   return goOn;
 }
 
-// A file whose encoder offsets match the arm's gives the working record its kinematic parameters
-// and replaces the probe table (records, count) and the version; everything else of the arm stays
-// as it is. A refused file changes nothing.
+// A file whose encoder offsets match the arm's gives the working record its kinematic parameters;
+// everything else of the working record stays as it is. The probe table becomes the file's (its
+// main record, probes and version) and the file the one it is saved to, so that a later probe
+// save rewrites that file whole instead of writing its probes into the first one. A refused file
+// changes nothing.
 bool ArmSession::TakeSwappedTab(const std::filesystem::path& file) {
-  const auto bytes = ReadWholeFile(file);
+  const std::string path = file.string();
+  const auto bytes = path.size() <= kMaxTabPath ? ReadWholeFile(file) : std::nullopt;
   if (!bytes) {
     prompts_.ShowMessage(kCannotOpen, kCaption, MessageIcon::Error);
     return false;
@@ -81,10 +84,9 @@ bool ArmSession::TakeSwappedTab(const std::filesystem::path& file) {
   }
   const int groupSize = incoming.modelType == kSixParameterModel ? 6 : 4;
   std::copy_n(incoming.parameters.begin(), transforms * groupSize, working.parameters.begin());
-  state_.tab.main.probeCount = incoming.probeCount;
-  state_.tab.probes = std::move(contents.probes);
-  state_.tab.version = contents.version;
-  WriteSettingString(kFolderSection, kFolderKey, file.string(), profileStore_);
+  state_.tab = std::move(contents);
+  state_.tabPath = path;
+  WriteSettingString(kFolderSection, kFolderKey, path, profileStore_);
   return true;
 }
 
