@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "data/settings.h"
+#include "measure/arm_initialisation.h"
 #include "measure/kinematics.h"
 #include "platform/atomic_file.h"
 
@@ -58,6 +59,8 @@ ArmSession::ArmSession(SessionVariant variant, OperatorInterface& ui, Millisecon
     state_.tabLoaded = false;
     state_.armReady = false;
   });
+  // Readings before any initialisation measure where the board gives no temperature too.
+  state_.working.ambientTemperature = StoredAmbientTemperature(profileStore_);
 }
 
 int ArmSession::LeggeParametri(const std::filesystem::path& path) {
