@@ -55,7 +55,7 @@ class ArmBoard {
   int ReadBatteryThresholds(std::array<std::uint8_t, 5>& bytes);
   int WriteBatteryThresholds();
   int ConfigureBoards();
-  // Not checked, so a bad reply leaves the link open.
+  // No caller uses the outcome: the reply is not checked, and a bad one leaves the link open.
   void SetProbeMode(int setting);
   int AcknowledgeInput(int input);
   // Not checked, like the probe mode.

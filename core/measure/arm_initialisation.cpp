@@ -106,8 +106,8 @@ int RunOperatorReset(ArmSession& session) {
   const ArmRecord& working = state.working;
   const bool typedTemperature =
       working.options.temperatureCompensation && working.temperatureSensors == 0;
-  // Also the temperature of the channels a board with sensors gives none for; only a typed one
-  // is asked for and stored back.
+  // Arms with sensors need it too, for the channels their board gives none for; only a typed
+  // temperature is asked for and written back.
   state.working.ambientTemperature = StoredAmbientTemperature(session.profileStore());
   if (!working.options.resetDialog) {
     if (typedTemperature) {

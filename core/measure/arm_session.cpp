@@ -59,7 +59,8 @@ ArmSession::ArmSession(SessionVariant variant, OperatorInterface& ui, Millisecon
     state_.tabLoaded = false;
     state_.armReady = false;
   });
-  // Readings before any initialisation measure where the board gives no temperature too.
+  // Where the board gives no temperature, readings need the ambient one even before the first
+  // initialisation.
   state_.working.ambientTemperature = StoredAmbientTemperature(profileStore_);
 }
 
