@@ -56,7 +56,8 @@ struct Observations {
 
 struct FaultPlan {
   std::optional<Fault> fault;
-  std::optional<int> remaining;  // replies still to spoil; none: until cleared
+  std::optional<int> remaining;            // replies still to spoil; none: until cleared
+  std::optional<std::uint8_t> usbCommand;  // only the replies to this USB command; none: all
 };
 
 struct ArmState {

@@ -11,6 +11,8 @@ void Invert(std::vector<std::uint8_t>& reply, std::size_t from) {
 
 void ApplyFault(FaultPlan& plan, Link link, std::vector<std::uint8_t>& reply) {
   if (!plan.fault || reply.empty()) return;
+  // A USB reply echoes its command in its first byte.
+  if (plan.usbCommand && (link != Link::Usb || reply[0] != *plan.usbCommand)) return;
   switch (*plan.fault) {
     case Fault::Silence:
       reply.clear();

@@ -11,7 +11,7 @@ namespace pilvo::sim {
 enum class Link { Usb, Serial };
 
 // Applies the planned fault to a reply that is about to go out and counts it down. An empty
-// reply is left alone and does not count.
+// reply, or one to another command than the planned one, is left alone and does not count.
 void ApplyFault(FaultPlan& plan, Link link, std::vector<std::uint8_t>& reply);
 
 }  // namespace pilvo::sim

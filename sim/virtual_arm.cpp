@@ -207,10 +207,11 @@ bool VirtualArm::SetMarkAngle(int joint, double degrees) {
   return true;
 }
 
-bool VirtualArm::InjectFault(Fault fault, std::optional<int> replies) {
+bool VirtualArm::InjectFault(Fault fault, std::optional<int> replies,
+                             std::optional<std::uint8_t> usbCommand) {
   if (replies && *replies < 1) return false;
   std::lock_guard lock(mutex_);
-  state_.faults = FaultPlan{fault, replies};
+  state_.faults = FaultPlan{fault, replies, usbCommand};
   return true;
 }
 

@@ -76,9 +76,10 @@ class VirtualArm {
   bool SetPowerOnShift(int joint, std::int32_t counts);
   bool SetMarkAngle(int joint, double degrees);
 
-  // The fault spoils the next `replies` replies (at least 1), or every reply until cleared;
-  // it replaces any fault still pending.
-  bool InjectFault(Fault fault, std::optional<int> replies = 1);
+  // The fault spoils the next `replies` replies (at least 1), or every reply until cleared,
+  // or only those to `usbCommand`; it replaces any fault still pending.
+  bool InjectFault(Fault fault, std::optional<int> replies = 1,
+                   std::optional<std::uint8_t> usbCommand = std::nullopt);
   void ClearFaults();
 
  private:

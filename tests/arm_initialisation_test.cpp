@@ -14,6 +14,11 @@ using testing::Link;
 using testing::PlainDemoTab;
 using Kind = ScriptedOperator::Request::Kind;
 
+// USB commands whose replies the tests spoil.
+constexpr std::uint8_t kProbeModeCommand = 0x33;
+constexpr std::uint8_t kAcknowledgeCommand = 0x35;
+constexpr std::uint8_t kTemperatureCalibrationCommand = 0x41;
+
 class InitialisationTest : public testing::SimSessionTest {
  protected:
   int Initialise(InitialiseMode mode = InitialiseMode::Reset) {
@@ -50,6 +55,51 @@ TEST_F(InitialisationTest, UsbBoardThatKeptItsReferenceNeedsNoReset) {
   Pose pose{};
   std::int32_t status = 0;
   EXPECT_EQ(session_->LeggeQuota(pose, status), 0);
+}
+
+// Fault: a failed temperature calibration closed the link, and the reset still answered 0.
+TEST_F(InitialisationTest, FailedTemperatureCalibrationKeepsTheLinkAndTheArmReady) {
+  for (const sim::Fault fault : {sim::Fault::Silence, sim::Fault::WrongEcho}) {
+    SCOPED_TRACE(static_cast<int>(fault));
+    Connect(PlainDemoTab("usb6_quaternion"), Link::Usb);
+    ASSERT_TRUE(arm_->InjectFault(fault, 1, kTemperatureCalibrationCommand));
+    ASSERT_EQ(Initialise(), 0);
+    EXPECT_TRUE(Connected());
+    EXPECT_TRUE(state().armReady);
+    EXPECT_TRUE(state().tabLoaded);
+    EXPECT_EQ(ui_.CountOf(Kind::Disconnected), 0u);
+    EXPECT_EQ(session_->board().temperatureGains(), TemperatureGains{});
+  }
+}
+
+// Fault: a bad reply to the probe mode closed the link, the acknowledge that follows it was never
+// sent, and the reset still answered 0. The acknowledge itself is checked.
+TEST_F(InitialisationTest, ProbeModeReplyIsNotCheckedAndTheAcknowledgeFollows) {
+  const struct {
+    std::optional<sim::Fault> fault;
+    std::uint8_t command;
+    int result;
+  } cases[] = {{std::nullopt, 0, 0},
+               {sim::Fault::Silence, kProbeModeCommand, 0},
+               {sim::Fault::ShortReply, kProbeModeCommand, 0},
+               {sim::Fault::WrongEcho, kProbeModeCommand, 0},
+               {sim::Fault::WrongEcho, kAcknowledgeCommand, initialise_result::kLinkFailed}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fault ? static_cast<int>(*c.fault) * 256 + c.command : -1);
+    TabContents contents = PlainDemoTab("usb6_quaternion");
+    contents.main.options.probeMode = true;
+    contents.main.options.auxiliaryInput0 = true;
+    Connect(contents, Link::Usb);
+    if (c.fault) {
+      ASSERT_TRUE(arm_->InjectFault(*c.fault, 1, c.command));
+    }
+    EXPECT_EQ(Initialise(), c.result);
+    const bool ready = c.result == 0;
+    EXPECT_EQ(Connected(), ready);
+    EXPECT_EQ(state().armReady, ready);
+    EXPECT_EQ(arm_->observations().probeModeByte, 2);
+    EXPECT_EQ(arm_->observations().acknowledgedInputs, std::vector<int>{0});
+  }
 }
 
 TEST_F(InitialisationTest, TabFileOfAnotherArmIsReportedButTheArmIsInitialised) {
@@ -230,6 +280,28 @@ TEST_F(InitialisationTest, ResetDialogEndsWithTheMarksAndStoresTheOperatorsChoic
   EXPECT_TRUE(Connected());
   // The readings that follow use the latched counters of the marks.
   EXPECT_EQ(session_->board().serialRequest().offset, 12);
+}
+
+// Fault: OK in the reset dialog stored the 0 of an arm whose temperature nobody types over the
+// stored one.
+TEST_F(InitialisationTest, ResetDialogStoresTheProbeChosenButNoUntypedTemperature) {
+  TabContents contents = PlainDemoTab("usb6_quaternion");
+  contents.main.options.referenceMarks = true;
+  contents.main.options.temperatureCompensation = true;
+  ASSERT_NE(contents.main.temperatureSensors, 0);
+  ASSERT_GE(contents.main.probeCount, 2);
+  armOptions_.referenced = false;
+  Connect(contents, Link::Usb);
+  WriteSettingInt("TEMPERATURA", "Ambiente", 23, session_->profileStore());
+  ui_.SetTickHook([this](int tick) {
+    if (tick == 1) state().toolInUse = 2;  // as the dialog's probe box does
+    if (tick == 2) PassMarks({0, 1, 2, 3, 4, 5});
+  });
+  ASSERT_EQ(Initialise(), 0);
+  EXPECT_EQ(GetSettingInt("TEMPERATURA", "Ambiente", 0, session_->profileStore()), 23u);
+  EXPECT_EQ(state().working.ambientTemperature, 23);
+  EXPECT_EQ(GetSettingInt("Tools", "toolInUse", 0, InstallationName()), 2u);
+  EXPECT_EQ(state().working.probeName, state().tab.probes[1].probeName);
 }
 
 TEST_F(InitialisationTest, CancelledOrFailedResetClosesTheLink) {

@@ -254,6 +254,15 @@ TEST_F(LinkTest, UsbChooserAndIdentity) {
   link_->ChiudePorta();
   ui_.ScriptChoice(std::nullopt);  // Cancel
   EXPECT_EQ(link_->OpenArmPort(), -1);
+  usb_.reset();
+
+  // Of eleven arms only the first ten found are offered.
+  for (int more = 0; more < 9; ++more) AddArm(record_);
+  ServeUsb();
+  ui_.ScriptChoice(9);
+  ASSERT_EQ(link_->OpenArmPort(), 0);
+  EXPECT_EQ(ui_.lastChoiceLines().size(), 10u);
+  EXPECT_EQ(link_->usbInstance(), 9);
 }
 
 TEST_F(LinkTest, UsbCountsTemperaturesAndSupply) {
@@ -331,8 +340,20 @@ TEST_F(LinkTest, UsbCommandsAndMarks) {
   ASSERT_EQ(board_->RawExchange(raw), 0);
   EXPECT_EQ(raw[0], 0x34);
 
+  // Fault: a bad reply to the probe mode or to the release, neither of them checked, closed the
+  // link.
+  for (const std::uint8_t command : {std::uint8_t{0x33}, std::uint8_t{0x50}}) {
+    for (const Fault fault : {Fault::Silence, Fault::WrongEcho}) {
+      ASSERT_TRUE(arm.InjectFault(fault, 1, command));
+      board_->SetProbeMode(0);
+      board_->ReleaseArm();
+      EXPECT_TRUE(link_->IsOpen()) << static_cast<int>(command);
+    }
+  }
+  EXPECT_EQ(arm.observations().probeModeByte, 1);
+
   EXPECT_EQ(link_->ChiudePorta(), 0);  // probe mode clear: the release goes first
-  EXPECT_EQ(arm.observations().releaseCount, 1);
+  EXPECT_EQ(arm.observations().releaseCount, 5);
 }
 
 TEST_F(LinkTest, UsbFaultsAndUnplugRecover) {
@@ -341,15 +362,20 @@ TEST_F(LinkTest, UsbFaultsAndUnplugRecover) {
   ServeUsb();
   ASSERT_EQ(board_->ReadArmCounts(counts_), 0);
 
+  // A library failure other than an invalid handle (here the time-out of silence) is only
+  // written out.
   const struct {
     Fault fault;
     int code;
-  } cases[] = {{Fault::Silence, board::kUsbExchangeFailed},
-               {Fault::ShortReply, board::kUsbExchangeFailed},
-               {Fault::WrongEcho, board::kUsbBadReply}};
+    std::string printed;
+  } cases[] = {{Fault::Silence, board::kUsbExchangeFailed, "Error Code \r\n"},
+               {Fault::ShortReply, board::kUsbExchangeFailed, ""},
+               {Fault::WrongEcho, board::kUsbBadReply, ""}};
   for (const auto& c : cases) {
     ASSERT_TRUE(arm.InjectFault(c.fault));
+    ::testing::internal::CaptureStdout();
     EXPECT_EQ(board_->ReadArmCounts(counts_), c.code);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), c.printed);
     EXPECT_FALSE(link_->IsOpen());
     EXPECT_EQ(board_->ReadArmCounts(counts_), 0);
   }
@@ -362,7 +388,9 @@ TEST_F(LinkTest, UsbFaultsAndUnplugRecover) {
   // link, and once the arm is back the next read reopens it.
   ASSERT_EQ(board_->ReadArmCounts(counts_), 0);
   arm.SetPlugged(false);
+  ::testing::internal::CaptureStdout();
   EXPECT_EQ(board_->ReadArmCounts(counts_), board::kUsbExchangeFailed);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
   EXPECT_FALSE(link_->IsOpen());
   EXPECT_EQ(board_->ReadArmCounts(counts_), board::kLinkClosed);
   arm.SetPlugged(true);

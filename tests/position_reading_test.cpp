@@ -79,7 +79,9 @@ TEST_F(ReadingTest, PosesAreTheArmsTruthOnBothLinks) {
 
         sim::ArmSurroundings surroundings;
         surroundings.temperatures = {27.0, 27.0, 27.0};
-        if (c.boardSensors) session_->board().ComputeTemperatures(surroundings.temperatures);
+        if (c.boardSensors && link == Link::Usb) {
+          session_->board().ComputeTemperatures(surroundings.temperatures);
+        }
         surroundings.referenceTemperatures = state().working.referenceTemperatures;
         for (const sim::MotionStep& step :
              sim::WorkspaceSweep(state().working, 7, 24, surroundings)) {
@@ -93,6 +95,43 @@ TEST_F(ReadingTest, PosesAreTheArmsTruthOnBothLinks) {
         ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
         EXPECT_EQ(pose_, again);
       }
+    }
+  }
+}
+
+// Fault: the temperatures a board did not give were taken as -60 degrees, a tip some 0.1 mm off.
+TEST_F(ReadingTest, TemperaturesTheBoardDidNotGiveAreTheAmbientOne) {
+  ASSERT_TRUE(WriteSettingInt("TEMPERATURA", "Ambiente", 26, kLibraryProfileStore));
+  const double gain = (9.615 - 1000 * 0.0067) / 1024;  // the virtual arm's calibration
+  const struct {
+    const char* why;
+    Link link;
+    bool calibrated;
+    double boardCelsius;
+  } cases[] = {{"serial board", Link::Serial, false, 22.0},
+               {"before the calibration", Link::Usb, false, 22.0},
+               {"not available", Link::Usb, true, 1e9},
+               {"error", Link::Usb, true, 0xFFFE * gain * 25.0 - 60.0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    TabContents contents = PlainDemoTab("usb6_quaternion");
+    contents.main.options.temperatureCompensation = true;
+    ASSERT_NE(contents.main.temperatureSensors, 0);
+    Connect(contents, c.link);
+    ASSERT_TRUE(arm_->SetTemperatures({c.boardCelsius, c.boardCelsius, c.boardCelsius}));
+    ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
+    std::array<std::uint8_t, 6> words{};
+    if (c.calibrated) {
+      ASSERT_EQ(session_->board().ReadTemperatureCalibration(words), 0);
+    }
+
+    sim::ArmSurroundings surroundings;
+    surroundings.temperatures = {26.0, 26.0, 26.0};
+    surroundings.referenceTemperatures = state().working.referenceTemperatures;
+    for (const sim::MotionStep& step : sim::WorkspaceSweep(state().working, 5, 3, surroundings)) {
+      ASSERT_TRUE(sim::ApplyStep(*arm_, step));
+      ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
+      ExpectSamePose(pose_, step.pose);
     }
   }
 }

@@ -61,6 +61,30 @@ TEST(TemperatureReplies, GainsAndDegrees) {
   EXPECT_EQ(TemperaturesOf(raw, {}), (std::array<double, 3>{-60.0, -60.0, -60.0}));
 }
 
+// Fault: the temperatures a board did not give were taken as -60 degrees.
+TEST(TemperatureReplies, ChannelsWithoutATemperatureKeepTheAmbientOne) {
+  const double gain = (9.615 - 1000 * 0.0067) / 1024;
+  const struct {
+    std::uint8_t low, high;
+    double gain;
+    bool reported;
+  } cases[] = {{0x00, 0x04, gain, true},  {0xFD, 0xFF, gain, true},
+               {0xFF, 0xFF, gain, false},    // "not available"
+               {0xFE, 0xFF, gain, false},    // "Error"
+               {0x00, 0x04, 0.0, false},     // no calibration yet
+               {0x00, 0x04, -gain, false}};  // the calibration word of a missing sensor
+  for (const auto& c : cases) {
+    RawTemperatures raw{};
+    raw[1] = {c.low, c.high};
+    const TemperatureGains gains = {0.0, c.gain, 0.0};
+    std::array<double, 3> degrees = {21.0, 21.0, 21.0};
+    TakeReportedTemperatures(raw, gains, degrees);
+    const double board = TemperaturesOf(raw, gains)[1];
+    EXPECT_EQ(degrees, (std::array<double, 3>{21.0, c.reported ? board : 21.0, 21.0}))
+        << c.low + 256 * c.high << " at gain " << c.gain;
+  }
+}
+
 TEST(SupplyReply, ReadingAndPowerSource) {
   std::array<std::uint8_t, kUsbCountBlockWithSupply> block{};
   block[48] = 0x23;

@@ -8,7 +8,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "data/settings.h"
+#include "dialogs/scripted_operator.h"
 #include "fake_mpusbapi.h"
+#include "link/arm_link.h"
+#include "session/arm_session.h"
 
 namespace pilvo {
 namespace {
@@ -81,6 +85,29 @@ TEST(UsbAccessLibraryLoad, UnloadAndDestructionReleaseTheLibrary) {
     ASSERT_EQ(library.Load(), 0);
   }
   EXPECT_FALSE(StillLoaded(FAKE_MPUSBAPI_COMPLETE));
+}
+
+// The link loads the library by its name, which the test's library path resolves to the
+// stand-in without _MPUSBReadInt.
+TEST(UsbAccessLibraryLoad, LinkShowsTheLoadFailureWithItsStatusAtEveryOpen) {
+  ArmRecord record;
+  record.linkType = 1;
+  ScriptedOperator ui;
+  PromptedDeviceChooser chooser(ui);
+  ArmLink link(record, chooser, std::string(kLibraryProfileStore));
+  for (int open = 0; open < 2; ++open) {
+    EXPECT_EQ(link.OpenArmPort(), -1);
+    EXPECT_EQ(link.libraryStatus(), -2);
+  }
+  EXPECT_EQ(link.ChooseUsbDevice(true), -1);
+  const std::string failure = "_error loading mpusbapi.dll (-2)";
+  const std::string onOpen = failure + ".\n\n Copy or update the dll file!";
+  ASSERT_EQ(ui.requests().size(), 3u);
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(ui.requests()[i].text, i < 2 ? onOpen : failure);
+    EXPECT_EQ(ui.requests()[i].caption, "Pilvo DLL");
+    EXPECT_EQ(ui.requests()[i].icon, MessageIcon::Error);
+  }
 }
 
 // The driver closes its pipes only when the library says the handle is invalid.

@@ -48,17 +48,19 @@ bool ArmBoard::UsbReady() {
   return link_.IsUsb() && link_.IsOpen();
 }
 
-int ArmBoard::UsbExchange(std::span<const std::uint8_t> request, std::span<std::uint8_t> reply) {
+int ArmBoard::UsbQuery(std::span<const std::uint8_t> request, std::span<std::uint8_t> reply) {
   auto received = static_cast<std::uint32_t>(reply.size());
   if (link_.UsbTransact(request, reply, received, kUsbTimeoutMs, kUsbTimeoutMs) != 1) {
-    link_.ChiudePorta();
     return board::kUsbExchangeFailed;
   }
-  if (received != reply.size() || reply[0] != request[0]) {
-    link_.ChiudePorta();
-    return board::kUsbBadReply;
-  }
+  if (received != reply.size() || reply[0] != request[0]) return board::kUsbBadReply;
   return board::kOk;
+}
+
+int ArmBoard::UsbExchange(std::span<const std::uint8_t> request, std::span<std::uint8_t> reply) {
+  const int result = UsbQuery(request, reply);
+  if (result != board::kOk) link_.ChiudePorta();
+  return result;
 }
 
 int ArmBoard::ReadArmCounts(CountList& counts) {
@@ -143,8 +145,14 @@ int ArmBoard::QueryArmIdentity(ArmIdentity& identity) {
 
 int ArmBoard::ReadTemperatureCalibration(CalibrationWords& words) {
   if (!UsbReady()) return board::kLinkClosed;
+  const int result = QueryTemperatureCalibration(words);
+  if (result != board::kOk) link_.ChiudePorta();
+  return result;
+}
+
+int ArmBoard::QueryTemperatureCalibration(CalibrationWords& words) {
   std::array<std::uint8_t, kTemperatureCalibrationReply> reply{};
-  if (const int result = UsbExchange(Bytes2{kTemperatureCalibrationCode, 2}, reply);
+  if (const int result = UsbQuery(Bytes2{kTemperatureCalibrationCode, 2}, reply);
       result != board::kOk) {
     return result;
   }
@@ -156,6 +164,11 @@ int ArmBoard::ReadTemperatureCalibration(CalibrationWords& words) {
 int ArmBoard::ComputeTemperatures(std::array<double, 3>& temperatures) const {
   temperatures = TemperaturesOf(rawTemperatures_, gains_);
   return board::kOk;
+}
+
+void ArmBoard::TakeReportedTemperatures(std::array<double, 3>& temperatures) const {
+  // Serial boards send no temperatures at all.
+  if (link_.IsUsb()) pilvo::TakeReportedTemperatures(rawTemperatures_, gains_, temperatures);
 }
 
 int ArmBoard::ReadBatteryThresholds(std::array<std::uint8_t, 5>& bytes) {
@@ -205,10 +218,10 @@ int ArmBoard::ConfigureForInitialisation(bool& validReference) {
                                                Byte(record_.board2Axes), Byte(record_.board3Axes)};
   std::array<std::uint8_t, 6> reply{};
   if (UsbExchange(request, reply) != board::kOk) return board::kLinkClosed;
-  // A failed calibration closes the link like any failed exchange but keeps the old gains and
-  // does not stop the initialisation.
+  // A board that cannot give its calibration still measures, so the link stays open; channels
+  // without a gain are measured at the ambient temperature.
   CalibrationWords words{};
-  ReadTemperatureCalibration(words);
+  QueryTemperatureCalibration(words);
   validReference = reply[1] == kValidReferenceReply;
   return board::kOk;
 }
@@ -216,7 +229,7 @@ int ArmBoard::ConfigureForInitialisation(bool& validReference) {
 void ArmBoard::SetProbeMode(int setting) {
   if (!UsbReady()) return;
   std::array<std::uint8_t, kUsbCountBlock> reply{};
-  UsbExchange(
+  UsbQuery(
       std::array<std::uint8_t, 3>{kMarksCode, 3, static_cast<std::uint8_t>(setting != 0 ? 2 : 1)},
       reply);
 }
@@ -237,7 +250,7 @@ int ArmBoard::AcknowledgeInput(int input) {
 void ArmBoard::ReleaseArm() {
   if (!UsbReady()) return;
   std::array<std::uint8_t, 2> reply{};
-  UsbExchange(Bytes2{kReleaseCode, 2}, reply);
+  UsbQuery(Bytes2{kReleaseCode, 2}, reply);
 }
 
 std::string ArmBoard::SupplyStateText() const {
@@ -301,11 +314,7 @@ int ArmBoard::ReadUsbMarks(bool thirdAxisCompanion, std::array<bool, kMaxJoints>
 }
 
 void ArmBoard::ConfirmReferenceMarks() {
-  const std::array<std::uint8_t, 3> request = {
-      kMarksCode, 3, static_cast<std::uint8_t>(record_.options.probeMode ? 2 : 1)};
-  std::array<std::uint8_t, kUsbCountBlock> reply{};
-  std::uint32_t received = kUsbCountBlock;
-  link_.UsbTransact(request, reply, received, kUsbTimeoutMs, kUsbTimeoutMs);
+  SetProbeMode(record_.options.probeMode ? 1 : 0);
 }
 
 }  // namespace pilvo

@@ -49,11 +49,16 @@ class ArmBoard {
   int QueryArmIdentity(ArmIdentity& identity);
   int ReadTemperatureCalibration(CalibrationWords& words);
   int ComputeTemperatures(std::array<double, 3>& temperatures) const;
+  // The temperatures a reading compensates with: each channel for which the last USB read and
+  // the calibration give a temperature takes it; the others keep what the caller put there.
+  void TakeReportedTemperatures(std::array<double, 3>& temperatures) const;
   int ReadBatteryThresholds(std::array<std::uint8_t, 5>& bytes);
   int WriteBatteryThresholds();
   int ConfigureBoards();
+  // No caller uses the outcome: the reply is not checked, and a bad one leaves the link open.
   void SetProbeMode(int setting);
   int AcknowledgeInput(int input);
+  // Not checked, like the probe mode.
   void ReleaseArm();
   std::string SupplyStateText() const;
   int RawExchange(std::span<std::uint8_t> buffer);
@@ -61,7 +66,8 @@ class ArmBoard {
   // Exchanges of the initialisation.
   int ProbeSerialPresence();
   // The configure command of the initialisation, then the temperature calibration. -1 when the
-  // configure exchange fails; validReference tells whether the board kept its reference.
+  // configure exchange fails; validReference tells whether the board kept its reference. A
+  // failed calibration leaves the gains and the link as they were.
   int ConfigureForInitialisation(bool& validReference);
 
   // Reference marks. Serial: switches the encoder read to the latched registers and reads
@@ -87,7 +93,10 @@ class ArmBoard {
   int ReadSerialCounts(CountList& counts);
   int ReadUsbCounts(CountList& counts);
   // One USB command: its reply must have exactly `replyLength` bytes and echo the command.
+  // UsbExchange closes the link when it does not; UsbQuery leaves that to its caller.
   int UsbExchange(std::span<const std::uint8_t> request, std::span<std::uint8_t> reply);
+  int UsbQuery(std::span<const std::uint8_t> request, std::span<std::uint8_t> reply);
+  int QueryTemperatureCalibration(CalibrationWords& words);
   bool UsbReady();
   void FinishRead(CountList& counts);
 

@@ -13,8 +13,15 @@ constexpr std::array<std::size_t, 3> kTemperatureOffsets = {20, 33, 46};
 constexpr std::size_t kSupplyLow = 48;
 constexpr std::size_t kSupplyHigh = 49;
 
+// Raw readings from this one up are the board's "Error" and "not available".
+constexpr int kFirstUnusableReading = 0xFFFE;
+
 int Word(std::uint8_t low, std::uint8_t high) {
   return high * 256 + low;
+}
+
+double Degrees(int reading, double gain) {
+  return reading * gain * 25.0 - 60.0;
 }
 
 }  // namespace
@@ -70,9 +77,19 @@ RawTemperatures RawTemperaturesOf(std::span<const std::uint8_t, kUsbCountBlock> 
 std::array<double, 3> TemperaturesOf(const RawTemperatures& raw, const TemperatureGains& gains) {
   std::array<double, 3> temperatures{};
   for (std::size_t j = 0; j < temperatures.size(); ++j) {
-    temperatures[j] = Word(raw[j][0], raw[j][1]) * gains[j] * 25.0 - 60.0;
+    temperatures[j] = Degrees(Word(raw[j][0], raw[j][1]), gains[j]);
   }
   return temperatures;
+}
+
+void TakeReportedTemperatures(const RawTemperatures& raw, const TemperatureGains& gains,
+                              std::array<double, 3>& temperatures) {
+  for (std::size_t j = 0; j < temperatures.size(); ++j) {
+    const int reading = Word(raw[j][0], raw[j][1]);
+    if (gains[j] > 0.0 && reading < kFirstUnusableReading) {
+      temperatures[j] = Degrees(reading, gains[j]);
+    }
+  }
 }
 
 SupplyStatus DecodeSupply(std::span<const std::uint8_t, kUsbCountBlockWithSupply> block) {

@@ -52,6 +52,12 @@ RawTemperatures RawTemperaturesOf(std::span<const std::uint8_t, kUsbCountBlock> 
 // Degrees C of each channel; -60 while the gains are still 0.
 std::array<double, 3> TemperaturesOf(const RawTemperatures& raw, const TemperatureGains& gains);
 
+// Overwrites the channels that report a temperature with it; the others keep their value. A
+// channel reports none without a positive gain (no calibration yet, or a word that stands for
+// no sensor) or while it reads "not available" (0xFFFF) or "Error" (0xFFFE).
+void TakeReportedTemperatures(const RawTemperatures& raw, const TemperatureGains& gains,
+                              std::array<double, 3>& temperatures);
+
 struct SupplyStatus {
   double reading = 0.0;    // 14-bit, 5/256 V a unit
   bool monitor = false;    // the board reports its supply

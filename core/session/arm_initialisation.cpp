@@ -78,19 +78,20 @@ void AlignTable(ArmSession& session, bool offerReuse) {
   AlignRotatingTable(offerReuse, state.frames, session.dialogs().MakeAlignmentDialog(session));
 }
 
+// A failed acknowledge of the probe's inputs has closed the link: the arm is not ready then.
+bool ApplyProbeOnOpenLink(ArmSession& session) {
+  ApplySelectedProbe(session);
+  return session.link().IsOpen();
+}
+
 // The board kept its reference: nothing to reset.
 int KeepReference(ArmSession& session) {
   LoadProbes(session);
-  ApplySelectedProbe(session);
+  if (!ApplyProbeOnOpenLink(session)) return initialise_result::kLinkFailed;
   ShowConnected(session);
   session.state().frames.tableAligned = false;
   AlignTable(session, true);
   return initialise_result::kDone;
-}
-
-std::int32_t ReadAmbientTemperature(const ArmSession& session) {
-  return static_cast<std::int32_t>(
-      GetSettingInt("TEMPERATURA", "Ambiente", kDefaultAmbientTemperature, session.profileStore()));
 }
 
 void StoreAmbientTemperature(ArmSession& session, std::int32_t temperature) {
@@ -104,7 +105,9 @@ int RunOperatorReset(ArmSession& session) {
   const ArmRecord& working = state.working;
   const bool typedTemperature =
       working.options.temperatureCompensation && working.temperatureSensors == 0;
-  if (typedTemperature) state.working.ambientTemperature = ReadAmbientTemperature(session);
+  // Arms with sensors need it too, for the channels their board gives none for; only a typed
+  // temperature is asked for and written back.
+  state.working.ambientTemperature = StoredAmbientTemperature(session.profileStore());
   if (!working.options.resetDialog) {
     if (typedTemperature) {
       StoreAmbientTemperature(session,
@@ -126,7 +129,7 @@ int RunOperatorReset(ArmSession& session) {
     session.link().ChiudePorta();
     return outcome.cancelCode == 0 ? initialise_result::kResetCancelled : outcome.cancelCode;
   }
-  StoreAmbientTemperature(session, outcome.ambientTemperature);
+  if (typedTemperature) StoreAmbientTemperature(session, outcome.ambientTemperature);
   state.toolInUse = outcome.toolInUse;
   WriteSettingInt("Tools", "toolInUse", outcome.toolInUse, InstallationName());
   return initialise_result::kDone;
@@ -134,7 +137,7 @@ int RunOperatorReset(ArmSession& session) {
 
 int Finish(ArmSession& session) {
   ArmSessionState& state = session.state();
-  ApplySelectedProbe(session);
+  if (!ApplyProbeOnOpenLink(session)) return initialise_result::kLinkFailed;
   // A first run writes the window but keeps measuring without it until the next
   // initialisation reads it back.
   const auto window = static_cast<std::int32_t>(
@@ -205,6 +208,11 @@ int ReadUsbMarks(ArmSession& session, std::uint32_t& found) {
 }
 
 }  // namespace
+
+std::int32_t StoredAmbientTemperature(std::string_view profileStore) {
+  return static_cast<std::int32_t>(
+      GetSettingInt("TEMPERATURA", "Ambiente", kDefaultAmbientTemperature, profileStore));
+}
 
 int InitialiseArm(ArmSession& session, InitialiseMode mode) {
   ArmLink& link = session.link();

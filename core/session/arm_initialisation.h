@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 namespace pilvo {
 
@@ -27,6 +28,9 @@ inline constexpr int kKeepsLinkOpen = 3;      // the one cancel code that leaves
 // 0 when the arm is ready to measure; -1 or -2 (link closed); or the code the reset dialog was
 // cancelled with (0 given as -4; only 3 leaves the link open).
 int InitialiseArm(ArmSession& session, InitialiseMode mode);
+
+// The ambient temperature kept in the profile ("TEMPERATURA"/"Ambiente"), 21 when none is.
+std::int32_t StoredAmbientTemperature(std::string_view profileStore);
 
 // Which joints have passed their reference mark: bit j of `mask` for joint j. 1 when every
 // joint that must have a mark has one, 0 when not yet; -1 not connected (nothing is opened);

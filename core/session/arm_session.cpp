@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "data/settings.h"
+#include "session/arm_initialisation.h"
 #include "measure/kinematics.h"
 #include "platform/atomic_file.h"
 #include "session/tab_reading.h"
@@ -60,6 +61,9 @@ ArmSession::ArmSession(SessionVariant variant, OperatorPorts ports, MillisecondC
     display_.ArmDisconnected();
     if (state_.working.batteryPresent > 0) display_.ResetBatteryDisplay();
   });
+  // Where the board gives no temperature, readings need the ambient one even before the first
+  // initialisation.
+  state_.working.ambientTemperature = StoredAmbientTemperature(profileStore_);
 }
 
 void PromptedDeviceChooser::Tell(std::string_view text, bool error) {

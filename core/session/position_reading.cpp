@@ -41,12 +41,10 @@ void ArmSession::ComputePose(const std::array<double, kMaxJoints>& jointCounts, 
   }
   // The thermal compensation scales the lengths in place: a fresh copy for every reading.
   std::array<float, kMaxParameters> parameters = record.parameters;
+  // Where the board gives no temperature the arm is taken to be at the ambient one.
   std::array<double, 3> temperatures{};
-  if (record.temperatureSensors == 0) {
-    temperatures.fill(record.ambientTemperature);
-  } else {
-    board_.ComputeTemperatures(temperatures);
-  }
+  temperatures.fill(record.ambientTemperature);
+  if (record.temperatureSensors != 0) board_.TakeReportedTemperatures(temperatures);
   ComputeProbeTransform(model, parameters, record, state_.countsPerDegree, state_.jointCounts,
                         record.secondJointCorrectionCount, temperatures,
                         record.referenceTemperatures, state_.frames, state_.tracker, pose);

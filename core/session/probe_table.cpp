@@ -99,6 +99,9 @@ int ApplySelectedProbe(ArmSession& session) {
   CopyRecord(state.working, SelectedProbeRecord(state));
   state.working.ambientTemperature = ambient;
 
+  // Ready before the board hears of the probe, so that a failed acknowledge, which closes the
+  // link, leaves the arm not ready.
+  state.armReady = true;
   const ArmOptions& options = state.working.options;
   ArmBoard& board = session.board();
   board.SetProbeMode(options.probeMode ? 1 : 0);
@@ -106,7 +109,6 @@ int ApplySelectedProbe(ArmSession& session) {
   if (options.auxiliaryInput0) result = board.AcknowledgeInput(0);
   if (options.auxiliaryInput1) result = board.AcknowledgeInput(1);
   if (options.auxiliaryInput2) result = board.AcknowledgeInput(2);
-  state.armReady = true;
   return result;
 }
 

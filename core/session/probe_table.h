@@ -39,8 +39,9 @@ bool StoreProbeSelection(const ArmSessionState& state, double sphereDiameter,
 const ArmRecord& SelectedProbeRecord(const ArmSessionState& state);
 
 // Copies the record of the probe in use into the working record, which keeps its ambient
-// temperature, sends the board the probe mode and acknowledges the probe's auxiliary input, and
-// marks the arm ready. The board's code of the acknowledge, or 0 when there was none.
+// temperature, marks the arm ready, sends the board the probe mode and acknowledges the probe's
+// auxiliary input (a failed acknowledge closes the link, and the arm is not ready). The board's
+// code of the acknowledge, or 0 when there was none.
 int ApplySelectedProbe(ArmSession& session);
 
 // "Pilvo3D ", the first 4 characters of the working record's name ("M???" when it is shorter),
