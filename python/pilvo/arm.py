@@ -169,7 +169,9 @@ class Arm:
         self._reset_attempts = reset_attempts
         self._ready = False
         self.library.AprePorta(os.fsencode(port))
-        self._check("LeggeParametri", self.library.LeggeParametri(os.fsencode(tab)))
+        result = self.library.LeggeParametri(os.fsencode(tab))
+        if result < 0:
+            raise error_for("LeggeParametri", result, os.fsdecode(tab))
         try:
             self.reset()
         except BaseException:

@@ -14,7 +14,7 @@ from .pointfiles import check_path, write_points
 
 
 def _numbers(values: Sequence[float]) -> str:
-    return " ".join(f"{float(v):.4f}" for v in values)
+    return " ".join(f"{float(v) + 0.0:.4f}" for v in values)  # no "-0.0000"
 
 
 def _point_text(point: Point) -> str:

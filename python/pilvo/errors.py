@@ -96,9 +96,10 @@ _BY_FUNCTION: dict[str, dict[int, tuple[type[PilvoError], str]]] = {
 }
 
 
-def error_for(function: str, code: int) -> PilvoError:
-    """The exception for result ``code`` of export ``function``."""
+def error_for(function: str, code: int, subject: str = "") -> PilvoError:
+    """The exception for result ``code`` of export ``function``; ``subject``, when given, is
+    what the call was about (a file)."""
     kind, meaning = _BY_FUNCTION.get(function, {}).get(code) or _COMMON.get(
         code, (PilvoError, "an unexpected result")
     )
-    return kind(function, code, meaning)
+    return kind(function, code, f"{subject}: {meaning}" if subject else meaning)

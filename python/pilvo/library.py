@@ -59,7 +59,8 @@ def _places() -> list[_Place]:
         _Place("installed", "/usr/local/lib/" + _SONAME),
     ]
     checkout = Path(__file__).resolve().parent.parent.parent
-    for top in (checkout, Path.cwd()):
+    tops = [checkout] if (checkout / "driver" / "include" / "pilvo.h").exists() else []
+    for top in tops + [Path.cwd()]:
         place = _Place("the build tree", str(top / "build" / "driver" / _SONAME))
         if place not in places:
             places.append(place)
@@ -117,7 +118,7 @@ def load_library() -> Library:
                 _loaded = Library(place.path, place.origin)
                 break
             except (OSError, AttributeError) as error:
-                failures.append(f"  {place.path} ({place.origin}): {error}")
+                failures.append(f"  {place.origin}: {error}")
         else:
             raise LibraryNotFoundError(
                 "libpilvo.so not found; looked at:\n"

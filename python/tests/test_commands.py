@@ -112,9 +112,9 @@ def test_missing_library_names_the_places_looked_at(tmp_path):
     info = python("-m", "pilvo", "info", "--tab", "arm.tab", cwd=tmp_path, env=environment)
     assert info.returncode == 1
     for place in [
-        "libpilvo.so.4 (the library search path)",
-        "/usr/local/lib/libpilvo.so.4 (installed)",
-        f"{tmp_path}/build/driver/libpilvo.so.4 (the build tree)",
+        "the library search path: libpilvo.so.4",
+        "installed: /usr/local/lib/libpilvo.so.4",
+        f"the build tree: {tmp_path}/build/driver/libpilvo.so.4",
         "PILVO_LIBRARY",
     ]:
         assert place in info.stderr
