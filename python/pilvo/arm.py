@@ -52,8 +52,9 @@ class Reading:
     @classmethod
     def _from(cls, pose: Sequence[float], status: int, diameter: float) -> Reading:
         if numpy is not None:
-            matrix = numpy.array(pose).reshape(4, 4)
-            position, axis = matrix[:3, 3].copy(), matrix[:3, 2].copy()
+            # Views of the reading's own buffer: nothing else writes to it.
+            matrix = numpy.frombuffer(pose).reshape(4, 4)
+            position, axis = matrix[:3, 3], matrix[:3, 2]
         else:
             matrix = tuple(tuple(pose[4 * r : 4 * r + 4]) for r in range(4))
             position, axis = (pose[3], pose[7], pose[11]), (pose[2], pose[6], pose[10])
