@@ -89,6 +89,17 @@ def _dist(arm: Arm, args: argparse.Namespace) -> int:
     return 1
 
 
+def _at_least(minimum: float, kind: Callable[[str], float]) -> Callable[[str], float]:
+    def parse(text: str) -> float:
+        value = kind(text)
+        if not value >= minimum:
+            raise argparse.ArgumentTypeError(f"{text} is less than {minimum}")
+        return value
+
+    parse.__name__ = kind.__name__  # argparse names it in its messages
+    return parse
+
+
 def _parser() -> argparse.ArgumentParser:
     parser = argparse.ArgumentParser(
         prog="python3 -m pilvo",
@@ -112,7 +123,10 @@ def _parser() -> argparse.ArgumentParser:
     verb("point", "one point, taken on the next press of button 1")
     stream = verb("stream", "the live probe position and the buttons held, until Ctrl-C")
     stream.add_argument(
-        "--rate", type=float, default=10.0, help="at most this many lines a second (default 10)"
+        "--rate",
+        type=_at_least(0.01, float),
+        default=10.0,
+        help="at most this many lines a second (default 10)",
     )
     capture = verb(
         "capture",
@@ -123,7 +137,10 @@ def _parser() -> argparse.ArgumentParser:
         "-o", "--output", required=True, help="the file: its extension .csv, .ply or .json"
     )
     capture.add_argument(
-        "--points", type=int, default=0, help="stop after this many points (default: Ctrl-C)"
+        "--points",
+        type=_at_least(0, int),
+        default=0,
+        help="stop after this many points (default: Ctrl-C)",
     )
     verb("dist", "the distance between the next two points taken with button 1")
     return parser

@@ -45,7 +45,7 @@ def _until(condition, what: str, seconds: float = 20.0):
 
 def _free_port_name() -> str:
     # The driver keeps 11 characters of a port name.
-    while os.path.lexists(name := f"/tmp/pv{random.randrange(16**4):04x}"):
+    while os.path.lexists(name := f"/tmp/py{random.randrange(16**4):04x}"):
         pass
     return name
 
@@ -95,7 +95,7 @@ class VirtualArm:
 
 @pytest.fixture(params=sorted(DEMO_ARMS))
 def virtual_arm(request) -> Iterator[VirtualArm]:
-    folder = Path(tempfile.mkdtemp(prefix="pv"))  # short: socket paths are short
+    folder = Path(tempfile.mkdtemp(prefix="pilvo-py."))  # socket paths must stay short
     arm = VirtualArm(request.param, folder)
     yield arm
     arm.stop()
