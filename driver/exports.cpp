@@ -15,8 +15,8 @@ namespace {
 
 // tabPath holds a path of at most 259 characters.
 constexpr std::size_t kMaxTabPathLength = 259;
-constexpr std::int32_t kNotConnected = -1;
-constexpr std::int32_t kAlignmentFailed = -2;
+constexpr std::int32_t kNotConnected = PILVO_NOT_CONNECTED;
+constexpr std::int32_t kAlignmentFailed = PILVO_ALIGNMENT_FAILED;
 
 // The text of a zero-terminated argument, read no further than one character past `field`:
 // enough for the session to refuse a longer one. Null reads as empty.

@@ -9,6 +9,7 @@ packages=(
   libusb-1.0-0-dev umockdev libumockdev-dev
   clang libclang-rt-dev  # the fuzz targets, scripts/run-fuzz.sh
   locales                # a decimal-comma locale for the tests of number texts
+  python3 python3-pytest python3-numpy python3-pip  # the Python package and its tests
 )
 
 # The benchmarks' yardsticks, never linked by the product.

@@ -67,8 +67,44 @@ extern "C" {
 /* The largest number of joints of an arm: the size of the angle arrays. */
 #define PILVO_MAX_JOINTS 8
 
+/* Results. The comment of each function lists the values it returns; the names below give
+   each value one meaning per family. 0 is success everywhere. */
+#define PILVO_OK 0
+
+/* Failures of the calls that talk to the arm (ResetEncoder, LeggeQuota, LeggeQuota2,
+   LeggeTacche); each closes the link. PILVO_NOT_CONNECTED is also what the calls that open
+   nothing (ChiudePorta, LeggeTacche, RuotaTerna, VedeCinematica, VedeCinematica2) give when no
+   link is open. */
+#define PILVO_NOT_CONNECTED (-1)        /* no link is open, and it cannot be opened */
+#define PILVO_SHORT_REPLY (-2)          /* the serial board answered short, or not at all */
+#define PILVO_SHORT_MARK_REPLY (-3)     /* the same, for the reference-mark query */
+#define PILVO_NEEDS_USB (-10)           /* a board command of USB arms only (no export gives it) */
+#define PILVO_USB_TRANSFER_FAILED (-11) /* a USB transfer failed, or the arm is unplugged */
+#define PILVO_WRONG_USB_REPLY (-12)     /* the USB reply is not the one asked for */
+
 /* A required output pointer was null; nothing was done. */
 #define PILVO_NULL_ARGUMENT (-20)
+
+/* How a reset was cancelled (ResetEncoder); the reference-mark query can also end it with its
+   own failure. */
+#define PILVO_RESET_CANCELLED (-4)        /* by the operator, or the reset timed out */
+#define PILVO_RESET_CANCELLED_OPEN_LINK 3 /* cancelled, the link left open */
+
+/* LeggeParametri. */
+#define PILVO_TAB_UNREADABLE (-1) /* the file cannot be opened, or its path is too long or null */
+#define PILVO_TAB_INVALID (-2)    /* not a TAB file this library reads */
+
+/* LeggeTacche. */
+#define PILVO_MARKS_PENDING 0  /* not every joint that needs a mark has found it yet */
+#define PILVO_MARKS_COMPLETE 1 /* every joint that needs a mark has found it */
+#define PILVO_NO_MARKS (-2)    /* the arm has no reference marks */
+
+/* RuotaTerna. */
+#define PILVO_ALIGNMENT_FAILED (-2) /* the points could not be taken, or gave no frame */
+#define PILVO_UNKNOWN_MODE (-3)     /* a mode other than 0 or 1 */
+
+/* VedeCinematica2. */
+#define PILVO_NO_TAB_LOADED (-2) /* no TAB file loaded since the link was last closed */
 
 /* Bits of the status word of LeggeQuota and LeggeQuota2. A held button is reported at every
    reading; a point is taken on the reading where button 1 goes down. */
