@@ -15,6 +15,7 @@
 #include "dialogs/scripted_operator.h"
 #include "link/arm_board.h"
 #include "link/arm_link.h"
+#include "measure/arm_session.h"
 #include "sim/serial_server.h"
 #include "sim/usb_server.h"
 #include "sim/virtual_arm.h"
@@ -60,8 +61,8 @@ class LinkTest : public ::testing::Test {
   void Connect(const ArmRecord& record) {
     record_ = record;
     tables_ = DeriveJointTables(record_);
-    link_ = std::make_unique<ArmLink>(record_, ui_, std::string(kLibraryProfileStore),
-                                      LinkVariant::Library);
+    link_ =
+        std::make_unique<ArmLink>(record_, std::string(kLibraryProfileStore), DeviceChooserOf(ui_));
     link_->SetCloseListener([this] { ++closes_; });
     board_ = std::make_unique<ArmBoard>(*link_, record_, tables_);
   }
@@ -119,14 +120,13 @@ TEST_F(LinkTest, SerialOpenWritesTheTimeoutKeysAndKeepsAStoredZero) {
   EXPECT_EQ(GetSettingInt("TIMEOUT", "ReadTotalConstant", -1, kLibraryProfileStore), 1000u);
 
   // The port is held: a second link cannot open it.
-  ArmLink other(record_, ui_, std::string(kLibraryProfileStore), LinkVariant::Library);
+  ArmLink other(record_, std::string(kLibraryProfileStore));
   ASSERT_TRUE(other.SetPortName(serial_->slavePath()));
   EXPECT_EQ(other.OpenArmPort(), -1);
 
   EXPECT_EQ(link_->ChiudePorta(), 0);
   EXPECT_EQ(link_->ChiudePorta(), -1);
   EXPECT_EQ(closes_, 2);
-  EXPECT_EQ(ui_.CountOf(ScriptedOperator::Request::Kind::Disconnected), 2u);
 
   EXPECT_FALSE(link_->SetPortName("/dev/ttyUSB10"));  // does not fit the 11-character field
   ASSERT_TRUE(link_->SetPortName("/dev/nodev"));
@@ -163,14 +163,14 @@ TEST_F(LinkTest, SerialReferenceMarksSwitchToTheLatchedRegisters) {
   ASSERT_TRUE(arm.SetJointAngle(0, 10.0));
   ASSERT_EQ(link_->OpenArmPort(), 0);
 
-  std::uint8_t marks = 0;
-  ASSERT_EQ(board_->ReadSerialMarkStatus(marks), 0);
-  EXPECT_EQ(marks & 0xFC, 0xFC);  // no axis has passed its mark
+  std::uint32_t marks = 0xFF;
+  ASSERT_EQ(board_->ReadReferenceMarks(false, marks), 0);
+  EXPECT_EQ(marks, 0u);  // no axis has passed its mark
   EXPECT_EQ(board_->serialRequest().offset, kLatchedRegisterOffset);
   ASSERT_TRUE(arm.PassReferenceMark(0));
   ASSERT_TRUE(arm.PassReferenceMark(5));
-  ASSERT_EQ(board_->ReadSerialMarkStatus(marks), 0);
-  EXPECT_EQ(marks & 0xFC, 0xFC & ~0x04 & ~0x80);
+  ASSERT_EQ(board_->ReadReferenceMarks(false, marks), 0);
+  EXPECT_EQ(marks, 0b100001u);
   ASSERT_EQ(board_->ReadArmCounts(counts_), 0);
   EXPECT_EQ(board_->jointValues()[0], ExpectedJointValue(record_, 0, 10.0));
 }
@@ -190,8 +190,8 @@ TEST_F(LinkTest, SerialFaultsCloseTheLinkAndTheNextReadReopens) {
     EXPECT_TRUE(link_->IsOpen());
   }
   ASSERT_TRUE(arm.InjectFault(Fault::Silence));
-  std::uint8_t marks = 0;
-  EXPECT_EQ(board_->ReadSerialMarkStatus(marks), board::kShortMarkReply);
+  std::uint32_t marks = 0;
+  EXPECT_EQ(board_->ReadReferenceMarks(false, marks), board::kShortMarkReply);
   EXPECT_FALSE(link_->IsOpen());
 
   // Unplugged: silent until plugged back; then the next read recovers.
@@ -309,12 +309,10 @@ TEST_F(LinkTest, UsbCommandsAndMarks) {
   ASSERT_EQ(board_->ReadBatteryThresholds(thresholds), 0);
   EXPECT_EQ(thresholds, (std::array<std::uint8_t, 5>{0xE4, 0x02, 0x00, 0x03, 0}));
 
-  std::array<bool, kMaxJoints> marked{};
-  std::size_t axes = 0;
+  std::uint32_t marked = 0;
   ASSERT_TRUE(arm.PassReferenceMark(2));
-  ASSERT_EQ(board_->ReadUsbMarks(false, marked, axes), 0);
-  EXPECT_EQ(axes, 6u);
-  EXPECT_EQ(marked, (std::array<bool, kMaxJoints>{false, false, true}));
+  ASSERT_EQ(board_->ReadReferenceMarks(false, marked), 0);
+  EXPECT_EQ(marked, 0b100u);
   board_->ConfirmReferenceMarks();
   EXPECT_EQ(arm.observations().probeModeByte, 1);
   board_->SetProbeMode(1);
@@ -332,7 +330,6 @@ TEST_F(LinkTest, UsbCommandsAndMarks) {
 
   EXPECT_EQ(link_->ChiudePorta(), 0);  // probe mode clear: the release goes first
   EXPECT_EQ(arm.observations().releaseCount, 1);
-  EXPECT_EQ(ui_.CountOf(ScriptedOperator::Request::Kind::BatteryReset), 1u);
 }
 
 TEST_F(LinkTest, UsbFaultsAndUnplugRecover) {

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "data/settings.h"
+#include "dialogs/operator_interface.h"
 #include "measure/kinematics.h"
 #include "platform/atomic_file.h"
 
@@ -17,10 +18,6 @@ constexpr std::size_t kMaxTabPath = 259;
 std::string ProfileStoreOf(SessionVariant variant) {
   return std::string(variant == SessionVariant::Library ? kLibraryProfileStore
                                                         : kWizardProfileStore);
-}
-
-LinkVariant LinkVariantOf(SessionVariant variant) {
-  return variant == SessionVariant::Library ? LinkVariant::Library : LinkVariant::Wizard;
 }
 
 TabReaderVariant ReaderVariantOf(SessionVariant variant) {
@@ -41,6 +38,18 @@ std::uint32_t SteadyMilliseconds() {
       std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
 
+UsbDeviceChooser DeviceChooserOf(OperatorInterface& ui) {
+  const auto show = [&ui](MessageIcon icon) {
+    return [&ui, icon](const std::string& text) { ui.ShowMessage(text, kLibraryCaption, icon); };
+  };
+  return {.choose =
+              [&ui](const std::string& title, const std::vector<std::string>& identifiers) {
+                return ui.ChooseFromList(title, identifiers);
+              },
+          .showNotFound = show(MessageIcon::Information),
+          .showLoadFailure = show(MessageIcon::Error)};
+}
+
 void CopyRecord(ArmRecord& destination, const ArmRecord& source) {
   const std::array<double, 3> kept = destination.referenceTemperatures;
   destination = source;
@@ -52,11 +61,15 @@ ArmSession::ArmSession(SessionVariant variant, OperatorInterface& ui, Millisecon
       ui_(ui),
       profileStore_(ProfileStoreOf(variant)),
       clock_(std::move(clock)),
-      link_(state_.working, ui, profileStore_, LinkVariantOf(variant)),
+      link_(state_.working, profileStore_, DeviceChooserOf(ui)),
       board_(link_, state_.working, state_.tables) {
   link_.SetCloseListener([this] {
     state_.tabLoaded = false;
     state_.armReady = false;
+    // The wizard has no tray icon and no battery dialog to tell.
+    if (variant_ != SessionVariant::Library) return;
+    ui_.ArmDisconnected();
+    if (state_.working.batteryPresent > 0) ui_.ResetBatteryDisplay();
   });
 }
 

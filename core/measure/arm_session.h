@@ -84,6 +84,9 @@ struct ArmSessionState {
   ReadingState reading;
 };
 
+// The USB device choice and its messages put to `ui`, which must outlive the chooser.
+UsbDeviceChooser DeviceChooserOf(OperatorInterface& ui);
+
 // Copies every field of an arm record, texts included, except the derived reference
 // temperatures, which the destination keeps.
 void CopyRecord(ArmRecord& destination, const ArmRecord& source);
