@@ -1,6 +1,7 @@
 #include "sim/in_process_transport.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <vector>
 
 namespace pilvo::sim {
@@ -10,7 +11,6 @@ InProcessTransport::InProcessTransport(VirtualArm& arm, Link link) : arm_(arm), 
 int InProcessTransport::Open() {
   if (link_ == Link::Usb && !arm_.plugged()) return -1;
   open_ = true;
-  pipesDead_ = false;
   pending_.clear();
   return 0;
 }
@@ -22,14 +22,8 @@ bool InProcessTransport::Close() {
 }
 
 bool InProcessTransport::Write(std::span<const std::uint8_t> bytes) {
-  if (!open_ || pipesDead_) return false;
-  if (link_ == Link::Usb) {
-    if (!arm_.plugged()) {
-      pipesDead_ = true;
-      return false;
-    }
-    pending_.clear();
-  }
+  if (!open_) return false;
+  if (link_ == Link::Usb) pending_.clear();
   const std::vector<std::uint8_t> reply =
       link_ == Link::Usb ? arm_.HandleUsbRequest(bytes) : arm_.HandleSerialRequest(bytes);
   pending_.insert(pending_.end(), reply.begin(), reply.end());
@@ -37,7 +31,7 @@ bool InProcessTransport::Write(std::span<const std::uint8_t> bytes) {
 }
 
 std::size_t InProcessTransport::Read(std::span<std::uint8_t> bytes) {
-  if (!open_ || pipesDead_) return 0;
+  if (!open_) return 0;
   const std::size_t count = std::min(bytes.size(), pending_.size());
   std::copy_n(pending_.begin(), count, bytes.begin());
   pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(count));

@@ -22,8 +22,6 @@ class InProcessTransport final : public ArmTransport {
   int Open() override;
   bool IsOpen() const override { return open_; }
   bool Close() override;
-  // USB: an arm unplugged since the open kills the pipes, and every write fails until the next
-  // open, as with a device that enumerates afresh.
   bool Write(std::span<const std::uint8_t> bytes) override;
   std::size_t Read(std::span<std::uint8_t> bytes) override;
 
@@ -31,7 +29,6 @@ class InProcessTransport final : public ArmTransport {
   VirtualArm& arm_;
   const Link link_;
   bool open_ = false;
-  bool pipesDead_ = false;
   // Serial: every byte answered and not yet read, as a line buffers them. USB: the last reply;
   // whatever a read leaves of it is gone with the next request.
   std::deque<std::uint8_t> pending_;
