@@ -94,9 +94,8 @@ void BM_DriverCountRead(benchmark::State& state) {
     state.SkipWithError("no pseudo-terminal");
     return;
   }
-  ScriptedOperator ui;
   const JointTables tables = DeriveJointTables(record);
-  ArmLink link(record, ui, std::string(kLibraryProfileStore), LinkVariant::Library);
+  ArmLink link(record, std::string(kLibraryProfileStore));
   ArmBoard board(link, record, tables);
   link.SetPortName(server.slavePath());
   board.BuildSerialRequest(0);

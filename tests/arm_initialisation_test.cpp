@@ -1,4 +1,5 @@
-// The arm initialisation and the reference-mark query against the virtual arm.
+// The arm initialisation and the reference-mark query against the virtual arm within this
+// process.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,6 +22,7 @@ constexpr std::uint8_t kTemperatureCalibrationCommand = 0x41;
 
 class InitialisationTest : public testing::SimSessionTest {
  protected:
+  InitialisationTest() { wire_ = testing::Wire::InProcess; }
   int Initialise(InitialiseMode mode = InitialiseMode::Reset) {
     return InitialiseArm(*session_, mode);
   }
@@ -127,6 +129,7 @@ TEST_F(InitialisationTest, FailedIdentityQueryLeavesFirmwareZeroAndTheLinkClosed
 }
 
 TEST_F(InitialisationTest, SerialBoardMustAnswerItsPresenceProbe) {
+  wire_ = testing::Wire::Device;  // a port that cannot be opened
   Connect(PlainDemoTab("serial6_dh_marks"), Link::Serial);
   ASSERT_EQ(session_->link().OpenArmPort(), 0);
   ASSERT_TRUE(arm_->InjectFault(sim::Fault::ShortReply));

@@ -62,7 +62,8 @@ class LinkTest : public ::testing::Test {
   void Connect(const ArmRecord& record) {
     record_ = record;
     tables_ = DeriveJointTables(record_);
-    link_ = std::make_unique<ArmLink>(record_, chooser_, std::string(kLibraryProfileStore));
+    link_ =
+        std::make_unique<ArmLink>(record_, std::string(kLibraryProfileStore), DeviceChooserOf(ui_));
     link_->SetCloseListener([this] { ++closes_; });
     board_ = std::make_unique<ArmBoard>(*link_, record_, tables_);
   }
@@ -97,7 +98,6 @@ class LinkTest : public ::testing::Test {
 
   fs::path configDir_;
   ScriptedOperator ui_;
-  PromptedDeviceChooser chooser_{ui_};
   ArmRecord record_;
   JointTables tables_;
   std::unique_ptr<ArmLink> link_;
@@ -121,7 +121,7 @@ TEST_F(LinkTest, SerialOpenWritesTheTimeoutKeysAndKeepsAStoredZero) {
   EXPECT_EQ(GetSettingInt("TIMEOUT", "ReadTotalConstant", -1, kLibraryProfileStore), 1000u);
 
   // The port is held: a second link cannot open it.
-  ArmLink other(record_, chooser_, std::string(kLibraryProfileStore));
+  ArmLink other(record_, std::string(kLibraryProfileStore));
   ASSERT_TRUE(other.SetPortName(serial_->slavePath()));
   EXPECT_EQ(other.OpenArmPort(), -1);
 
@@ -164,14 +164,14 @@ TEST_F(LinkTest, SerialReferenceMarksSwitchToTheLatchedRegisters) {
   ASSERT_TRUE(arm.SetJointAngle(0, 10.0));
   ASSERT_EQ(link_->OpenArmPort(), 0);
 
-  std::uint8_t marks = 0;
-  ASSERT_EQ(board_->ReadSerialMarkStatus(marks), 0);
-  EXPECT_EQ(marks & 0xFC, 0xFC);  // no axis has passed its mark
+  std::uint32_t marks = 0xFF;
+  ASSERT_EQ(board_->ReadReferenceMarks(false, marks), 0);
+  EXPECT_EQ(marks, 0u);  // no axis has passed its mark
   EXPECT_EQ(board_->serialRequest().offset, kLatchedRegisterOffset);
   ASSERT_TRUE(arm.PassReferenceMark(0));
   ASSERT_TRUE(arm.PassReferenceMark(5));
-  ASSERT_EQ(board_->ReadSerialMarkStatus(marks), 0);
-  EXPECT_EQ(marks & 0xFC, 0xFC & ~0x04 & ~0x80);
+  ASSERT_EQ(board_->ReadReferenceMarks(false, marks), 0);
+  EXPECT_EQ(marks, 0b100001u);
   ASSERT_EQ(board_->ReadArmCounts(counts_), 0);
   EXPECT_EQ(board_->jointValues()[0], ExpectedJointValue(record_, 0, 10.0));
 }
@@ -191,8 +191,8 @@ TEST_F(LinkTest, SerialFaultsCloseTheLinkAndTheNextReadReopens) {
     EXPECT_TRUE(link_->IsOpen());
   }
   ASSERT_TRUE(arm.InjectFault(Fault::Silence));
-  std::uint8_t marks = 0;
-  EXPECT_EQ(board_->ReadSerialMarkStatus(marks), board::kShortMarkReply);
+  std::uint32_t marks = 0;
+  EXPECT_EQ(board_->ReadReferenceMarks(false, marks), board::kShortMarkReply);
   EXPECT_FALSE(link_->IsOpen());
 
   // Unplugged: silent until plugged back; then the next read recovers.
@@ -319,12 +319,10 @@ TEST_F(LinkTest, UsbCommandsAndMarks) {
   ASSERT_EQ(board_->ReadBatteryThresholds(thresholds), 0);
   EXPECT_EQ(thresholds, (std::array<std::uint8_t, 5>{0xE4, 0x02, 0x00, 0x03, 0}));
 
-  std::array<bool, kMaxJoints> marked{};
-  std::size_t axes = 0;
+  std::uint32_t marked = 0;
   ASSERT_TRUE(arm.PassReferenceMark(2));
-  ASSERT_EQ(board_->ReadUsbMarks(false, marked, axes), 0);
-  EXPECT_EQ(axes, 6u);
-  EXPECT_EQ(marked, (std::array<bool, kMaxJoints>{false, false, true}));
+  ASSERT_EQ(board_->ReadReferenceMarks(false, marked), 0);
+  EXPECT_EQ(marked, 0b100u);
   board_->ConfirmReferenceMarks();
   EXPECT_EQ(arm.observations().probeModeByte, 1);
   board_->SetProbeMode(1);

@@ -1,6 +1,7 @@
-// The position reading of an arm session against the virtual arm, over a real pseudo-terminal
-// and through the simulator flavour of the USB access library: poses against the arm's own
-// kinematics, the status word, the joint limits, the TAB swap and the joint views.
+// The position reading of an arm session against the virtual arm: poses against the arm's own
+// kinematics over a real pseudo-terminal and through the simulator flavour of the USB access
+// library; the status word, the joint limits, the TAB swap and the joint views within this
+// process.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -39,7 +40,13 @@ const char* const kDemoArms[] = {"usb6_quaternion", "serial6_dh_marks", "five_jo
 using testing::Link;
 using testing::PlainDemoTab;
 using testing::PositionOf;
-using ReadingTest = testing::SimSessionTest;
+// End to end, as a client's session reads: over the devices.
+using DeviceReadingTest = testing::SimSessionTest;
+
+class ReadingTest : public testing::SimSessionTest {
+ protected:
+  ReadingTest() { wire_ = testing::Wire::InProcess; }
+};
 
 // Serial boards report at most six axes: the seven-joint table arm is a USB arm only.
 std::vector<Link> LinksOf(const std::string& name) {
@@ -47,7 +54,7 @@ std::vector<Link> LinksOf(const std::string& name) {
   return {Link::Serial, Link::Usb};
 }
 
-TEST_F(ReadingTest, PosesAreTheArmsTruthOnBothLinks) {
+TEST_F(DeviceReadingTest, PosesAreTheArmsTruthOnBothLinks) {
   struct Case {
     bool thermal;
     bool boardSensors;
@@ -136,7 +143,7 @@ TEST_F(ReadingTest, TemperaturesTheBoardDidNotGiveAreTheAmbientOne) {
   }
 }
 
-TEST_F(ReadingTest, ReadingWithoutPointOrSwapAllocatesNothing) {
+TEST_F(DeviceReadingTest, ReadingWithoutPointOrSwapAllocatesNothing) {
   TabContents contents = PlainDemoTab("usb6_quaternion");
   contents.main.options.temperatureCompensation = true;
   Connect(contents, Link::Serial);
@@ -463,6 +470,8 @@ TEST_F(LimitsTest, WarningOpensUpdatesAndClosesWithTheLimitStatus) {
   session_->link().ChiudePorta();
   EXPECT_FALSE(state().armReady);
   EXPECT_FALSE(state().tabLoaded);
+  EXPECT_EQ(ui_.CountOf(Kind::Disconnected), 1u);
+  EXPECT_EQ(ui_.CountOf(Kind::BatteryReset), 1u);
   EXPECT_EQ(StatusWith({1}), 1);
 }
 
@@ -481,6 +490,9 @@ TEST_F(LimitsTest, WizardKeepsTheMaskButShowsNoWarningAndNoSupply) {
     EXPECT_EQ(state().reading.limitMask, 8u);
     EXPECT_EQ(ui_.limitsWarning().shows - shows, wizard ? 0 : 1);
     EXPECT_EQ(ui_.supplyDisplay().refreshes - refreshes, wizard ? 0 : 1);
+    const std::size_t disconnections = ui_.CountOf(Kind::Disconnected);
+    session_->link().ChiudePorta();
+    EXPECT_EQ(ui_.CountOf(Kind::Disconnected) - disconnections, wizard ? 0u : 1u);
   }
 }
 

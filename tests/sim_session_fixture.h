@@ -1,6 +1,6 @@
-// An arm session against the virtual arm, over a real pseudo-terminal or through the simulator
-// flavour of the USB access library, with a scripted operator, a settable clock and a fresh
-// settings folder.
+// An arm session against the virtual arm, within this process or over a real pseudo-terminal
+// and through the simulator flavour of the USB access library, with a scripted operator, a
+// settable clock and a fresh settings folder.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -19,6 +19,7 @@
 #include "dialogs/scripted_operator.h"
 #include "session/arm_session.h"
 #include "platform/atomic_file.h"
+#include "sim/in_process_transport.h"
 #include "sim/serial_server.h"
 #include "sim/usb_server.h"
 #include "sim/virtual_arm.h"
@@ -26,6 +27,9 @@
 namespace pilvo::testing {
 
 enum class Link { Serial, Usb };
+// How the session reaches the arm: straight within this process, or as a client's would, over a
+// device (the pseudo-terminal, the USB access library).
+enum class Wire { InProcess, Device };
 
 // A demo arm in the current version, without thermal compensation unless a test sets it: the
 // virtual arm's truth is then the plain chain.
@@ -59,6 +63,7 @@ class SimSessionTest : public ::testing::Test {
   }
   void Disconnect() {
     session_.reset();
+    transports_.reset();
     serial_.reset();
     usb_.reset();
     arm_.reset();
@@ -70,14 +75,18 @@ class SimSessionTest : public ::testing::Test {
     return path;
   }
 
-  // A session on a file of `contents`, with the virtual arm of that file served on `link`.
+  // A session on a file of `contents`, with the virtual arm of that file served on `link` over
+  // wire_.
   void Connect(TabContents contents, Link link, SessionVariant variant = SessionVariant::Library) {
     Disconnect();
     contents.main.linkType = link == Link::Usb ? 1 : 0;
     session_ = std::make_unique<ArmSession>(variant, ui_.ports(), [this] { return now_; });
     ASSERT_EQ(session_->LeggeParametri(Save(contents, "arm.tab")), 0);
     arm_ = std::make_unique<sim::VirtualArm>(state().working, armOptions_);
-    if (link == Link::Serial) {
+    if (wire_ == Wire::InProcess) {
+      transports_ = std::make_unique<sim::InProcessTransports>(*arm_);
+      session_->link().UseTransports(transports_->serial, transports_->usb);
+    } else if (link == Link::Serial) {
       serial_ = std::make_unique<sim::SerialSimServer>(*arm_);
       ASSERT_TRUE(serial_->Start());
       ASSERT_TRUE(session_->link().SetPortName(serial_->slavePath()));
@@ -105,7 +114,9 @@ class SimSessionTest : public ::testing::Test {
   ScriptedOperator ui_;
   std::uint32_t now_ = 1000;
   sim::VirtualArmOptions armOptions_;  // for the arm of the next Connect
+  Wire wire_ = Wire::Device;           // for the next Connect
   std::unique_ptr<sim::VirtualArm> arm_;
+  std::unique_ptr<sim::InProcessTransports> transports_;
   std::unique_ptr<sim::SerialSimServer> serial_;
   std::unique_ptr<sim::UsbSimServer> usb_;
   std::unique_ptr<ArmSession> session_;

@@ -93,8 +93,7 @@ TEST(UsbAccessLibraryLoad, LinkShowsTheLoadFailureWithItsStatusAtEveryOpen) {
   ArmRecord record;
   record.linkType = 1;
   ScriptedOperator ui;
-  PromptedDeviceChooser chooser(ui);
-  ArmLink link(record, chooser, std::string(kLibraryProfileStore));
+  ArmLink link(record, std::string(kLibraryProfileStore), DeviceChooserOf(ui));
   for (int open = 0; open < 2; ++open) {
     EXPECT_EQ(link.OpenArmPort(), -1);
     EXPECT_EQ(link.libraryStatus(), -2);

@@ -10,6 +10,8 @@
 #include "data/arm_record.h"
 #include "link/count_decoding.h"
 #include "link/reply_decoding.h"
+#include "link/serial_protocol.h"
+#include "link/usb_protocol.h"
 
 namespace pilvo {
 
@@ -44,8 +46,10 @@ class ArmBoard {
   bool countsFresh() const { return countsFresh_; }
 
   int BuildSerialRequest(std::uint8_t offset);
-  const SerialRequest& serialRequest() const { return serialRequest_; }
+  const SerialRequest& serialRequest() const { return serial_.request(); }
 
+  // The commands of the USB boards. On a serial link nothing is sent: the queries answer -1,
+  // WriteBatteryThresholds and ConfigureBoards -10, SetProbeMode and ReleaseArm do nothing.
   int QueryArmIdentity(ArmIdentity& identity);
   int ReadTemperatureCalibration(CalibrationWords& words);
   int ComputeTemperatures(std::array<double, 3>& temperatures) const;
@@ -55,10 +59,10 @@ class ArmBoard {
   int ReadBatteryThresholds(std::array<std::uint8_t, 5>& bytes);
   int WriteBatteryThresholds();
   int ConfigureBoards();
-  // No caller uses the outcome: the reply is not checked, and a bad one leaves the link open.
   void SetProbeMode(int setting);
   int AcknowledgeInput(int input);
-  // Not checked, like the probe mode.
+  // After a press of the scanner input (auxiliary input 1 or 2): the serial board is told.
+  void AcknowledgeScannerPress();
   void ReleaseArm();
   std::string SupplyStateText() const;
   int RawExchange(std::span<std::uint8_t> buffer);
@@ -66,53 +70,39 @@ class ArmBoard {
   // Exchanges of the initialisation.
   int ProbeSerialPresence();
   // The configure command of the initialisation, then the temperature calibration. -1 when the
-  // configure exchange fails; validReference tells whether the board kept its reference. A
-  // failed calibration leaves the gains and the link as they were.
+  // configure exchange fails; validReference tells whether the board kept its reference.
   int ConfigureForInitialisation(bool& validReference);
 
-  // Reference marks. Serial: switches the encoder read to the latched registers and reads
-  // the mark status byte (bits 2 … 7 clear: axes 1 … 6 marked). USB: the mark flags of the
-  // axes in count-list order; ConfirmReferenceMarks tells the board all required axes are in.
-  int ReadSerialMarkStatus(std::uint8_t& markStatus);
-  int ReadUsbMarks(bool thirdAxisCompanion, std::array<bool, kMaxJoints>& marked,
-                   std::size_t& axes);
+  // Reference marks: bit i of `marked` set when axis i of the count list has passed its mark.
+  // Serial: switches the encoder read to the latched registers. USB: `thirdAxisCompanion`, that
+  // of the probe in use, decides whether board 3's third axis is read; ConfirmReferenceMarks
+  // tells the board all required axes are in (serial: nothing).
+  int ReadReferenceMarks(bool thirdAxisCompanion, std::uint32_t& marked);
   void ConfirmReferenceMarks();
 
-  int firmwareCode() const { return firmwareCode_; }
-  void SetFirmwareCode(int code) { firmwareCode_ = code; }
-  void SetWrapWindow(std::int32_t window) { wrapWindow_ = window; }
-  std::int32_t wrapWindow() const { return wrapWindow_; }
+  int firmwareCode() const { return usb_.firmwareCode(); }
+  void SetFirmwareCode(int code) { usb_.SetFirmwareCode(code); }
+  void SetWrapWindow(std::int32_t window) { serial_.SetWrapWindow(window); }
+  std::int32_t wrapWindow() const { return serial_.wrapWindow(); }
   const StatusPair& status() const { return status_; }
-  const std::array<double, 3>& temperatures() const { return temperatures_; }
-  const std::array<double, 3>& temperatureGains() const { return gains_; }
-  double supplyReading() const { return supply_.reading; }
-  bool supplyMonitor() const { return supply_.monitor; }
-  bool onBattery() const { return supply_.onBattery; }
+  const std::array<double, 3>& temperatures() const { return usb_.temperatures(); }
+  const std::array<double, 3>& temperatureGains() const { return usb_.temperatureGains(); }
+  double supplyReading() const { return usb_.supply().reading; }
+  bool supplyMonitor() const { return usb_.supply().monitor; }
+  bool onBattery() const { return usb_.supply().onBattery; }
 
  private:
-  int ReadSerialCounts(CountList& counts);
-  int ReadUsbCounts(CountList& counts);
-  // One USB command: its reply must have exactly `replyLength` bytes and echo the command.
-  // UsbExchange closes the link when it does not; UsbQuery leaves that to its caller.
-  int UsbExchange(std::span<const std::uint8_t> request, std::span<std::uint8_t> reply);
-  int UsbQuery(std::span<const std::uint8_t> request, std::span<std::uint8_t> reply);
-  int QueryTemperatureCalibration(CalibrationWords& words);
-  bool UsbReady();
+  // The protocol of the working record's link type.
+  BoardProtocol& protocol();
   void FinishRead(CountList& counts);
 
   ArmLink& link_;
   ArmRecord& record_;
   const JointTables& tables_;
+  SerialProtocol serial_;
+  UsbProtocol usb_;
 
-  int firmwareCode_ = 0;
-  SerialRequest serialRequest_;
-  std::array<std::uint8_t, kMaxSerialRequest> serialReply_{};
   StatusPair status_;
-  RawTemperatures rawTemperatures_{};
-  TemperatureGains gains_{};
-  std::array<double, 3> temperatures_{};
-  SupplyStatus supply_;
-  std::int32_t wrapWindow_ = 0;
   bool countsFresh_ = false;
   std::array<double, kMaxJoints> jointValues_{};
 };

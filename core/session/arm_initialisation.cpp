@@ -178,35 +178,6 @@ std::uint32_t RequiredMarks(const ArmSessionState& state) {
   return (1u << joints) - 1u;
 }
 
-int ReadSerialMarks(ArmSession& session, std::uint32_t& found) {
-  std::uint8_t status = 0;
-  if (const int result = session.board().ReadSerialMarkStatus(status); result != board::kOk) {
-    return result;
-  }
-  // A clear bit is a mark found: bits 2 to 6 for joints 1 to 5, bit 7 for a sixth joint.
-  found = 0;
-  for (int bit = 2; bit <= 6; ++bit) {
-    if ((status & (1u << bit)) == 0) found |= 1u << (bit - 2);
-  }
-  if (session.state().working.jointCount == 6 && (status & 0x80u) == 0) found |= 1u << 5;
-  return board::kOk;
-}
-
-int ReadUsbMarks(ArmSession& session, std::uint32_t& found) {
-  std::array<bool, kMaxJoints> marked{};
-  std::size_t axes = 0;
-  const bool companion = SelectedProbeRecord(session.state()).options.board3ThirdAxisCompanion;
-  if (const int result = session.board().ReadUsbMarks(companion, marked, axes);
-      result != board::kOk) {
-    return result;
-  }
-  found = 0;
-  for (std::size_t i = 0; i < axes; ++i) {
-    if (marked[i]) found |= 1u << i;
-  }
-  return board::kOk;
-}
-
 }  // namespace
 
 std::int32_t StoredAmbientTemperature(std::string_view profileStore) {
@@ -257,11 +228,12 @@ int LeggeTacche(ArmSession& session, std::uint32_t& mask) {
   const std::uint32_t required = RequiredMarks(state);
 
   std::uint32_t found = 0;
-  const bool usb = session.link().IsUsb();
-  const int read = usb ? ReadUsbMarks(session, found) : ReadSerialMarks(session, found);
-  if (read != board::kOk) return read;
+  const bool companion = SelectedProbeRecord(state).options.board3ThirdAxisCompanion;
+  if (const int read = session.board().ReadReferenceMarks(companion, found); read != board::kOk) {
+    return read;
+  }
   const bool complete = (found & required) == required;
-  if (usb && complete) session.board().ConfirmReferenceMarks();
+  if (complete) session.board().ConfirmReferenceMarks();
 
   if (state.working.options.insertedAxis) {
     found = SpreadOverInsertedAxis(found, state.working.jointCount);

@@ -37,6 +37,18 @@ std::uint32_t SteadyMilliseconds() {
       std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
 
+UsbDeviceChooser DeviceChooserOf(Prompts& ui) {
+  const auto show = [&ui](MessageIcon icon) {
+    return [&ui, icon](const std::string& text) { ui.ShowMessage(text, kLibraryCaption, icon); };
+  };
+  return {.choose =
+              [&ui](const std::string& title, const std::vector<std::string>& identifiers) {
+                return ui.ChooseFromList(title, identifiers);
+              },
+          .showNotFound = show(MessageIcon::Information),
+          .showLoadFailure = show(MessageIcon::Error)};
+}
+
 void CopyRecord(ArmRecord& destination, const ArmRecord& source) {
   const std::array<double, 3> kept = destination.referenceTemperatures;
   destination = source;
@@ -48,10 +60,9 @@ ArmSession::ArmSession(SessionVariant variant, OperatorPorts ports, MillisecondC
       prompts_(ports.prompts),
       display_(ports.display),
       dialogs_(ports.dialogs),
-      chooser_(ports.prompts),
       profileStore_(ProfileStoreOf(variant)),
       clock_(std::move(clock)),
-      link_(state_.working, chooser_, profileStore_),
+      link_(state_.working, profileStore_, DeviceChooserOf(prompts_)),
       board_(link_, state_.working, state_.tables) {
   link_.SetCloseListener([this] {
     state_.tabLoaded = false;
@@ -64,15 +75,6 @@ ArmSession::ArmSession(SessionVariant variant, OperatorPorts ports, MillisecondC
   // Where the board gives no temperature, readings need the ambient one even before the first
   // initialisation.
   state_.working.ambientTemperature = StoredAmbientTemperature(profileStore_);
-}
-
-void PromptedDeviceChooser::Tell(std::string_view text, bool error) {
-  prompts_.ShowMessage(text, kLibraryCaption, error ? MessageIcon::Error : MessageIcon::Information);
-}
-
-std::optional<std::size_t> PromptedDeviceChooser::Choose(std::string_view title,
-                                                             const std::vector<std::string>& lines) {
-  return prompts_.ChooseFromList(title, lines);
 }
 
 int ArmSession::LeggeParametri(const std::filesystem::path& path) {

@@ -87,21 +87,12 @@ struct ArmSessionState {
   ReadingState reading;
 };
 
+// The USB device choice and its messages put to `ui`, which must outlive the chooser.
+UsbDeviceChooser DeviceChooserOf(Prompts& ui);
+
 // Copies every field of an arm record, texts included, except the derived reference
 // temperatures, which the destination keeps.
 void CopyRecord(ArmRecord& destination, const ArmRecord& source);
-
-// The USB device choice, asking through the prompts with the library's caption.
-class PromptedDeviceChooser final : public UsbDeviceChooser {
- public:
-  explicit PromptedDeviceChooser(Prompts& prompts) : prompts_(prompts) {}
-  void Tell(std::string_view text, bool error) override;
-  std::optional<std::size_t> Choose(std::string_view title,
-                                    const std::vector<std::string>& lines) override;
-
- private:
-  Prompts& prompts_;
-};
 
 class ArmSession {
  public:
@@ -189,7 +180,6 @@ class ArmSession {
   Prompts& prompts_;
   ArmStatusDisplay& display_;
   ArmDialogs& dialogs_;
-  PromptedDeviceChooser chooser_;
   std::string profileStore_;
   MillisecondClock clock_;
   ArmSessionState state_;

@@ -95,7 +95,7 @@ void ArmSession::ReturnLimitStatus(const ArmButtons& buttons, std::int32_t& stat
   if (options.auxiliaryInput0) board_.AcknowledgeInput(0);
   if (ScannerInput(options) && buttons.button1) {
     status += reading_status::kAuxiliaryPress;
-    if (!link_.IsUsb()) board_.AcknowledgeInput(0);
+    board_.AcknowledgeScannerPress();
   }
   status += reading_status::kLimitWarning;
 }
@@ -167,7 +167,7 @@ int ArmSession::CompleteReading(const std::array<double, kMaxJoints>& jointCount
     }
     if (ScannerInput(options)) {
       status += reading_status::kAuxiliaryPress - reading_status::kButton1;
-      if (!link_.IsUsb()) board_.AcknowledgeInput(0);
+      board_.AcknowledgeScannerPress();
     }
   }
   if (buttons.button2) status += reading_status::kButton2;
