@@ -83,14 +83,14 @@ int SerialPort::Open(const std::string& devicePath) {
   // Non-blocking, so that opening a modem line does not wait for its carrier; every wait
   // afterwards goes through poll().
   const int fd = ::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return -1;
+  if (fd < 0) return serial_open::kCannotOpen;
   struct stat status {};
   // The flock keeps out every other program, root included; TIOCEXCL alone would not.
   const bool usable = ::fstat(fd, &status) == 0 && S_ISCHR(status.st_mode) &&
                       ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::ioctl(fd, TIOCEXCL) == 0;
   if (!usable) {
     ::close(fd);
-    return -1;
+    return serial_open::kCannotOpen;
   }
   // A fresh open starts with an empty input queue, so that late bytes of an exchange that failed
   // before the port was closed cannot shift the first reply after reopening.
@@ -101,15 +101,15 @@ int SerialPort::Open(const std::string& devicePath) {
 
 int SerialPort::ApplyLineSettings(int baudRate) {
   termios settings{};
-  if (::tcgetattr(fd_, &settings) != 0) return -2;
+  if (::tcgetattr(fd_, &settings) != 0) return serial_open::kSettingsUnreadable;
   const std::optional<speed_t> speed = SpeedOfBaudRate(baudRate);
-  if (!speed) return -3;
+  if (!speed) return serial_open::kSettingsRefused;
   ::cfmakeraw(&settings);
   settings.c_cflag &= ~static_cast<tcflag_t>(CSTOPB);
   settings.c_cflag |= CLOCAL | CREAD;
   if (::cfsetispeed(&settings, *speed) != 0 || ::cfsetospeed(&settings, *speed) != 0 ||
       ::tcsetattr(fd_, TCSANOW, &settings) != 0) {
-    return -3;
+    return serial_open::kSettingsRefused;
   }
   return 0;
 }
@@ -117,10 +117,10 @@ int SerialPort::ApplyLineSettings(int baudRate) {
 int SerialPort::ApplyTimeouts(const SerialTimeouts& timeouts) {
   // Read() does all the timing with poll(); the driver itself must never wait.
   termios settings{};
-  if (::tcgetattr(fd_, &settings) != 0) return -4;
+  if (::tcgetattr(fd_, &settings) != 0) return serial_open::kTimeoutsRefused;
   settings.c_cc[VMIN] = 0;
   settings.c_cc[VTIME] = 0;
-  if (::tcsetattr(fd_, TCSANOW, &settings) != 0) return -4;
+  if (::tcsetattr(fd_, TCSANOW, &settings) != 0) return serial_open::kTimeoutsRefused;
   timeouts_ = timeouts;
   return 0;
 }

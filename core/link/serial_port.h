@@ -10,6 +10,14 @@
 
 namespace pilvo {
 
+// Results of opening a serial port.
+namespace serial_open {
+inline constexpr int kCannotOpen = -1;          // no such device, no access, or held by another
+inline constexpr int kSettingsUnreadable = -2;  // the line settings cannot be read
+inline constexpr int kSettingsRefused = -3;     // the speed or the line settings were refused
+inline constexpr int kTimeoutsRefused = -4;     // the read time-outs were refused
+}  // namespace serial_open
+
 struct SerialTimeouts {
   std::uint32_t readInterval = 0;          // ms between two bytes; 0: no interval time-out
   std::uint32_t readTotalMultiplier = 20;  // ms per byte asked for
@@ -23,11 +31,10 @@ class SerialPort {
   SerialPort& operator=(const SerialPort&) = delete;
   ~SerialPort();
 
-  // The three steps of opening, in this order. Open: 0, or -1 when the device cannot be opened
-  // or another program holds it (the port stays closed). ApplyLineSettings: 8 data bits, no
-  // parity, one stop bit, raw, at `baudRate`; -2 when the settings cannot be read, -3 when they
-  // cannot be applied. ApplyTimeouts: -4 when they cannot be applied. After -2 to -4 the port
-  // stays open.
+  // The three steps of opening, in this order, each 0 or a serial_open code. Open: kCannotOpen
+  // when the device cannot be opened or another program holds it (the port stays closed).
+  // ApplyLineSettings: 8 data bits, no parity, one stop bit, raw, at `baudRate`.
+  // ApplyTimeouts. After the later codes the port stays open.
   int Open(const std::string& devicePath);
   int ApplyLineSettings(int baudRate);
   int ApplyTimeouts(const SerialTimeouts& timeouts);

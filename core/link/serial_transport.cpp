@@ -17,7 +17,7 @@ bool SerialTransport::SetPortName(std::string_view name) {
 
 int SerialTransport::Open() {
   const auto path = SerialDevicePath(portName_, profileStore_);
-  if (!path) return -1;
+  if (!path) return serial_open::kCannotOpen;
   if (const int result = port_.Open(*path); result != 0) return result;
   if (const int result = port_.ApplyLineSettings(BaudRateOfSpeedCode(record_.serialSpeedCode));
       result != 0) {

@@ -7,14 +7,16 @@
 #include <cstdint>
 #include <span>
 
+#include "link/serial_port.h"
+
 namespace pilvo {
 
 class ArmTransport {
  public:
   virtual ~ArmTransport() = default;
 
-  // 0, or the failure of the link type: serial -1 cannot open, -2 settings unreadable,
-  // -3 settings refused, -4 time-outs refused (after -2 to -4 it stays open); USB -1.
+  // 0, or a serial_open code (USB: only kCannotOpen); after the codes that follow kCannotOpen
+  // a serial port stays open.
   virtual int Open() = 0;
   // Open as the exchanges test it: a valid serial handle, or a USB instance of 0 or more.
   virtual bool IsOpen() const = 0;

@@ -45,7 +45,7 @@ UsbAccessLibrary::~UsbAccessLibrary() {
 int UsbAccessLibrary::Load() {
   if (module_ != nullptr) return 0;
   void* module = dlopen(libraryFile_.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (module == nullptr) return -1;
+  if (module == nullptr) return usb_load::kCannotLoad;
 
   EntryPoints entry;
   const bool complete =
@@ -56,7 +56,7 @@ int UsbAccessLibrary::Load() {
       Resolve(module, "_MPUSBClose", entry.close);
   if (!complete) {
     dlclose(module);
-    return -2;
+    return usb_load::kEntryPointMissing;
   }
   module_ = module;
   entry_ = entry;

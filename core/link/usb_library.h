@@ -10,6 +10,12 @@
 
 namespace pilvo {
 
+// Results of loading the USB access library.
+namespace usb_load {
+inline constexpr int kCannotLoad = -1;
+inline constexpr int kEntryPointMissing = -2;
+}  // namespace usb_load
+
 class UsbAccessLibrary {
  public:
   // `libraryFile` goes to dlopen as given: a bare name is searched for (LD_LIBRARY_PATH picks
@@ -19,8 +25,8 @@ class UsbAccessLibrary {
   UsbAccessLibrary& operator=(const UsbAccessLibrary&) = delete;
   ~UsbAccessLibrary();
 
-  // 0 loaded (or already loaded), -1 the library cannot be loaded, -2 an entry point is
-  // missing (the library is released again).
+  // 0 loaded (or already loaded), or a usb_load code (after kEntryPointMissing the library is
+  // released again).
   int Load();
   void Unload();
   bool IsLoaded() const { return module_ != nullptr; }

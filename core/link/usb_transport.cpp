@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "data/local_text.h"
+#include "link/serial_port.h"
 
 namespace pilvo {
 namespace {
@@ -35,7 +36,7 @@ int UsbTransport::LoadLibrary() {
 void UsbTransport::UnloadLibrary() {
   Close();
   library_.Unload();
-  libraryStatus_ = -1;
+  libraryStatus_ = usb_load::kCannotLoad;
 }
 
 bool UsbTransport::EnsureLibrary(const char* failureFormat) {
@@ -48,21 +49,21 @@ bool UsbTransport::EnsureLibrary(const char* failureFormat) {
 }
 
 int UsbTransport::Open() {
-  if (!EnsureLibrary(kLoadFailureOnOpen)) return -1;
+  if (!EnsureLibrary(kLoadFailureOnOpen)) return serial_open::kCannotOpen;
   const int instance = ChooseDevice(false);
-  if (instance < 0) return -1;
+  if (instance < 0) return serial_open::kCannotOpen;
   instance_ = instance;
   if (OpenPipes()) return 0;
   // A pipe that did open is closed too, so that no handle is lost.
   ClosePipes();
-  instance_ = -1;
-  return -1;
+  instance_ = kNoUsbArm;
+  return serial_open::kCannotOpen;
 }
 
 bool UsbTransport::Close() {
   const bool wasOpen = instance_ >= 0;
   ClosePipes();
-  instance_ = -1;
+  instance_ = kNoUsbArm;
   return wasOpen;
 }
 
@@ -93,13 +94,13 @@ std::string UsbTransport::QueryIdentifierOnOpenPipes() {
 }
 
 int UsbTransport::ChooseDevice(bool showMessages) {
-  if (!EnsureLibrary(kLoadFailureOnChoice)) return -1;
+  if (!EnsureLibrary(kLoadFailureOnChoice)) return kNoUsbArm;
   const std::uint32_t count = library_.DeviceCount(kArmVidPid);
   if (count == 0) {
     if (showMessages && chooser_.showNotFound) {
       chooser_.showNotFound(LocalText(kTextDevicesNotFound));
     }
-    return -1;
+    return kNoUsbArm;
   }
 
   std::vector<int> instances;
@@ -113,15 +114,15 @@ int UsbTransport::ChooseDevice(bool showMessages) {
       identifiers.push_back(QueryIdentifierOnOpenPipes());
     }
     ClosePipes();
-    instance_ = -1;
+    instance_ = kNoUsbArm;
   }
 
   // With no arm recorded there is nothing the open could use.
-  if (instances.empty()) return -1;
+  if (instances.empty()) return kNoUsbArm;
   if (count == 1 && !showMessages) return instances.front();
-  if (!chooser_.choose) return -1;
+  if (!chooser_.choose) return kNoUsbArm;
   const auto line = chooser_.choose(LocalText(kTextUsbDevicesTitle), identifiers);
-  if (!line || *line >= instances.size()) return -1;
+  if (!line || *line >= instances.size()) return kNoUsbArm;
   return instances[*line];
 }
 

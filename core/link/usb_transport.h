@@ -14,6 +14,9 @@
 
 namespace pilvo {
 
+// No arm chosen, or none to open: no instance.
+inline constexpr int kNoUsbArm = -1;
+
 inline constexpr char kArmVidPid[] = "vid_04d8&pid_feab";
 inline constexpr char kArmEndpoint[] = "\\MCHP_EP1";
 inline constexpr std::uint32_t kUsbTimeoutMs = 100;
@@ -45,7 +48,7 @@ class UsbTransport final : public ArmTransport {
   int libraryStatus() const { return libraryStatus_; }
   // Closes the pipes and releases the library.
   void UnloadLibrary();
-  // The instance of the arm to use, or -1.
+  // The instance of the arm to use, or kNoUsbArm.
   int ChooseDevice(bool showMessages);
   int instance() const { return instance_; }
 
@@ -68,8 +71,8 @@ class UsbTransport final : public ArmTransport {
 
   UsbDeviceChooser chooser_;
   UsbAccessLibrary library_;
-  int libraryStatus_ = -1;
-  int instance_ = -1;
+  int libraryStatus_ = usb_load::kCannotLoad;  // not loaded yet
+  int instance_ = kNoUsbArm;
   MPUSB_HANDLE writePipe_ = MPUSB_INVALID_HANDLE;
   MPUSB_HANDLE readPipe_ = MPUSB_INVALID_HANDLE;
 };

@@ -47,7 +47,7 @@ bool PointsSpanTriangle(const Point3& a, const Point3& b, const Point3& c) {
 }
 
 int FrameFromThreePoints(Pose& frame, const Point3& o, const Point3& p1, const Point3& p2) {
-  if (!PointsSpanTriangle(o, p1, p2)) return -1;
+  if (!PointsSpanTriangle(o, p1, p2)) return kNoTriangle;
   const Point3 u = Minus(p1, o);
   const Point3 x = Unit(u);
   const Point3 z = Unit(Cross(u, Minus(p2, o)));
@@ -58,7 +58,7 @@ int FrameFromThreePoints(Pose& frame, const Point3& o, const Point3& p1, const P
 
 int CircleThroughPoints(const Point3& a, const Point3& b, const Point3& c, Point3& centre,
                         double& radius) {
-  if (!PointsSpanTriangle(a, b, c)) return -1;
+  if (!PointsSpanTriangle(a, b, c)) return kNoTriangle;
   const Point3 ab = Minus(b, a);
   const Point3 bc = Minus(c, b);
   const Point3 n = Cross(ab, Minus(c, a));  // normal of the plane through the three points

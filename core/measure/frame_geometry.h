@@ -21,14 +21,16 @@ Point3 PositionOf(const Pose& pose);
 // through the other two (which also keeps the three points apart).
 bool PointsSpanTriangle(const Point3& a, const Point3& b, const Point3& c);
 
+// The one failure of the constructions below.
+inline constexpr int kNoTriangle = -1;  // the points do not span a triangle
+
 // Rows 0 to 2 of `frame` become the unit X, Y and Z axes of the frame with X from o towards
 // p1, Y towards p2's side of X and Z = X x Y; column 3 and row 3 are those of the identity.
-// 0, or -1 (frame untouched) when the points do not span a triangle.
+// 0, or kNoTriangle (frame untouched).
 int FrameFromThreePoints(Pose& frame, const Point3& o, const Point3& p1, const Point3& p2);
 
 // The centre and radius of the circle through a, b and c: the point where the planes bisecting
-// ab and bc meet the plane of the three points. 0, or -1 (outputs untouched) when the points do
-// not span a triangle.
+// ab and bc meet the plane of the three points. 0, or kNoTriangle (outputs untouched).
 int CircleThroughPoints(const Point3& a, const Point3& b, const Point3& c, Point3& centre,
                         double& radius);
 

@@ -104,7 +104,7 @@ int SolveLevenbergMarquardt(LevenbergModel model, LevenbergJacobian jacobian, st
   if (model == nullptr || jacobian == nullptr || m == 0 || n < m || iterationLimit < 0 ||
       m > static_cast<std::size_t>(workspace.parameterCapacity_) ||
       n > static_cast<std::size_t>(workspace.measurementCapacity_)) {
-    return -1;
+    return kLevenbergRefused;
   }
 
   double* next = workspace.buffer_.data();

@@ -64,8 +64,10 @@ class LevenbergWorkspace {
   std::vector<double> buffer_;
 };
 
-// Improves p in place from its initial value. Returns the number of iterations, or -1 with
-// summary.stop = InvalidArguments when the call is refused. When the model gives values that
+inline constexpr int kLevenbergRefused = -1;
+
+// Improves p in place from its initial value. Returns the number of iterations, or
+// kLevenbergRefused with summary.stop = InvalidArguments when the call is refused. When the model gives values that
 // are not finite, p keeps the last parameters with finite values and the stop is InvalidValues.
 int SolveLevenbergMarquardt(LevenbergModel model, LevenbergJacobian jacobian, std::span<double> p,
                             std::span<const double> x, int iterationLimit,

@@ -223,7 +223,7 @@ int InitialiseArm(ArmSession& session, InitialiseMode mode) {
 
 int LeggeTacche(ArmSession& session, std::uint32_t& mask) {
   const ArmSessionState& state = session.state();
-  if (!state.working.options.referenceMarks) return -2;
+  if (!state.working.options.referenceMarks) return marks_result::kNoMarks;
   if (!session.link().IsOpen()) return board::kLinkClosed;
   const std::uint32_t required = RequiredMarks(state);
 
@@ -239,7 +239,7 @@ int LeggeTacche(ArmSession& session, std::uint32_t& mask) {
     found = SpreadOverInsertedAxis(found, state.working.jointCount);
   }
   mask = found;
-  return complete ? 1 : 0;
+  return complete ? marks_result::kComplete : marks_result::kPending;
 }
 
 }  // namespace pilvo

@@ -32,11 +32,17 @@ int InitialiseArm(ArmSession& session, InitialiseMode mode);
 // The ambient temperature kept in the profile ("TEMPERATURA"/"Ambiente"), 21 when none is.
 std::int32_t StoredAmbientTemperature(std::string_view profileStore);
 
-// Which joints have passed their reference mark: bit j of `mask` for joint j. 1 when every
-// joint that must have a mark has one, 0 when not yet; -1 not connected (nothing is opened);
-// -2 the arm has no reference marks (mask untouched); -3 short serial reply; -11, -12 the USB
-// exchange failed or its reply was wrong. Board failures close the link. On the serial link the
-// encoder reads that follow use the latched counters until the next initialisation.
+// Results of the reference-mark query beyond the board codes.
+namespace marks_result {
+inline constexpr int kPending = 0;    // some joint that must have a mark has none yet
+inline constexpr int kComplete = 1;   // every joint that must have a mark has one
+inline constexpr int kNoMarks = -2;   // the arm has no reference marks (mask untouched)
+}  // namespace marks_result
+
+// Which joints have passed their reference mark: bit j of `mask` for joint j. A marks_result
+// code, or a board code: -1 not connected (nothing is opened); -3 short serial reply; -11, -12
+// the USB exchange failed or its reply was wrong. Board failures close the link. On the serial
+// link the encoder reads that follow use the latched counters until the next initialisation.
 int LeggeTacche(ArmSession& session, std::uint32_t& mask);
 
 }  // namespace pilvo

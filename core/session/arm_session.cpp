@@ -86,14 +86,14 @@ int ArmSession::LeggeParametri(const std::filesystem::path& path) {
     return code;
   };
   const std::string text = path.string();
-  if (text.size() > kMaxTabPath) return fail(-1);
+  if (text.size() > kMaxTabPath) return fail(session_result::kTabUnreadable);
   const auto bytes = ReadWholeFile(path);
-  if (!bytes) return fail(-1);
+  if (!bytes) return fail(session_result::kTabUnreadable);
 
   // The file is read over the working record, so fields its version lacks keep their values.
   TabContents contents = state_.tab;
   contents.main = state_.working;
-  if (ReadTabFile(*bytes, contents, ReaderVariantOf(variant_), prompts_) < 0) return fail(-2);
+  if (ReadTabFile(*bytes, contents, ReaderVariantOf(variant_), prompts_) < 0) return fail(session_result::kTabRejected);
   state_.working = std::move(contents.main);
   state_.tab.probes = std::move(contents.probes);
   state_.tab.version = contents.version;

@@ -34,22 +34,22 @@ double ArmSession::JointValue(int joint, bool degrees) const {
 }
 
 int ArmSession::ReadJointAngles(std::array<double, kMaxJoints>& angles) const {
-  if (!link_.IsOpen()) return -1;
+  if (!link_.IsOpen()) return session_result::kNotConnected;
   for (int joint = 0; joint < JointCount(state_.working); ++joint) {
     angles[joint] = JointValue(joint, false);
   }
-  return 0;
+  return session_result::kDone;
 }
 
 int ArmSession::ReadJointCounts(std::array<double, kMaxJoints>& counts) const {
-  if (!link_.IsOpen()) return -1;
+  if (!link_.IsOpen()) return session_result::kNotConnected;
   counts = state_.jointCounts;
-  return 0;
+  return session_result::kDone;
 }
 
 int ArmSession::VedeCinematica(std::int32_t flags,
                                std::span<double, kKinematicViewValues> values) const {
-  if (!link_.IsOpen()) return -1;
+  if (!link_.IsOpen()) return session_result::kNotConnected;
   const ArmRecord& record = state_.working;
   const int n = JointCount(record);
   const bool degrees = (flags & 1) != 0;
@@ -63,13 +63,13 @@ int ArmSession::VedeCinematica(std::int32_t flags,
   }
   const auto lengths = LinkLengths(record);
   std::copy(lengths.begin(), lengths.end(), values.begin() + kLayoutAngles);
-  return 0;
+  return session_result::kDone;
 }
 
 int ArmSession::VedeCinematica2(std::int32_t mode, std::int32_t* jointCount, double* angles,
                                 double* lengths, std::int32_t* options) const {
-  if (!link_.IsOpen()) return -1;
-  if (!state_.tabLoaded) return -2;
+  if (!link_.IsOpen()) return session_result::kNotConnected;
+  if (!state_.tabLoaded) return session_result::kNoTabLoaded;
   const ArmRecord& record = state_.working;
   const ArmOptions& o = record.options;
   const int n = JointCount(record);
@@ -87,7 +87,7 @@ int ArmSession::VedeCinematica2(std::int32_t mode, std::int32_t* jointCount, dou
     *options = (o.auxiliaryInput0 ? 1 : 0) + (o.auxiliaryInput1 || o.auxiliaryInput2 ? 2 : 0) +
                (o.board3ThirdAxisCompanion ? 4 : 0);
   }
-  return 0;
+  return session_result::kDone;
 }
 
 }  // namespace pilvo

@@ -21,9 +21,9 @@ int TableAlignmentFromPoints(const Point3& a, const Point3& b, const Point3& c,
                              double& referenceAngle) {
   Point3 centre;
   double radius;
-  if (CircleThroughPoints(a, b, c, centre, radius) != 0) return -1;
+  if (CircleThroughPoints(a, b, c, centre, radius) != 0) return kNoTableAlignment;
   Pose frame;
-  if (FrameFromThreePoints(frame, centre, a, b) != 0) return -1;
+  if (FrameFromThreePoints(frame, centre, a, b) != 0) return kNoTableAlignment;
 
   Pose frameTransposed = kIdentityPose;
   for (int row = 0; row < 3; ++row) {
@@ -44,7 +44,7 @@ int TableAlignmentFromPoints(const Point3& a, const Point3& b, const Point3& c,
     }
   } catch (const std::exception&) {
     // A singular inverse (or no memory for the work matrices): no matrix to offer.
-    return -1;
+    return kNoTableAlignment;
   }
   matrix = product;
   referenceAngle = *std::max_element(tableAngles.begin(), tableAngles.end());

@@ -12,8 +12,10 @@ namespace pilvo {
 
 // The table matrix R T(-c) of three positions a, b, c of one target: c is the centre of their
 // circle, X points from it towards a, Z along the axis turned from a towards b. The reference
-// angle is the largest of the three table angles. 0, or -1 (outputs untouched) when the
-// positions give no circle or a, b lie on opposite sides of the axis.
+// angle is the largest of the three table angles. 0, or kNoTableAlignment (outputs untouched)
+// when the positions give no circle or a, b lie on opposite sides of the axis.
+inline constexpr int kNoTableAlignment = -1;
+
 int TableAlignmentFromPoints(const Point3& a, const Point3& b, const Point3& c,
                              const std::array<double, 3>& tableAngles, Pose& matrix,
                              double& referenceAngle);

@@ -29,14 +29,14 @@ int ReadTabFile(std::span<const std::uint8_t> bytes, TabContents& contents,
   const TabError error = ParseTabFile(bytes, contents);
   if (error != TabError::None) {
     ShowRejection(error, variant, prompts);
-    return -1;
+    return tab_read::kRejected;
   }
   if (variant == TabReaderVariant::Library && contents.version < kCurrentTabVersion) {
     prompts.ShowMessage(
         LocalText(kTextPreviousVersion) + "\n\n" + LocalText(kTextPreviousVersionAdvice),
         CaptionOf(variant), MessageIcon::Information);
   }
-  return 0;
+  return tab_read::kAccepted;
 }
 
 int ReadTabFile(const std::filesystem::path& path, TabContents& contents, TabReaderVariant variant,
@@ -44,7 +44,7 @@ int ReadTabFile(const std::filesystem::path& path, TabContents& contents, TabRea
   const auto bytes = ReadWholeFile(path);
   if (!bytes) {
     ShowRejection(TabError::NotValid, variant, prompts);
-    return -1;
+    return tab_read::kRejected;
   }
   return ReadTabFile(*bytes, contents, variant, prompts);
 }

@@ -14,8 +14,14 @@ namespace pilvo {
 // conversion itself) and uses its own caption.
 enum class TabReaderVariant { Library, Wizard };
 
+namespace tab_read {
+inline constexpr int kAccepted = 0;
+inline constexpr int kRejected = -1;
+}  // namespace tab_read
+
 // ParseTabFile with the operator's messages: the rejection messages, and for a library reading
-// a file older than the current version the previous-version warning. 0 accepted, -1 rejected.
+// a file older than the current version the previous-version warning. tab_read::kAccepted or
+// tab_read::kRejected.
 int ReadTabFile(std::span<const std::uint8_t> bytes, TabContents& contents,
                 TabReaderVariant variant, Prompts& prompts);
 // The same on a file; a file that cannot be opened is rejected as not valid.
