@@ -29,7 +29,7 @@ LibraryInstance::~LibraryInstance() {
 }
 
 void LibraryInstance::NamePort(std::string_view name) {
-  session_.state().tracker.clientSession = 1;
+  session_.MarkClientSession();
   portRefused_ = !session_.link().SetPortName(name);
 }
 

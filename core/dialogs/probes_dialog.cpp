@@ -123,7 +123,7 @@ ProbesDialog::ProbesDialog(ArmSession& session, double sphereDiameter)
       storedSphereDiameter_(sphereDiameter),
       selection_(std::clamp(session.state().toolInUse, 0, ProbeCount())),
       initialAdditionalAxis_(session.state().working.options.board3ThirdAxisCompanion) {
-  state().reading.probesDialogOpen = true;
+  session_.SetProbesDialogOpen(true);
   session_.board().SetProbeMode(1);
   fields_.sphereDiameter = Millimetres(sphereDiameter);
   controls_.selector = ProbeCount() >= 1;
@@ -132,8 +132,7 @@ ProbesDialog::ProbesDialog(ArmSession& session, double sphereDiameter)
 
 ProbesDialog::~ProbesDialog() {
   if (closed_) return;
-  state().reading.probesDialogOpen = false;
-  state().reading.dialogButtonMask = 0;
+  session_.SetProbesDialogOpen(false);
 }
 
 ArmSessionState& ProbesDialog::state() {
@@ -343,10 +342,12 @@ void ProbesDialog::Delete() {
   selection_ = *previous;
   // The probe in use keeps its record: its number follows the table, and a deleted one gives
   // way to the factory calibration, in memory and in the store alike.
-  std::int32_t& inUse = state().toolInUse;
+  const std::int32_t inUse = state().toolInUse;
   if (inUse >= deleted) {
-    inUse = inUse == deleted ? 0 : inUse - 1;
+    session_.SelectProbe(inUse == deleted ? 0 : inUse - 1);
     StoreProbeSelection(state(), storedSphereDiameter_);
+  } else {
+    session_.NotifyProbeChanged();
   }
   modified_ = true;
   controls_.selector = ProbeCount() >= 1;
@@ -435,7 +436,7 @@ void ProbesDialog::Apply() {
     session_.prompts().ShowMessage(kEnterNumber, kLibraryCaption, MessageIcon::Warning);
     return;
   }
-  state().toolInUse = selection_;
+  session_.SelectProbe(selection_);
   StoreProbeSelection(state(), *sphereDiameter);
   Close();
 }
@@ -449,11 +450,11 @@ void ProbesDialog::Close() {
   closed_ = true;
   editing_ = false;
   ArmSessionState& arm = state();
-  arm.reading.probesDialogOpen = false;
-  arm.reading.dialogButtonMask = 0;
+  session_.SetProbesDialogOpen(false);
   ArmBoard& board = session_.board();
   board.ConfigureBoards();
   ApplySelectedProbe(session_);
+  session_.NotifyProbeChanged();
   if (session_.variant() == SessionVariant::Library) {
     session_.display().ArmConnected(BuildProbeTooltip(arm));
   }

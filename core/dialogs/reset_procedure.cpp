@@ -53,7 +53,7 @@ ResetProcedure::ResetProcedure(ArmSession& session, const ResetDialogSetup& setu
       reduced_(GetSettingInt(kSizeSection, kSizeKey, kReducedByDefault, kProductStore) ==
                kReducedByDefault),
       viewPose_(ResetViewPose(0, {}, UsesVariantGeometry(session.state().tab.main.armVariant))) {
-  session_.state().toolInUse = setup.toolInUse;
+  session_.SelectProbe(setup.toolInUse);
   if (setup.probeManagement) probeLines_ = ProbeLines(session_.state());
   LabelEncoders();
 }
@@ -130,7 +130,7 @@ void ResetProcedure::Cancel() {
 bool ResetProcedure::SelectProbe(std::int32_t line) {
   if (state_ != State::Running || !probeChoiceEnabled()) return false;
   if (line < 0 || line >= static_cast<std::int32_t>(probeLines_.size())) return false;
-  session_.state().toolInUse = line;
+  session_.SelectProbe(line);
   LabelEncoders();
   return true;
 }

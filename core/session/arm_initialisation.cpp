@@ -70,6 +70,7 @@ int LoadProbes(ArmSession& session) {
 
 void ShowConnected(ArmSession& session) {
   if (IsLibrary(session)) session.display().ArmConnected(BuildProbeTooltip(session.state()));
+  session.NotifyConnected();
 }
 
 void AlignTable(ArmSession& session, bool offerReuse) {

@@ -67,6 +67,7 @@ ArmSession::ArmSession(SessionVariant variant, OperatorPorts ports, MillisecondC
   link_.SetCloseListener([this] {
     state_.tabLoaded = false;
     state_.armReady = false;
+    Notify([](SessionObserver& observer) { observer.ArmDisconnected(); });
     // The wizard has no tray or battery window to tell.
     if (variant_ != SessionVariant::Library) return;
     display_.ArmDisconnected();
@@ -75,6 +76,38 @@ ArmSession::ArmSession(SessionVariant variant, OperatorPorts ports, MillisecondC
   // Where the board gives no temperature, readings need the ambient one even before the first
   // initialisation.
   state_.working.ambientTemperature = StoredAmbientTemperature(profileStore_);
+}
+
+void ArmSession::SelectProbe(std::int32_t probe) {
+  state_.toolInUse = probe;
+  NotifyProbeChanged();
+}
+
+void ArmSession::SetProbesDialogOpen(bool open) {
+  state_.reading.probesDialogOpen = open;
+  if (!open) state_.reading.dialogButtonMask = 0;
+}
+
+void ArmSession::MarkClientSession() {
+  state_.tracker.clientSession = 1;
+}
+
+void ArmSession::AddObserver(SessionObserver& observer) {
+  if (std::find(observers_.begin(), observers_.end(), &observer) == observers_.end()) {
+    observers_.push_back(&observer);
+  }
+}
+
+void ArmSession::RemoveObserver(SessionObserver& observer) {
+  std::erase(observers_, &observer);
+}
+
+void ArmSession::NotifyConnected() {
+  Notify([](SessionObserver& observer) { observer.ArmConnected(); });
+}
+
+void ArmSession::NotifyProbeChanged() {
+  Notify([](SessionObserver& observer) { observer.ProbeChanged(); });
 }
 
 int ArmSession::LeggeParametri(const std::filesystem::path& path) {

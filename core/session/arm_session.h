@@ -10,6 +10,7 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "data/arm_record.h"
 #include "data/tab_file.h"
@@ -20,6 +21,7 @@
 #include "measure/motion_tracker.h"
 #include "measure/transforms.h"
 #include "session/operator_ports.h"
+#include "session/session_observer.h"
 
 namespace pilvo {
 
@@ -122,6 +124,22 @@ class ArmSession {
   ArmDialogs& dialogs() { return dialogs_; }
   std::uint32_t Now() const { return clock_(); }
 
+  // Changes that windows and the driver make; each tells the observers.
+  // The probe in use: 0 the base record, k probe record k. The working record follows at the
+  // next application of the probe.
+  void SelectProbe(std::int32_t probe);
+  // The probes management dialog opens or closes; closing forgets the buttons it saw.
+  void SetProbesDialogOpen(bool open);
+  // A client has named its port: the motion tracker serves a client session.
+  void MarkClientSession();
+
+  // Observers outlive their registration; registering allocates, telling them does not.
+  void AddObserver(SessionObserver& observer);
+  void RemoveObserver(SessionObserver& observer);
+  // The session's own procedures tell of what they did.
+  void NotifyConnected();
+  void NotifyProbeChanged();
+
   // Loads a TAB file into the working record and the probe table, then derives the tables.
   // 0; -1 the file cannot be opened (or its path is too long to keep); -2 the reader refused it
   // (after its message). On failure tabPath is cleared and the link closed.
@@ -169,6 +187,11 @@ class ArmSession {
                       std::int32_t* options) const;
 
  private:
+  template <class Event>
+  void Notify(Event event) {
+    for (SessionObserver* observer : observers_) event(*observer);
+  }
+
   // The board read and the pose of its counts.
   int ReadPose(Pose& pose);
   // The pose of a reading's joint counts, which are kept as the last reading's.
@@ -189,6 +212,7 @@ class ArmSession {
   Prompts& prompts_;
   ArmStatusDisplay& display_;
   ArmDialogs& dialogs_;
+  std::vector<SessionObserver*> observers_;
   std::string profileStore_;
   MillisecondClock clock_;
   ArmSessionState state_;

@@ -69,6 +69,7 @@ void ArmSession::RefreshSupplyDisplay() {
                             .onBattery = board_.onBattery(),
                             .firmwareCode = board_.firmwareCode()},
                            state_.working);
+  Notify([](SessionObserver& observer) { observer.SupplyChanged(); });
 }
 
 bool ArmSession::UpdateLimitsWarning(const std::array<double, kMaxJoints>& angles) {
@@ -128,7 +129,13 @@ int ArmSession::CompleteReading(const std::array<double, kMaxJoints>& jointCount
 
   const bool checkLimits = state_.limitsConfigured && state_.armReady;
   std::array<double, kMaxJoints> angles{};
-  if (checkLimits) reading.limitMask = JointLimitMask(angles);
+  if (checkLimits) {
+    const std::uint32_t mask = JointLimitMask(angles);
+    if (mask != reading.limitMask) {
+      Notify([mask](SessionObserver& observer) { observer.LimitsChanged(mask); });
+    }
+    reading.limitMask = mask;
+  }
   if (variant_ == SessionVariant::Library) {
     if (state_.working.batteryPresent > 0) RefreshSupplyDisplay();
     if (checkLimits && UpdateLimitsWarning(angles)) {
