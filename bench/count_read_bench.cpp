@@ -1,7 +1,8 @@
 // One encoder read over a pseudo-terminal: the driver against the virtual arm, and the same
 // bytes moved by a bare write/read with an immediate echo on the other side. The difference is
 // what the driver and the arm model add to the wire. Then the whole reading that a client polls,
-// with the arm at rest and with the arm jumping between readings as no hand can move it.
+// with the arm at rest and with the arm jumping between readings as no hand can move it (so that
+// every board read is judged suspect and read again), and what judging a board read costs.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -9,9 +10,12 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <span>
+#include <string>
 #include <thread>
 
 #include "allocation_counter.h"
@@ -21,6 +25,8 @@
 #include "link/arm_board.h"
 #include "link/arm_link.h"
 #include "measure/arm_session.h"
+#include "measure/kinematics.h"
+#include "measure/reading_plausibility.h"
 #include "sim/serial_server.h"
 #include "sim/virtual_arm.h"
 
@@ -155,6 +161,27 @@ void BM_SessionReading(benchmark::State& state, bool jumping) {
 }
 BENCHMARK_CAPTURE(BM_SessionReading, arm_at_rest, false)->UseRealTime();
 BENCHMARK_CAPTURE(BM_SessionReading, arm_jumping, true)->UseRealTime();
+
+// What judging a board read adds to a reading when nothing is suspect: the clock, the
+// comparison with the last reading taken, and taking this one.
+void BM_ReadingJudgement(benchmark::State& state) {
+  const std::array<double, kMaxJoints> countsPerDegree = CountsPerDegree(SerialDemoArm());
+  const auto joints = std::span<const double>(countsPerDegree).first(6);
+  std::array<double, kMaxJoints> values = {1000.0, -2000.0, 3000.0, 400.0, 500.0, -600.0};
+  ReadingPlausibility last;
+  last.Take(values, SteadyMilliseconds());
+  for (auto _ : state) {
+    values[0] = values[0] == 1000.0 ? 1001.0 : 1000.0;  // a joint trembling in the hand
+    const std::uint32_t now = SteadyMilliseconds();
+    if (!last.Plausible(values, now, joints)) {
+      state.SkipWithError("an unmoving arm judged suspect");
+      break;
+    }
+    last.Take(values, now);
+    benchmark::DoNotOptimize(values);
+  }
+}
+BENCHMARK(BM_ReadingJudgement);
 
 }  // namespace
 }  // namespace pilvo

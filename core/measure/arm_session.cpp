@@ -57,6 +57,7 @@ ArmSession::ArmSession(SessionVariant variant, OperatorInterface& ui, Millisecon
   link_.SetCloseListener([this] {
     state_.tabLoaded = false;
     state_.armReady = false;
+    state_.reading.lastTaken.Forget();
   });
 }
 
@@ -96,6 +97,7 @@ void ArmSession::DeriveTables() {
   state_.tables = DeriveJointTables(working);
   state_.rawCounts.fill(0);
   state_.jointCounts.fill(0.0);
+  state_.reading.lastTaken.Forget();
   state_.tracker.ClearRing();
   working.referenceTemperatures = UnpackReferenceTemperatures(working.referenceTemperaturesPacked);
 }

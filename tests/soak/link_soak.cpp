@@ -220,11 +220,11 @@ class LinkSoak : private testing::ServedDemoArm {
     if (met) {
       KindTally& tally = report_.kinds[met->kind];
       ++tally.readingCodes[code];
-      if (const std::int32_t expected = ReadingCodeFor(link_, met->kind); code != expected) {
+      if (const auto expected = ReadingCodesFor(link_, met->kind); !expected.contains(code)) {
         Violation(Text("reading ", index, ": ", NameOf(met->kind), " gave ", code, ", expected ",
-                       expected));
+                       CodesText(expected)));
       }
-      if (code == 0 && !right && Undetectable(link_, met->kind)) {
+      if (code == 0 && !right && PassesLinkChecks(link_, met->kind)) {
         ++tally.offTruth[ErrorSizeOf(LargestJointError(step.degrees))];
       }
     } else if (code != 0) {
@@ -245,7 +245,7 @@ class LinkSoak : private testing::ServedDemoArm {
         if (right) ++report_.rightAfterRecovery;
       }
     }
-    afterCorruption_ = met && Undetectable(link_, met->kind);
+    afterCorruption_ = met && PassesLinkChecks(link_, met->kind);
     afterRecovery_ = false;
 
     if (code >= 0) {

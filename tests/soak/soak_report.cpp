@@ -101,7 +101,7 @@ void PrintReport(const LinkReport& report, std::ostream& out) {
         << tally.injected << "  " << std::left << std::setw(22) << CodesText(tally.readingCodes)
         << std::setw(26) << CodesText(tally.resetCodes) << std::right << std::setw(9)
         << tally.recovered << "  ";
-    if (Undetectable(report.link, kind)) {
+    if (PassesLinkChecks(report.link, kind)) {
       out << SizesText(tally.offTruth) << " of " << tally.injected << '\n';
     } else {
       out << "-\n";

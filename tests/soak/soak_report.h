@@ -25,7 +25,7 @@ struct KindTally {
   std::map<std::int32_t, int> readingCodes;  // the result of each reading that met the fault
   std::map<std::int32_t, int> resetCodes;    // each failed ResetEncoder while it lasted
   int recovered = 0;                         // faults ended by a successful ResetEncoder
-  // Undetectable faults: successful readings that differ from the truth, by size.
+  // Faults that pass the link's checks: successful readings off the truth, by size.
   ErrorSizes offTruth{};
 };
 
@@ -50,7 +50,7 @@ struct LinkReport {
   int recoveries = 0;  // successful ResetEncoder after a failure
   int readingsAfterRecovery = 0;
   int rightAfterRecovery = 0;
-  int readingsAfterCorruption = 0;  // the clean reading that follows an undetectable fault
+  int readingsAfterCorruption = 0;  // the clean reading after a fault that passes the checks
   int rightAfterCorruption = 0;
   ResidentSet resident;
   bool residentChecked = false;  // false where the resident set cannot tell leaks
