@@ -24,7 +24,6 @@ constexpr int kSolverIterations = 60;
 constexpr int kCoarseWindow = 20;  // counts searched each way on the joint of large lever
 constexpr int kFineWindow = 2;     // counts around the predicted fine correction
 constexpr int kAttemptsPerTouch = 20;
-constexpr int kStepsPerLeg = 8;  // sweep postures between two waypoints
 
 int JointCount(const ArmRecord& arm) {
   return std::clamp(arm.jointCount, 0, kMaxJoints);
@@ -238,18 +237,19 @@ double OnCountGrid(const ArmRecord& arm, int joint, double degrees) {
 }
 
 std::vector<MotionStep> WorkspaceSweep(const ArmRecord& arm, std::uint32_t seed, int steps,
-                                       const ArmSurroundings& surroundings) {
+                                       const ArmSurroundings& surroundings, int stepsPerLeg) {
   std::mt19937 random(seed);
+  const int perLeg = std::max(stepsPerLeg, 1);
   std::vector<MotionStep> sweep;
   Posture from = RandomPosture(arm, random, 1.0);
   Posture to = RandomPosture(arm, random, 1.0);
   for (int step = 0; step < steps; ++step) {
-    const int along = step % kStepsPerLeg;
+    const int along = step % perLeg;
     if (step > 0 && along == 0) {
       from = to;
       to = RandomPosture(arm, random, 1.0);
     }
-    const double t = static_cast<double>(along) / kStepsPerLeg;
+    const double t = static_cast<double>(along) / perLeg;
     Posture posture(from.size());
     for (std::size_t joint = 0; joint < from.size(); ++joint) {
       posture[joint] = from[joint] + t * (to[joint] - from[joint]);

@@ -31,11 +31,14 @@ bool ApplyStep(VirtualArm& arm, const MotionStep& step);
 // second-joint correction into account. Joints without encoder lines keep their angle.
 double OnCountGrid(const ArmRecord& arm, int joint, double degrees);
 
-// `steps` postures travelling between seeded random waypoints, no button held. Every joint stays
-// within its limits, or within -180 to 180 degrees when it has none; a fixed inserted joint
-// stays at 0.
+inline constexpr int kSweepStepsPerLeg = 8;
+
+// `steps` postures travelling between seeded random waypoints, `stepsPerLeg` from one to the
+// next, no button held. Every joint stays within its limits, or within -180 to 180 degrees when
+// it has none; a fixed inserted joint stays at 0.
 std::vector<MotionStep> WorkspaceSweep(const ArmRecord& arm, std::uint32_t seed, int steps,
-                                       const ArmSurroundings& surroundings = {});
+                                       const ArmSurroundings& surroundings = {},
+                                       int stepsPerLeg = kSweepStepsPerLeg);
 
 struct SphereTouches {
   Eigen::Vector3d centre;   // of the sphere, mm

@@ -17,8 +17,10 @@
 #include "data/tab_file.h"
 #include "dialogs/scripted_operator.h"
 #include "session/arm_session.h"
+#include "measure/reading_plausibility.h"
 #include "platform/atomic_file.h"
 #include "pose_expectations.h"
+#include "sim/forward_kinematics.h"
 #include "sim/motions.h"
 #include "sim/serial_server.h"
 #include "sim/usb_server.h"
@@ -407,6 +409,65 @@ TEST_F(ReadingTest, ReadingsFollowAProbeChangeAtOnce) {
     for (float& value : probe.parameters) value += 0.25f;  // angles, lengths and the tool
     CopyRecord(state().working, probe);
     expectTruth();
+  }
+}
+
+// The board protocol has no checksum: a reply spoilt behind its length and echo decodes like a
+// good one. Joints that moved further than a hand turns them are read again at once.
+TEST_F(ReadingTest, CorruptedReplyIsNotReturnedAsAGoodPoint) {
+  struct Case {
+    const char* what;
+    double turn;            // degrees of joint 0 since the last reading
+    std::uint32_t pauseMs;  // since the last reading
+    bool spoilt;            // the reply of the reading's first board read is corrupted
+    bool fails;
+    int reads;  // board reads of the reading
+  };
+  const Case cases[] = {
+      {"spoilt reply of an arm at rest: read again", 0.0, 0, true, false, 2},
+      {"spoilt reply while the arm jumped", 60.0, 0, true, true, 2},
+      {"a jump that repeats is a real move", 60.0, 0, false, false, 2},
+      {"a hand's move", 4.0, 10, false, false, 1},
+      {"a jump just inside the window", 340.0, kPlausibilityWindowMs, false, false, 2},
+      {"a jump after a pause", 340.0, kPlausibilityWindowMs + 1, false, false, 1},
+  };
+  const auto reads = [this] {
+    const sim::Observations seen = arm_->observations();
+    return seen.requestsHandled - seen.releaseCount;
+  };
+  for (const Link link : {Link::Serial, Link::Usb}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + (link == Link::Usb ? " usb" : " serial"));
+      Connect(PlainDemoTab("usb6_quaternion"), link);
+      std::vector<double> degrees = sim::WorkspaceSweep(state().working, 5, 1)[0].degrees;
+      degrees[0] = sim::OnCountGrid(state().working, 0, -170.0);  // a joint without limits
+      ASSERT_TRUE(arm_->SetJointAngles(degrees));
+      ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
+      now_ += c.pauseMs;
+      degrees[0] = sim::OnCountGrid(state().working, 0, degrees[0] + c.turn);
+      ASSERT_TRUE(arm_->SetJointAngles(degrees));
+      if (c.spoilt) {
+        ASSERT_TRUE(arm_->InjectFault(sim::Fault::CorruptBytes));
+      }
+      const Pose before = pose_;
+      const int readsBefore = reads();
+      const int code = session_->LeggeQuota(pose_, status_);
+      EXPECT_EQ(reads() - readsBefore, c.reads);
+      if (c.fails) {
+        EXPECT_EQ(code, link == Link::Usb ? board::kUsbBadReply : board::kShortSerialReply);
+        EXPECT_EQ(pose_, before);
+        EXPECT_FALSE(session_->link().IsOpen());
+        // As after any board fault: the reading after the reopening is taken as it comes.
+        ASSERT_EQ(session_->link().OpenArmPort(), 0);
+        const int readsAfter = reads();
+        ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
+        EXPECT_EQ(reads() - readsAfter, 1);
+      } else {
+        EXPECT_EQ(code, 0);
+        EXPECT_EQ(status_, 0);
+      }
+      ExpectSamePose(pose_, sim::ProbePose(state().working, degrees));
+    }
   }
 }
 

@@ -190,6 +190,8 @@ int InitialiseArm(ArmSession& session, InitialiseMode mode) {
   ArmLink& link = session.link();
   ArmBoard& board = session.board();
   ArmSessionState& state = session.state();
+  // The counts are referenced anew: the readings before tell nothing of those after.
+  state.reading.lastTaken.Forget();
   if (!link.IsOpen() && link.OpenArmPort() != 0) return initialise_result::kLinkFailed;
 
   if (!link.IsUsb()) {

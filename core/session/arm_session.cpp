@@ -67,6 +67,7 @@ ArmSession::ArmSession(SessionVariant variant, OperatorPorts ports, MillisecondC
   link_.SetCloseListener([this] {
     state_.tabLoaded = false;
     state_.armReady = false;
+    state_.reading.lastTaken.Forget();
     Notify([](SessionObserver& observer) { observer.ArmDisconnected(); });
     // The wizard has no tray or battery window to tell.
     if (variant_ != SessionVariant::Library) return;
@@ -146,6 +147,7 @@ void ArmSession::DeriveTables() {
   state_.tables = DeriveJointTables(working);
   state_.rawCounts.fill(0);
   state_.jointCounts.fill(0.0);
+  state_.reading.lastTaken.Forget();
   state_.tracker.ClearRing();
   working.referenceTemperatures = UnpackReferenceTemperatures(working.referenceTemperaturesPacked);
 }

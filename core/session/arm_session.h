@@ -19,6 +19,7 @@
 #include "measure/frame_state.h"
 #include "measure/kinematics.h"
 #include "measure/motion_tracker.h"
+#include "measure/reading_plausibility.h"
 #include "measure/transforms.h"
 #include "session/operator_ports.h"
 #include "session/session_observer.h"
@@ -73,6 +74,7 @@ struct ReadingState {
   std::uint32_t swapTimer = 0;         // clock when button 2 went down; 0: not timing
   bool probesDialogOpen = false;       // set by the probes management dialog
   std::uint32_t dialogButtonMask = 0;  // while that dialog is open: bits 0-2 buttons 1-3
+  ReadingPlausibility lastTaken;       // the joints of the last board read a reading took
 };
 
 // The state of the connection: plain data that the loading, the initialisation, the probes and
@@ -145,12 +147,16 @@ class ArmSession {
   // (after its message). On failure tabPath is cleared and the link closed.
   int LeggeParametri(const std::filesystem::path& path);
   // The base record from the working record, the serial register list, counts per degree,
-  // directions, the encoder offset copy, cleared counts, an empty tracker ring and the working
-  // record's reference temperatures.
+  // directions, the encoder offset copy, cleared counts, no reading to judge the next by, an
+  // empty tracker ring and the working record's reference temperatures.
   void DeriveTables();
 
   // One reading: pose of the probe and status word (reading_status bits). 0, or the negative
   // code of the board read; when the first board read fails, pose and status are not written.
+  // A board read whose joints moved further since the last reading than a hand can turn them
+  // is read again at once; when the second read agrees neither with it (a real move) nor with
+  // the last reading (a spoilt reply), the link is closed and the reading fails with the link's
+  // short-reply code (-2 serial, -12 USB).
   // Once the link is open it allocates nothing, unless a point is pushed by the probe radius or
   // a TAB file is swapped.
   int LeggeQuota(Pose& pose, std::int32_t& status);
@@ -163,7 +169,9 @@ class ArmSession {
   int LeggeQuota2(Pose& pose, std::int32_t& status, double& diameter);
 
   // The board read alone, for the dialogs that show the arm: the counts become the last
-  // reading's. 0, or the negative code of the board read.
+  // reading's. 0, or the negative code of the board read. Not checked like a reading's: what
+  // it reads is only shown, for one tick, and the reset dialog that shows it sees the counts
+  // jump by design when the joints pass their reference marks.
   int ReadArmCounts();
 
   // Tells the operator's supply display what the last board read said of the supply.
@@ -192,6 +200,8 @@ class ArmSession {
     for (SessionObserver* observer : observers_) event(*observer);
   }
 
+  // The board read of a reading, judged against the last one taken (see LeggeQuota).
+  int ReadCheckedCounts();
   // The board read and the pose of its counts.
   int ReadPose(Pose& pose);
   // The pose of a reading's joint counts, which are kept as the last reading's.

@@ -20,8 +20,30 @@ bool ScannerInput(const ArmOptions& options) {
 
 }  // namespace
 
-int ArmSession::ReadPose(Pose& pose) {
+int ArmSession::ReadCheckedCounts() {
   if (const int result = board_.ReadArmCounts(state_.rawCounts); result < 0) return result;
+  const auto countsPerDegree = std::span<const double>(state_.countsPerDegree)
+                                   .first(static_cast<std::size_t>(JointCount(state_.working)));
+  ReadingPlausibility& last = state_.reading.lastTaken;
+  std::uint32_t now = clock_();
+  if (!last.Plausible(board_.jointValues(), now, countsPerDegree)) {
+    // A real move shows again when the board is read once more; a spoilt reply does not.
+    const std::array<double, kMaxJoints> suspect = board_.jointValues();
+    const std::uint32_t suspectAt = now;
+    if (const int result = board_.ReadArmCounts(state_.rawCounts); result < 0) return result;
+    now = clock_();
+    if (!WithinReach(suspect, board_.jointValues(), now - suspectAt, countsPerDegree) &&
+        !last.Plausible(board_.jointValues(), now, countsPerDegree)) {
+      link_.ChiudePorta();
+      return link_.IsUsb() ? board::kUsbBadReply : board::kShortSerialReply;
+    }
+  }
+  last.Take(board_.jointValues(), now);
+  return 0;
+}
+
+int ArmSession::ReadPose(Pose& pose) {
+  if (const int result = ReadCheckedCounts(); result < 0) return result;
   ComputePose(board_.jointValues(), pose);
   return 0;
 }
@@ -114,7 +136,7 @@ void ArmSession::CountAuxiliaryRequest(const ArmButtons& buttons) {
 }
 
 int ArmSession::LeggeQuota(Pose& pose, std::int32_t& status) {
-  if (const int result = board_.ReadArmCounts(state_.rawCounts); result < 0) return result;
+  if (const int result = ReadCheckedCounts(); result < 0) return result;
   return CompleteReading(board_.jointValues(), board_.status(), pose, status);
 }
 

@@ -160,8 +160,13 @@ PILVO_API int32_t ResetEncoder(void);
  *           when one is active; column 2 is the probe axis. Required.
  *   status  out: PILVO_STATUS_* bits, 0 when nothing is pressed. Required.
  * Returns 0; -1 not connected and the link cannot be opened; -2 short serial reply; -11 USB
- * transfer failed; -12 wrong USB reply (each closes the link). When the arm could not be read,
- * pose keeps its contents and status is not written. */
+ * transfer failed; -12 wrong USB reply (each closes the link). A reply whose joints moved further
+ * since the last reading than a hand can turn them (about 1000 degrees a second) is read again at
+ * once; when the second read can be neither a real move nor the arm's position before, the reply
+ * was spoilt on the way and the reading fails with -2 (serial) or -12 (USB) likewise. The first
+ * reading after the link was opened or the arm reset, and a reading more than 300 ms after the
+ * last, are taken as they come. When the arm could not be read, pose keeps its contents and
+ * status is not written. */
 PILVO_API int32_t LeggeQuota(double pose[16], int32_t* status);
 
 /* LeggeQuota, after writing the probe diameter.

@@ -46,15 +46,15 @@ std::vector<Disturbance> DisturbancesOf(SoakLink link) {
   return kinds;
 }
 
-bool Undetectable(SoakLink link, Disturbance kind) {
+bool PassesLinkChecks(SoakLink link, Disturbance kind) {
   return kind == Disturbance::CorruptBytes ||
          (kind == Disturbance::WrongEcho && link == SoakLink::Serial);
 }
 
-std::int32_t ReadingCodeFor(SoakLink link, Disturbance kind) {
-  if (Undetectable(link, kind)) return 0;
-  if (link == SoakLink::Serial) return -2;
-  return kind == Disturbance::WrongEcho ? -12 : -11;
+std::set<std::int32_t> ReadingCodesFor(SoakLink link, Disturbance kind) {
+  if (PassesLinkChecks(link, kind)) return {0, link == SoakLink::Serial ? -2 : -12};
+  if (link == SoakLink::Serial) return {-2};
+  return {kind == Disturbance::WrongEcho ? -12 : -11};
 }
 
 std::set<std::int32_t> ResetCodesFor(SoakLink link, Disturbance kind) {
@@ -86,7 +86,7 @@ std::optional<PlannedFault> FaultSchedule::Next() {
   fault.kind = round_[nextInRound_++];
   if (!EndsByItself(fault.kind)) {
     fault.deadResets = std::uniform_int_distribution<int>(1, kMostDeadResets)(random_);
-  } else if (!Undetectable(link_, fault.kind)) {
+  } else if (!PassesLinkChecks(link_, fault.kind)) {
     fault.replies = std::uniform_int_distribution<int>(1, kLongestBurst)(random_);
   }
   return fault;

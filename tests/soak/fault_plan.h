@@ -34,12 +34,14 @@ std::string_view NameOf(SoakLink link);
 // The kinds of fault a link can suffer: only a serial port can vanish under the driver.
 std::vector<Disturbance> DisturbancesOf(SoakLink link);
 
-// True when the reply keeps its length and its echo: the board protocol has no checksum, so the
-// driver cannot tell the fault from a good reply.
-bool Undetectable(SoakLink link, Disturbance kind);
+// True when the reply keeps its length and its echo: the board protocol has no checksum, so only
+// joints that cannot be the arm's tell the fault from a good reply.
+bool PassesLinkChecks(SoakLink link, Disturbance kind);
 
-// The result of the reading that meets the fault: 0 for an undetectable one.
-std::int32_t ReadingCodeFor(SoakLink link, Disturbance kind);
+// The results the reading that meets the fault may give. A reply that passes the link's checks
+// gives 0 when the driver read the board again and took that, or the link's short-reply code
+// when neither read could be the arm's.
+std::set<std::int32_t> ReadingCodesFor(SoakLink link, Disturbance kind);
 
 // The results ResetEncoder may give while the fault lasts: on serial -2 (the board does not
 // answer) or, with the port gone, -1 (it cannot be opened); on USB -1 (the link cannot be

@@ -2,9 +2,9 @@
 // application loads it, against virtual arms served by this process that fail at random:
 // silent boards, short, spoilt and corrupted replies, unplugged arms and vanished ports. It
 // checks that every fault comes back as its documented code, that ResetEncoder brings the arm
-// back every time, that every reading the driver gives is the arm's truth (except under the
-// corruption that the board protocol cannot detect, which is counted), and that memory stays
-// flat. Prints a table per link; exits 1 on any violation.
+// back every time, that every reading the driver gives is the arm's truth (except under
+// corruption that keeps a reply's length and echo, where the wrong poses are counted by size),
+// and that memory stays flat. Prints a table per link; exits 1 on any violation.
 #include <CLI/CLI.hpp>
 #include <cstdlib>
 #include <iomanip>

@@ -17,6 +17,9 @@ std::string CodesText(const std::map<std::int32_t, int>& codes) {
   return text.str();
 }
 
+// The size classes of ErrorSizes, by the largest joint error.
+constexpr const char* kSizesLegend = " (a joint off <0.01 / <1 / >=1 deg)";
+
 std::string OutOf(int part, int whole) {
   return std::to_string(part) + " of " + std::to_string(whole);
 }
@@ -25,7 +28,21 @@ void Line(std::ostream& out, const std::string& label, const std::string& value)
   out << "  " << std::left << std::setw(32) << label << value << '\n';
 }
 
+// "0 / 3 / 331", smallest first.
+std::string SizesText(const ErrorSizes& sizes) {
+  std::string text;
+  for (const int count : sizes) text += (text.empty() ? "" : " / ") + std::to_string(count);
+  return text;
+}
+
 }  // namespace
+
+std::size_t ErrorSizeOf(double degrees) {
+  for (std::size_t size = 0; size < kJointErrorBounds.size(); ++size) {
+    if (degrees < kJointErrorBounds[size]) return size;
+  }
+  return kJointErrorBounds.size();  // NaN too
+}
 
 void AddViolation(LinkReport& report, const std::string& what) {
   ++report.violationCount;
@@ -49,8 +66,13 @@ void PrintReport(const LinkReport& report, std::ostream& out) {
   Line(out, "readings", std::to_string(report.readings));
   Line(out, "successful", std::to_string(report.successful));
   int injected = 0;
-  for (const auto& [kind, tally] : report.kinds) injected += tally.injected;
+  ErrorSizes wrong{};
+  for (const auto& [kind, tally] : report.kinds) {
+    injected += tally.injected;
+    for (std::size_t size = 0; size < wrong.size(); ++size) wrong[size] += tally.offTruth[size];
+  }
   Line(out, "faults injected", std::to_string(injected));
+  Line(out, "wrong poses reported as success", SizesText(wrong) + kSizesLegend);
   Line(out, "recoveries (ResetEncoder 0)", std::to_string(report.recoveries));
   Line(out, "right reading after recovery",
        OutOf(report.rightAfterRecovery, report.readingsAfterRecovery));
@@ -73,17 +95,16 @@ void PrintReport(const LinkReport& report, std::ostream& out) {
       << "  " << std::left << std::setw(15) << "fault" << std::right << std::setw(9) << "injected"
       << "  " << std::left << std::setw(22) << "reading codes" << std::setw(26)
       << "failed resets (codes)" << std::right << std::setw(9) << "recovered"
-      << "  wrong poses (undetectable)\n";
+      << "  wrong poses" << kSizesLegend << "\n";
   for (const auto& [kind, tally] : report.kinds) {
     out << "  " << std::left << std::setw(15) << NameOf(kind) << std::right << std::setw(9)
         << tally.injected << "  " << std::left << std::setw(22) << CodesText(tally.readingCodes)
-        << std::setw(26) << CodesText(tally.resetCodes) << std::right << std::setw(9);
-    // An undetectable fault fails nothing, so there is nothing to recover from.
-    if (Undetectable(report.link, kind)) {
-      out << "-"
-          << "  " << OutOf(tally.offTruth, tally.injected) << '\n';
+        << std::setw(26) << CodesText(tally.resetCodes) << std::right << std::setw(9)
+        << tally.recovered << "  ";
+    if (PassesLinkChecks(report.link, kind)) {
+      out << SizesText(tally.offTruth) << " of " << tally.injected << '\n';
     } else {
-      out << tally.recovered << "  -\n";
+      out << "-\n";
     }
   }
 

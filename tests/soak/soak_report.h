@@ -1,6 +1,7 @@
 // What one link's soak counted, and the summary table it prints.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <ostream>
@@ -11,12 +12,21 @@
 
 namespace pilvo::soak {
 
+// The sizes that wrong poses are told by: the largest joint error below 0.01 degree, below 1
+// degree, and 1 degree or more (or unknown).
+inline constexpr std::array<double, 2> kJointErrorBounds = {0.01, 1.0};
+using ErrorSizes = std::array<int, kJointErrorBounds.size() + 1>;
+
+// The size class of a largest joint error, degrees: an index of ErrorSizes.
+std::size_t ErrorSizeOf(double degrees);
+
 struct KindTally {
   int injected = 0;
   std::map<std::int32_t, int> readingCodes;  // the result of each reading that met the fault
   std::map<std::int32_t, int> resetCodes;    // each failed ResetEncoder while it lasted
   int recovered = 0;                         // faults ended by a successful ResetEncoder
-  int offTruth = 0;  // undetectable faults: successful readings that differ from the truth
+  // Faults that pass the link's checks: successful readings off the truth, by size.
+  ErrorSizes offTruth{};
 };
 
 struct ResidentSet {
@@ -40,7 +50,7 @@ struct LinkReport {
   int recoveries = 0;  // successful ResetEncoder after a failure
   int readingsAfterRecovery = 0;
   int rightAfterRecovery = 0;
-  int readingsAfterCorruption = 0;  // the clean reading that follows an undetectable fault
+  int readingsAfterCorruption = 0;  // the clean reading after a fault that passes the checks
   int rightAfterCorruption = 0;
   ResidentSet resident;
   bool residentChecked = false;  // false where the resident set cannot tell leaks
