@@ -78,10 +78,8 @@ class SimSessionTest : public ::testing::Test {
   // A session on a file of `contents`, with the virtual arm of that file served on `link` over
   // wire_.
   void Connect(TabContents contents, Link link, SessionVariant variant = SessionVariant::Library) {
-    Disconnect();
     contents.main.linkType = link == Link::Usb ? 1 : 0;
-    session_ = std::make_unique<ArmSession>(variant, ui_.ports(), [this] { return now_; });
-    ASSERT_EQ(session_->LeggeParametri(Save(contents, "arm.tab")), 0);
+    Load(contents, variant);
     arm_ = std::make_unique<sim::VirtualArm>(state().working, armOptions_);
     if (wire_ == Wire::InProcess) {
       transports_ = std::make_unique<sim::InProcessTransports>(*arm_);
@@ -96,6 +94,13 @@ class SimSessionTest : public ::testing::Test {
       usb_ = std::make_unique<sim::UsbSimServer>(std::vector{arm_.get()}, socket.string());
       ASSERT_TRUE(usb_->Start());
     }
+  }
+
+  // A session on a file of `contents` without an arm behind it.
+  void Load(const TabContents& contents, SessionVariant variant = SessionVariant::Library) {
+    Disconnect();
+    session_ = std::make_unique<ArmSession>(variant, ui_.ports(), [this] { return now_; });
+    ASSERT_EQ(session_->LeggeParametri(Save(contents, "arm.tab")), 0);
   }
 
   ArmSessionState& state() { return session_->state(); }
