@@ -129,13 +129,14 @@ TEST_F(InitialisationTest, FailedIdentityQueryLeavesFirmwareZeroAndTheLinkClosed
 }
 
 TEST_F(InitialisationTest, SerialBoardMustAnswerItsPresenceProbe) {
-  wire_ = testing::Wire::Device;  // a port that cannot be opened
   Connect(PlainDemoTab("serial6_dh_marks"), Link::Serial);
   ASSERT_EQ(session_->link().OpenArmPort(), 0);
   ASSERT_TRUE(arm_->InjectFault(sim::Fault::ShortReply));
   EXPECT_EQ(Initialise(InitialiseMode::Connect), initialise_result::kNoSerialPresence);
   EXPECT_FALSE(Connected());
 
+  wire_ = testing::Wire::Device;  // a port that cannot be opened
+  Connect(PlainDemoTab("serial6_dh_marks"), Link::Serial);
   ASSERT_TRUE(session_->link().SetPortName("/dev/nope"));
   EXPECT_EQ(Initialise(), initialise_result::kLinkFailed);
 }
