@@ -39,9 +39,6 @@ class ArmDialogsTest : public testing::SimSessionTest {
   }
   // Degrees of one encoder count of `joint`: what an angle read back may be off by.
   double CountDegrees(std::size_t joint) { return 90.0 / state().working.encoderLines[joint]; }
-  void PassMarks(std::initializer_list<int> joints) {
-    for (const int joint : joints) ASSERT_TRUE(arm_->PassReferenceMark(joint));
-  }
   ResetDialogSetup Setup() const { return {.tabPath = "arm.tab", .ambientTemperature = 21}; }
 };
 

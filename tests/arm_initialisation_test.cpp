@@ -34,9 +34,6 @@ class InitialisationTest : public testing::SimSessionTest {
     return messages;
   }
   int Marks(std::uint32_t& mask) { return LeggeTacche(*session_, mask); }
-  void PassMarks(std::initializer_list<int> joints) {
-    for (int joint : joints) ASSERT_TRUE(arm_->PassReferenceMark(joint));
-  }
 };
 
 TEST_F(InitialisationTest, UsbBoardThatKeptItsReferenceNeedsNoReset) {

@@ -29,12 +29,6 @@ class ProbeTableTest : public testing::SimSessionTest {
   }
 
   fs::path tabPath() const { return folder_ / "arm.tab"; }
-  TabContents OnDisk() const {
-    TabContents contents;
-    const auto bytes = ReadWholeFile(tabPath());
-    EXPECT_TRUE(bytes && ParseTabFile(*bytes, contents) == TabError::None);
-    return contents;
-  }
   void ExpectOnlyMessage(int id, MessageIcon icon) {
     ASSERT_EQ(ui_.requests().size(), 1u);
     EXPECT_EQ(ui_.requests()[0].text, LocalText(id));

@@ -71,12 +71,6 @@ class ProbesDialogTest : public testing::SimSessionTest {
     }
     return texts;
   }
-  TabContents OnDisk() const {
-    TabContents contents;
-    const auto bytes = ReadWholeFile(session_->state().tabPath);
-    EXPECT_TRUE(bytes && ParseTabFile(*bytes, contents) == TabError::None);
-    return contents;
-  }
 
   std::unique_ptr<ProbesDialog> dialog_;
 };

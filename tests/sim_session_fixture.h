@@ -113,6 +113,15 @@ class SimSessionTest : public ::testing::Test {
     EXPECT_EQ(session_->LeggeQuota(pose_, status_), 0);
     return status_;
   }
+  void PassMarks(std::initializer_list<int> joints) {
+    for (const int joint : joints) ASSERT_TRUE(arm_->PassReferenceMark(joint));
+  }
+  TabContents OnDisk() const {
+    TabContents contents;
+    const auto bytes = ReadWholeFile(session_->state().tabPath);
+    EXPECT_TRUE(bytes && ParseTabFile(*bytes, contents) == TabError::None);
+    return contents;
+  }
   std::size_t Acknowledged() const { return arm_->observations().acknowledgedInputs.size(); }
 
   std::filesystem::path folder_;
