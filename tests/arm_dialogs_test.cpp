@@ -1,4 +1,4 @@
-// The arm status dialogs' models against the virtual arm on a pseudo-terminal: the reset that
+// The arm status dialogs' models against the virtual arm in this process: the reset that
 // follows the reference marks, the temperature choice, the three-point alignment, and the
 // operators that run them (scripted and console), with the script files and the tray commands.
 #include <gtest/gtest.h>
@@ -30,23 +30,15 @@ constexpr int kSixJoints = 6;
 
 class ArmDialogsTest : public testing::SimSessionTest {
  protected:
+  ArmDialogsTest() { wire_ = testing::Wire::InProcess; }
   // The six-joint serial arm with reference marks, none of them passed yet, its link open.
   void ConnectUnreferenced(TabContents contents = PlainDemoTab("serial6_dh_marks")) {
     armOptions_.referenced = false;
     Connect(contents, Link::Serial);
     ASSERT_EQ(session_->ReadArmCounts(), 0);
   }
-  // A session on `contents` without an arm behind it: enough for what a dialog shows.
-  void Load(const TabContents& contents, SessionVariant variant = SessionVariant::Library) {
-    Disconnect();
-    session_ = std::make_unique<ArmSession>(variant, ui_.ports(), [this] { return now_; });
-    ASSERT_EQ(session_->LeggeParametri(Save(contents, "arm.tab")), 0);
-  }
   // Degrees of one encoder count of `joint`: what an angle read back may be off by.
   double CountDegrees(std::size_t joint) { return 90.0 / state().working.encoderLines[joint]; }
-  void PassMarks(std::initializer_list<int> joints) {
-    for (const int joint : joints) ASSERT_TRUE(arm_->PassReferenceMark(joint));
-  }
   ResetDialogSetup Setup() const { return {.tabPath = "arm.tab", .ambientTemperature = 21}; }
 };
 

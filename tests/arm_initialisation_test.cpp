@@ -34,9 +34,6 @@ class InitialisationTest : public testing::SimSessionTest {
     return messages;
   }
   int Marks(std::uint32_t& mask) { return LeggeTacche(*session_, mask); }
-  void PassMarks(std::initializer_list<int> joints) {
-    for (int joint : joints) ASSERT_TRUE(arm_->PassReferenceMark(joint));
-  }
 };
 
 TEST_F(InitialisationTest, UsbBoardThatKeptItsReferenceNeedsNoReset) {
@@ -129,13 +126,14 @@ TEST_F(InitialisationTest, FailedIdentityQueryLeavesFirmwareZeroAndTheLinkClosed
 }
 
 TEST_F(InitialisationTest, SerialBoardMustAnswerItsPresenceProbe) {
-  wire_ = testing::Wire::Device;  // a port that cannot be opened
   Connect(PlainDemoTab("serial6_dh_marks"), Link::Serial);
   ASSERT_EQ(session_->link().OpenArmPort(), 0);
   ASSERT_TRUE(arm_->InjectFault(sim::Fault::ShortReply));
   EXPECT_EQ(Initialise(InitialiseMode::Connect), initialise_result::kNoSerialPresence);
   EXPECT_FALSE(Connected());
 
+  wire_ = testing::Wire::Device;  // a port that cannot be opened
+  Connect(PlainDemoTab("serial6_dh_marks"), Link::Serial);
   ASSERT_TRUE(session_->link().SetPortName("/dev/nope"));
   EXPECT_EQ(Initialise(), initialise_result::kLinkFailed);
 }

@@ -1,7 +1,6 @@
 // The link and the board protocol end to end against the virtual arm: over a real
 // pseudo-terminal, and through the simulator flavour of the USB access library.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
@@ -15,6 +14,7 @@
 #include "dialogs/scripted_operator.h"
 #include "link/arm_board.h"
 #include "link/arm_link.h"
+#include "scoped_config_dir.h"
 #include "session/arm_session.h"
 #include "session/tab_reading.h"
 #include "sim/serial_server.h"
@@ -43,19 +43,13 @@ double ExpectedJointValue(const ArmRecord& record, int joint, double degrees) {
 
 class LinkTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    configDir_ = fs::temp_directory_path() / ("arm_link_test_" + std::to_string(::getpid()));
-    fs::remove_all(configDir_);
-    ::setenv("PILVO_CONFIG_DIR", configDir_.c_str(), 1);
-    SetLanguage(kEnglish);
-  }
+  void SetUp() override { SetLanguage(kEnglish); }
   void TearDown() override {
     board_.reset();
     link_.reset();
     serial_.reset();
     usb_.reset();
     arms_.clear();
-    fs::remove_all(configDir_);
   }
 
   // A link and board on `record`, as the library has them.
@@ -82,8 +76,7 @@ class LinkTest : public ::testing::Test {
   void ServeUsb() {
     std::vector<sim::VirtualArm*> arms;
     for (auto& arm : arms_) arms.push_back(arm.get());
-    const auto socket = configDir_ / "usb.sock";
-    fs::create_directories(configDir_);
+    const auto socket = config_.path() / "usb.sock";
     ::setenv("PILVO_SIM_USB_SOCKET", socket.c_str(), 1);
     usb_ = std::make_unique<sim::UsbSimServer>(arms, socket.string());
     ASSERT_TRUE(usb_->Start());
@@ -96,7 +89,7 @@ class LinkTest : public ::testing::Test {
     WriteSettingInt("TIMEOUT", "ReadTotalConstant", 150, kLibraryProfileStore);
   }
 
-  fs::path configDir_;
+  testing::ScopedConfigDir config_{"arm_link_test"};
   ScriptedOperator ui_;
   ArmRecord record_;
   JointTables tables_;

@@ -1,10 +1,8 @@
 // libpilvo.so as a measuring application sees it: loaded with dlopen, called through its
-// fourteen exports only, against the virtual arm on a pseudo-terminal.
-#include <dlfcn.h>
+// fourteen exports only, against the virtual arm on a pseudo-terminal: what the end-to-end test
+// leaves out.
 #include <elf.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <array>
 #include <climits>
@@ -18,6 +16,7 @@
 #include "data/settings.h"
 #include "measure/frame_profile.h"
 #include "pilvo.h"
+#include "pilvo_library.h"
 #include "platform/atomic_file.h"
 #include "scoped_config_dir.h"
 #include "sim/serial_server.h"
@@ -64,68 +63,9 @@ TEST(DriverSymbols, ExportsExactlyTheFourteenFunctions) {
   EXPECT_EQ(ExportedSymbols(PILVO_LIBRARY), expected);
 }
 
-// The exports of one load of the library, resolved by name as a client resolves them.
-#define PILVO_ENTRY(name) decltype(&::name) name = Resolve<decltype(&::name)>(#name)
-
-class LoadedLibrary {
- public:
-  LoadedLibrary() : handle_(::dlopen(PILVO_LIBRARY, RTLD_NOW | RTLD_LOCAL)) {}
-  ~LoadedLibrary() {
-    if (handle_ != nullptr) ::dlclose(handle_);
-  }
-  LoadedLibrary(const LoadedLibrary&) = delete;
-  LoadedLibrary& operator=(const LoadedLibrary&) = delete;
-
- private:
-  template <typename Function>
-  Function Resolve(const char* name) {
-    return handle_ != nullptr ? reinterpret_cast<Function>(::dlsym(handle_, name)) : nullptr;
-  }
-
-  void* handle_;
-
- public:
-  PILVO_ENTRY(LeggeVersione);
-  PILVO_ENTRY(AprePorta);
-  PILVO_ENTRY(ChiudePorta);
-  PILVO_ENTRY(LeggeParametri);
-  PILVO_ENTRY(ResetEncoder);
-  PILVO_ENTRY(LeggeQuota);
-  PILVO_ENTRY(LeggeQuota2);
-  PILVO_ENTRY(LeggeTacche);
-  PILVO_ENTRY(VedePulsante);
-  PILVO_ENTRY(RuotaTerna);
-  PILVO_ENTRY(LeggeTerna);
-  PILVO_ENTRY(VedeCinematica);
-  PILVO_ENTRY(VedeMaxAssi);
-  PILVO_ENTRY(VedeCinematica2);
-};
-
-// A symbolic link to `target` whose path has exactly `length` characters, removed at the end.
-class ShortLink {
- public:
-  ShortLink(const std::string& target, std::size_t length) {
-    std::string reserved = "/tmp/XXXXXX";  // 11 characters
-    const int fd = ::mkstemp(reserved.data());
-    if (fd >= 0) ::close(fd);
-    path_ = reserved + std::string(length - reserved.size(), 'x');
-    const fs::path made = reserved + ".link";
-    fs::create_symlink(target, made);
-    fs::rename(made, path_);
-    if (path_ != reserved) fs::remove(reserved);
-  }
-  ~ShortLink() { fs::remove(path_); }
-  ShortLink(const ShortLink&) = delete;
-  ShortLink& operator=(const ShortLink&) = delete;
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
 class DriverExports : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_NE(pilvo_.LeggeVersione, nullptr) << ::dlerror(); }
+  void SetUp() override { ASSERT_TRUE(library_.Load(PILVO_LIBRARY)) << library_.error(); }
 
   // The serial demo arm, written to the settings folder and served by a virtual arm on a
   // pseudo-terminal; the driver is told its port and file.
@@ -136,8 +76,9 @@ class DriverExports : public ::testing::Test {
     arm_ = std::make_unique<sim::VirtualArm>(contents_.main);
     serial_ = std::make_unique<sim::SerialSimServer>(*arm_);
     ASSERT_TRUE(serial_->Start());
-    port_ = std::make_unique<ShortLink>(serial_->slavePath(), 11);
-    EXPECT_EQ(pilvo_.AprePorta(port_->path().c_str()), 0);
+    port_ = std::make_unique<testing::ShortPortName>(serial_->slavePath());
+    ASSERT_EQ(port_->name().size(), 11u);
+    EXPECT_EQ(pilvo_.AprePorta(port_->name().c_str()), 0);
     ASSERT_EQ(pilvo_.LeggeParametri(tabPath_.c_str()), 0);
   }
 
@@ -147,22 +88,19 @@ class DriverExports : public ::testing::Test {
   }
 
   testing::ScopedConfigDir config_{"driver_exports"};
-  LoadedLibrary pilvo_;
+  testing::PilvoLibrary library_;
+  const testing::PilvoExports& pilvo_ = library_.exports();
   TabContents contents_;
   fs::path tabPath_;
   std::unique_ptr<sim::VirtualArm> arm_;
   std::unique_ptr<sim::SerialSimServer> serial_;
-  std::unique_ptr<ShortLink> port_;
+  std::unique_ptr<testing::ShortPortName> port_;
   Pose pose_{};
   std::int32_t status_ = 0;
 };
 
+// What the end-to-end test does not ask before a connection.
 TEST_F(DriverExports, AnswerBeforeAnySetUp) {
-  EXPECT_EQ(pilvo_.LeggeVersione(), 4403);
-  EXPECT_EQ(pilvo_.VedeMaxAssi(), 8);
-  EXPECT_EQ(pilvo_.VedePulsante(), -1);
-  EXPECT_EQ(pilvo_.ChiudePorta(), -1);
-
   pose_.fill(7.0);
   status_ = 99;
   EXPECT_EQ(pilvo_.LeggeQuota(pose_.data(), &status_), -1);
@@ -175,10 +113,6 @@ TEST_F(DriverExports, AnswerBeforeAnySetUp) {
   EXPECT_EQ(mask, 12345u);
   std::array<double, 10> values{};
   EXPECT_EQ(pilvo_.VedeCinematica(0, values.data()), -1);
-  EXPECT_EQ(pilvo_.VedeCinematica2(1, nullptr, nullptr, nullptr, nullptr), -1);
-  EXPECT_EQ(pilvo_.RuotaTerna(1), -1);
-  EXPECT_EQ(pilvo_.RuotaTerna(0), 0);
-  EXPECT_EQ(pilvo_.LeggeTerna(), 0);
 }
 
 TEST_F(DriverExports, RefuseNullOutputsWithoutReading) {
@@ -203,39 +137,30 @@ TEST_F(DriverExports, RefuseNullOutputsWithoutReading) {
       << "the link was closed and no port may open";
 }
 
-TEST_F(DriverExports, PortNameOfTwelveCharactersOpensNoPort) {
+TEST_F(DriverExports, PortNameOfTwelveCharactersAndTabPathOf260AreRefused) {
   ServeArm();
   ASSERT_EQ(pilvo_.LeggeQuota(pose_.data(), &status_), 0);
   ASSERT_EQ(pilvo_.ChiudePorta(), 0);
 
   // The arm is there under the longer name too: only the refusal keeps it closed, and the
   // port named before is not opened in its place.
-  const ShortLink longer(serial_->slavePath(), 12);
-  EXPECT_EQ(pilvo_.AprePorta(longer.path().c_str()), 0);
+  const fs::path longer = port_->name() + "x";
+  fs::create_symlink(serial_->slavePath(), longer);
+  EXPECT_EQ(pilvo_.AprePorta(longer.c_str()), 0);
   EXPECT_EQ(pilvo_.LeggeQuota(pose_.data(), &status_), -1);
   EXPECT_EQ(pilvo_.ResetEncoder(), -1);
-
-  EXPECT_EQ(pilvo_.AprePorta(port_->path().c_str()), 0);
+  fs::remove(longer);
+  EXPECT_EQ(pilvo_.AprePorta(port_->name().c_str()), 0);
   EXPECT_EQ(pilvo_.LeggeQuota(pose_.data(), &status_), 0);
-}
 
-TEST_F(DriverExports, TabPathOf260CharactersIsRefused) {
-  ServeArm();
-  // A folder name that brings the file's path to exactly 259 characters.
+  // Folder names that bring the file's path to exactly 259 and 260 characters.
   const std::string base = (config_.path() / "").string();
-  const std::string file = "/arm.tab";
-  const fs::path longest = base + std::string(259 - base.size() - file.size(), 'd') + file;
-  ASSERT_EQ(longest.string().size(), 259u);
-  fs::create_directories(longest.parent_path());
-  fs::copy_file(tabPath_, longest);
-  const fs::path tooLong = base + std::string(260 - base.size() - file.size(), 'd') + file;
-  fs::create_directories(tooLong.parent_path());
-  fs::copy_file(tabPath_, tooLong);
-
-  EXPECT_EQ(pilvo_.LeggeParametri(longest.c_str()), 0);
-  EXPECT_EQ(pilvo_.LeggeParametri(tooLong.c_str()), -1);
-  EXPECT_EQ(pilvo_.LeggeParametri((config_.path() / "missing.tab").c_str()), -1);
-  EXPECT_EQ(pilvo_.LeggeParametri(PILVO_LIBRARY), -2) << "not a TAB file";
+  for (const std::size_t length : {259u, 260u}) {
+    const fs::path path = base + std::string(length - base.size() - 8, 'd') + "/arm.tab";
+    fs::create_directories(path.parent_path());
+    fs::copy_file(tabPath_, path);
+    EXPECT_EQ(pilvo_.LeggeParametri(path.c_str()), length == 259u ? 0 : -1);
+  }
 }
 
 TEST_F(DriverExports, UserFrameFollowsRuotaTernaAndLeggeTerna) {

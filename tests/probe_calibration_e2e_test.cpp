@@ -190,9 +190,7 @@ TEST_F(ProbeCalibrationEndToEnd, CalibratedProbeMeasuresTheSphereWhereItIs) {
   EXPECT_EQ(ui_.CountOf(ScriptedOperator::Request::Kind::YesNo), 0u);
 
   // The TAB file holds the probe, and the arm measures with it.
-  TabContents saved;
-  const auto bytes = ReadWholeFile(state().tabPath);
-  ASSERT_TRUE(bytes && ParseTabFile(*bytes, saved) == TabError::None);
+  const TabContents saved = OnDisk();
   ASSERT_EQ(saved.main.probeCount, 4);
   const ArmRecord& probe = saved.probes[3];
   EXPECT_EQ(probe.probeName, "Stylus 20 mm");

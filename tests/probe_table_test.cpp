@@ -4,20 +4,11 @@
 #include "session/probe_table.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <string>
 
 #include "data/byte_io.h"
-#include "data/local_text.h"
 #include "data/settings.h"
-#include "data/tab_file.h"
-#include "dialogs/scripted_operator.h"
 #include "link/arm_board.h"
-#include "session/arm_session.h"
-#include "platform/atomic_file.h"
+#include "sim_session_fixture.h"
 
 namespace pilvo {
 namespace {
@@ -27,36 +18,17 @@ using Kind = ScriptedOperator::Request::Kind;
 
 constexpr std::string_view kStore = "pilvo.dll\\_opt_probes_";
 
-class ProbeTableTest : public ::testing::Test {
+class ProbeTableTest : public testing::SimSessionTest {
  protected:
+  // The demo arm: a USB six-parameter chain with 3 probes.
   void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("probe_table_test_" + std::to_string(::getpid()));
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-    ::setenv("PILVO_CONFIG_DIR", (folder_ / "config").c_str(), 1);
-    SetLanguage(kEnglish);
-
-    // The demo arm (a USB six-parameter chain with 3 probes) in the current version.
-    TabContents contents;
-    const auto bytes =
-        ReadWholeFile(fs::path(std::getenv("PILVO_TEST_DATA")) / "usb6_quaternion.tab");
-    ASSERT_TRUE(bytes && ParseTabFile(*bytes, contents) == TabError::None);
-    SignatureOfVersion(kCurrentTabVersion, contents.main.signature);
-    ASSERT_EQ(WriteTabFile(tabPath(), contents), TabWriteError::None);
-    ASSERT_EQ(session_.LeggeParametri(tabPath()), 0);
+    SimSessionTest::SetUp();
+    Load(testing::PlainDemoTab("usb6_quaternion"));
     ASSERT_EQ(state().tab.main.probeCount, 3);
     ui_.Clear();
   }
-  void TearDown() override { fs::remove_all(folder_); }
 
-  ArmSessionState& state() { return session_.state(); }
   fs::path tabPath() const { return folder_ / "arm.tab"; }
-  TabContents OnDisk() const {
-    TabContents contents;
-    const auto bytes = ReadWholeFile(tabPath());
-    EXPECT_TRUE(bytes && ParseTabFile(*bytes, contents) == TabError::None);
-    return contents;
-  }
   void ExpectOnlyMessage(int id, MessageIcon icon) {
     ASSERT_EQ(ui_.requests().size(), 1u);
     EXPECT_EQ(ui_.requests()[0].text, LocalText(id));
@@ -68,9 +40,6 @@ class ProbeTableTest : public ::testing::Test {
     return static_cast<std::int32_t>(GetSettingInt("Tools", "toolInUse", -9, kStore));
   }
 
-  fs::path folder_;
-  ScriptedOperator ui_;
-  ArmSession session_{SessionVariant::Library, ui_.ports()};
   double sphere_ = -1.0;
 };
 
@@ -125,7 +94,7 @@ TEST_F(ProbeTableTest, ArmsWithoutProbeManagementUseTheBaseRecord) {
 TEST_F(ProbeTableTest, ApplyingAProbeCopiesItsRecordAndAcknowledgesItsInput) {
   state().working.ambientTemperature = 23;
   state().toolInUse = 2;
-  EXPECT_EQ(ApplySelectedProbe(session_), 0);
+  EXPECT_EQ(ApplySelectedProbe(*session_), 0);
   EXPECT_TRUE(state().armReady);
   ArmRecord expected = state().tab.probes[1];
   expected.ambientTemperature = 23;
@@ -135,11 +104,11 @@ TEST_F(ProbeTableTest, ApplyingAProbeCopiesItsRecordAndAcknowledgesItsInput) {
   // A Renishaw probe is acknowledged: without a link the exchange fails with its code.
   state().tab.probes[0].options.auxiliaryInput0 = true;
   state().toolInUse = 1;
-  EXPECT_EQ(ApplySelectedProbe(session_), board::kUsbExchangeFailed);
+  EXPECT_EQ(ApplySelectedProbe(*session_), board::kUsbExchangeFailed);
   EXPECT_EQ(state().working.probeName, state().tab.probes[0].probeName);
 
   state().toolInUse = 0;
-  EXPECT_EQ(ApplySelectedProbe(session_), 0);
+  EXPECT_EQ(ApplySelectedProbe(*session_), 0);
   EXPECT_EQ(state().working.probeName, state().tab.main.probeName);
   EXPECT_EQ(state().working.ambientTemperature, 23);
 }

@@ -1,4 +1,4 @@
-// The probes management dialog's model against the virtual arm over USB: its refusals and
+// The probes management dialog's model against the virtual arm in this process: its refusals and
 // questions, probes saved and deleted in the TAB file, the mode buttons and the board, the arm's
 // buttons on the 100 ms timer, and the residuals of the calibration.
 #include <gtest/gtest.h>
@@ -33,6 +33,7 @@ constexpr char kNotCalibrated[] = "Probe not calibrated.\n\nCancel the calibrati
 
 class ProbesDialogTest : public testing::SimSessionTest {
  protected:
+  ProbesDialogTest() { wire_ = testing::Wire::InProcess; }
   void TearDown() override {
     dialog_.reset();
     SimSessionTest::TearDown();
@@ -69,12 +70,6 @@ class ProbesDialogTest : public testing::SimSessionTest {
       if (request.kind == kind) texts.push_back(request.text);
     }
     return texts;
-  }
-  TabContents OnDisk() const {
-    TabContents contents;
-    const auto bytes = ReadWholeFile(session_->state().tabPath);
-    EXPECT_TRUE(bytes && ParseTabFile(*bytes, contents) == TabError::None);
-    return contents;
   }
 
   std::unique_ptr<ProbesDialog> dialog_;

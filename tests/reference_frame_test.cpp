@@ -12,6 +12,8 @@
 #include <string_view>
 #include <utility>
 
+#include <Eigen/Geometry>
+
 #include "comma_locale.h"
 #include "data/settings.h"
 #include "measure/frame_geometry.h"
@@ -37,24 +39,13 @@ Point3 Apply(const Pose& m, const Point3& p) {
 
 // Rows of the rotation Rz(a) Ry(b) Rx(c).
 Pose Rotation(double a, double b, double c) {
-  const double ca = std::cos(a), sa = std::sin(a), cb = std::cos(b), sb = std::sin(b);
-  const double cc = std::cos(c), sc = std::sin(c);
-  return {ca * cb,
-          ca * sb * sc - sa * cc,
-          ca * sb * cc + sa * sc,
-          0,
-          sa * cb,
-          sa * sb * sc + ca * cc,
-          sa * sb * cc - ca * sc,
-          0,
-          -sb,
-          cb * sc,
-          cb * cc,
-          0,
-          0,
-          0,
-          0,
-          1};
+  const Eigen::Matrix3d r = (Eigen::AngleAxisd(a, Eigen::Vector3d::UnitZ()) *
+                             Eigen::AngleAxisd(b, Eigen::Vector3d::UnitY()) *
+                             Eigen::AngleAxisd(c, Eigen::Vector3d::UnitX()))
+                                .toRotationMatrix();
+  Pose m = kIdentityPose;
+  for (int i = 0; i < 9; ++i) m[4 * (i / 3) + i % 3] = r(i / 3, i % 3);
+  return m;
 }
 
 // Base coordinates of the point u of a frame with axes the rows of r and origin o.

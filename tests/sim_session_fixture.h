@@ -78,10 +78,8 @@ class SimSessionTest : public ::testing::Test {
   // A session on a file of `contents`, with the virtual arm of that file served on `link` over
   // wire_.
   void Connect(TabContents contents, Link link, SessionVariant variant = SessionVariant::Library) {
-    Disconnect();
     contents.main.linkType = link == Link::Usb ? 1 : 0;
-    session_ = std::make_unique<ArmSession>(variant, ui_.ports(), [this] { return now_; });
-    ASSERT_EQ(session_->LeggeParametri(Save(contents, "arm.tab")), 0);
+    Load(contents, variant);
     arm_ = std::make_unique<sim::VirtualArm>(state().working, armOptions_);
     if (wire_ == Wire::InProcess) {
       transports_ = std::make_unique<sim::InProcessTransports>(*arm_);
@@ -98,6 +96,13 @@ class SimSessionTest : public ::testing::Test {
     }
   }
 
+  // A session on a file of `contents` without an arm behind it.
+  void Load(const TabContents& contents, SessionVariant variant = SessionVariant::Library) {
+    Disconnect();
+    session_ = std::make_unique<ArmSession>(variant, ui_.ports(), [this] { return now_; });
+    ASSERT_EQ(session_->LeggeParametri(Save(contents, "arm.tab")), 0);
+  }
+
   ArmSessionState& state() { return session_->state(); }
   void Hold(std::initializer_list<int> buttons) {
     for (int button = 1; button <= sim::kButtonCount; ++button) arm_->SetButton(button, false);
@@ -107,6 +112,15 @@ class SimSessionTest : public ::testing::Test {
     Hold(buttons);
     EXPECT_EQ(session_->LeggeQuota(pose_, status_), 0);
     return status_;
+  }
+  void PassMarks(std::initializer_list<int> joints) {
+    for (const int joint : joints) ASSERT_TRUE(arm_->PassReferenceMark(joint));
+  }
+  TabContents OnDisk() const {
+    TabContents contents;
+    const auto bytes = ReadWholeFile(session_->state().tabPath);
+    EXPECT_TRUE(bytes && ParseTabFile(*bytes, contents) == TabError::None);
+    return contents;
   }
   std::size_t Acknowledged() const { return arm_->observations().acknowledgedInputs.size(); }
 
