@@ -9,8 +9,8 @@
 
 #include "allocation_counter.h"
 #include "calibration_problem.h"
-#include "dialogs/scripted_operator.h"
 #include "dialogs/calibration_acquisition.h"
+#include "dialogs/scripted_operator.h"
 #include "probes/probe_calibration.h"
 
 namespace pilvo {

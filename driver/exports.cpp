@@ -6,9 +6,9 @@
 
 #include "library_instance.h"
 #include "link/serial_settings.h"
+#include "pilvo.h"
 #include "session/arm_initialisation.h"
 #include "session/reference_frame.h"
-#include "pilvo.h"
 
 namespace pilvo {
 namespace {
@@ -126,7 +126,8 @@ PILVO_API int32_t RuotaTerna(int32_t mode) {
   return Guarded(kAlignmentFailed, [&] {
     ArmSession& session = Session();
     return pilvo::RuotaTerna(mode, session.link().IsOpen(), session.state().frames,
-                             session.profileStore(), session.dialogs().MakeAlignmentDialog(session));
+                             session.profileStore(),
+                             session.dialogs().MakeAlignmentDialog(session));
   });
 }
 

@@ -210,7 +210,8 @@ TEST_F(ArmDialogsTest, TemperatureDialogAnswersFromScriptOrKeepsTheStoredValue) 
   EXPECT_EQ(session_->dialogs().RunTemperatureDialog(21), 21);
   ui_.ScriptTemperature(23);
   EXPECT_EQ(session_->dialogs().RunTemperatureDialog(21), 23);
-  EXPECT_EQ(session_->dialogs().RunTemperatureDialog(55), 55) << "outside the list: nothing selected";
+  EXPECT_EQ(session_->dialogs().RunTemperatureDialog(55), 55)
+      << "outside the list: nothing selected";
   ASSERT_EQ(ui_.CountOf(Kind::Temperature), 3u);
   EXPECT_EQ(ui_.requests().front().caption, "Pilvo DLL: Reference mark dialog");
   EXPECT_EQ(ui_.requests().front().text, "Insert the ambient temperature");

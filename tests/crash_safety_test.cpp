@@ -29,12 +29,12 @@
 #include "data/tab_file.h"
 #include "demo_arm.h"
 #include "dialogs/scripted_operator.h"
-#include "session/arm_session.h"
 #include "measure/frame_profile.h"
 #include "platform/atomic_file.h"
+#include "scoped_config_dir.h"
+#include "session/arm_session.h"
 #include "session/probe_table.h"
 #include "session/tab_reading.h"
-#include "scoped_config_dir.h"
 
 namespace pilvo::testing {
 namespace {

@@ -17,9 +17,9 @@
 #include "comma_locale.h"
 #include "data/settings.h"
 #include "measure/frame_geometry.h"
+#include "scoped_config_dir.h"
 #include "session/reference_frame.h"
 #include "session/rotating_table.h"
-#include "scoped_config_dir.h"
 
 namespace pilvo {
 namespace {

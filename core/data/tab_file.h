@@ -14,7 +14,6 @@
 
 namespace pilvo {
 
-
 inline constexpr int kCurrentTabVersion = 44;
 inline constexpr std::string_view kTabFileFilter = "Tab Files (*.tab) | *.tab||";
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "data/local_text.h"
-#include "session/operator_ports.h"
 #include "session/arm_session.h"
+#include "session/operator_ports.h"
 
 namespace pilvo {
 namespace {

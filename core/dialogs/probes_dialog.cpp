@@ -7,9 +7,9 @@
 
 #include "data/local_text.h"
 #include "data/number_text.h"
-#include "session/operator_ports.h"
 #include "session/arm_initialisation.h"
 #include "session/arm_session.h"
+#include "session/operator_ports.h"
 #include "session/probe_table.h"
 
 namespace pilvo {
@@ -488,7 +488,8 @@ void ProbesDialog::Tick() {
 std::unique_ptr<ProbesDialog> OpenProbesDialog(ArmSession& session) {
   double sphereDiameter = 0.0;
   if (LoadProbeSelection(session.state(), session.prompts(), sphereDiameter) < 1) {
-    session.prompts().ShowMessage(LocalText(kTextNotAvailable), kLibraryCaption, MessageIcon::Error);
+    session.prompts().ShowMessage(LocalText(kTextNotAvailable), kLibraryCaption,
+                                  MessageIcon::Error);
     return nullptr;
   }
   return std::make_unique<ProbesDialog>(session, sphereDiameter);

@@ -5,10 +5,10 @@
 
 #include "data/local_text.h"
 #include "data/settings.h"
-#include "session/operator_ports.h"
 #include "dialogs/temperature_choice.h"
 #include "session/arm_initialisation.h"
 #include "session/arm_session.h"
+#include "session/operator_ports.h"
 #include "session/probe_table.h"
 
 namespace pilvo {

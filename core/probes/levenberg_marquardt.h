@@ -67,8 +67,9 @@ class LevenbergWorkspace {
 inline constexpr int kLevenbergRefused = -1;
 
 // Improves p in place from its initial value. Returns the number of iterations, or
-// kLevenbergRefused with summary.stop = InvalidArguments when the call is refused. When the model gives values that
-// are not finite, p keeps the last parameters with finite values and the stop is InvalidValues.
+// kLevenbergRefused with summary.stop = InvalidArguments when the call is refused. When the model
+// gives values that are not finite, p keeps the last parameters with finite values and the stop is
+// InvalidValues.
 int SolveLevenbergMarquardt(LevenbergModel model, LevenbergJacobian jacobian, std::span<double> p,
                             std::span<const double> x, int iterationLimit,
                             const LevenbergOptions& options, LevenbergWorkspace& workspace,

@@ -8,11 +8,11 @@
 
 #include "data/local_text.h"
 #include "data/settings.h"
-#include "session/operator_ports.h"
 #include "session/arm_session.h"
+#include "session/operator_ports.h"
+#include "session/probe_table.h"
 #include "session/reference_frame.h"
 #include "session/rotating_table.h"
-#include "session/probe_table.h"
 
 namespace pilvo {
 namespace {
@@ -111,8 +111,8 @@ int RunOperatorReset(ArmSession& session) {
   state.working.ambientTemperature = StoredAmbientTemperature(session.profileStore());
   if (!working.options.resetDialog) {
     if (typedTemperature) {
-      StoreAmbientTemperature(session,
-                              session.dialogs().RunTemperatureDialog(state.working.ambientTemperature));
+      StoreAmbientTemperature(
+          session, session.dialogs().RunTemperatureDialog(state.working.ambientTemperature));
     }
     return initialise_result::kDone;
   }

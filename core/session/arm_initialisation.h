@@ -34,9 +34,9 @@ std::int32_t StoredAmbientTemperature(std::string_view profileStore);
 
 // Results of the reference-mark query beyond the board codes.
 namespace marks_result {
-inline constexpr int kPending = 0;    // some joint that must have a mark has none yet
-inline constexpr int kComplete = 1;   // every joint that must have a mark has one
-inline constexpr int kNoMarks = -2;   // the arm has no reference marks (mask untouched)
+inline constexpr int kPending = 0;   // some joint that must have a mark has none yet
+inline constexpr int kComplete = 1;  // every joint that must have a mark has one
+inline constexpr int kNoMarks = -2;  // the arm has no reference marks (mask untouched)
 }  // namespace marks_result
 
 // Which joints have passed their reference mark: bit j of `mask` for joint j. A marks_result

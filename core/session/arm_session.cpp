@@ -5,14 +5,13 @@
 #include <utility>
 
 #include "data/settings.h"
-#include "session/arm_initialisation.h"
 #include "measure/kinematics.h"
 #include "platform/atomic_file.h"
+#include "session/arm_initialisation.h"
 #include "session/tab_reading.h"
 
 namespace pilvo {
 namespace {
-
 
 std::string ProfileStoreOf(SessionVariant variant) {
   return std::string(variant == SessionVariant::Library ? kLibraryProfileStore
@@ -127,7 +126,8 @@ int ArmSession::LeggeParametri(const std::filesystem::path& path) {
   // The file is read over the working record, so fields its version lacks keep their values.
   TabContents contents = state_.tab;
   contents.main = state_.working;
-  if (ReadTabFile(*bytes, contents, ReaderVariantOf(variant_), prompts_) < 0) return fail(session_result::kTabRejected);
+  if (ReadTabFile(*bytes, contents, ReaderVariantOf(variant_), prompts_) < 0)
+    return fail(session_result::kTabRejected);
   state_.working = std::move(contents.main);
   state_.tab.probes = std::move(contents.probes);
   state_.tab.version = contents.version;

@@ -43,10 +43,10 @@ inline constexpr std::size_t kMaxTabPath = 259;
 // Results of the session's own calls beyond the board codes.
 namespace session_result {
 inline constexpr int kDone = 0;
-inline constexpr int kNotConnected = -1;       // the views: the link is not open
-inline constexpr int kNoTabLoaded = -2;        // VedeCinematica2: no TAB file since the last close
-inline constexpr int kTabUnreadable = -1;      // LeggeParametri: no file, or a path too long
-inline constexpr int kTabRejected = -2;        // LeggeParametri: the reader refused the file
+inline constexpr int kNotConnected = -1;   // the views: the link is not open
+inline constexpr int kNoTabLoaded = -2;    // VedeCinematica2: no TAB file since the last close
+inline constexpr int kTabUnreadable = -1;  // LeggeParametri: no file, or a path too long
+inline constexpr int kTabRejected = -2;    // LeggeParametri: the reader refused the file
 }  // namespace session_result
 
 // Held this long, button 2 opens the TAB swap.

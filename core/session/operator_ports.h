@@ -90,7 +90,7 @@ class ArmStatusDisplay {
 struct ResetDialogSetup {
   std::string tabPath;
   bool temperatureCompensation = false;
-  std::int32_t temperatureSensors = 0;  // 0: the ambient temperature is typed in the dialog
+  std::int32_t temperatureSensors = 0;   // 0: the ambient temperature is typed in the dialog
   std::int32_t ambientTemperature = 21;  // degrees C
   bool probeManagement = false;          // the probe choice is offered
   std::int32_t toolInUse = 0;
@@ -98,8 +98,8 @@ struct ResetDialogSetup {
 
 struct ResetDialogOutcome {
   bool ok = false;
-  std::int32_t cancelCode = 0;          // after Cancel: 0 for the button, else the negative
-                                        // status of the reference-mark query that ended it
+  std::int32_t cancelCode = 0;           // after Cancel: 0 for the button, else the negative
+                                         // status of the reference-mark query that ended it
   std::int32_t ambientTemperature = 21;  // after OK
   std::int32_t toolInUse = 0;            // after OK: the probe chosen
 };
@@ -112,8 +112,7 @@ class ArmDialogs {
 
   // The reset dialog: the marks and counts polled every 100 ms until every required mark is
   // found (OK) or the operator or a failed mark query cancels it.
-  virtual ResetDialogOutcome RunResetDialog(ArmSession& session,
-                                            const ResetDialogSetup& setup) = 0;
+  virtual ResetDialogOutcome RunResetDialog(ArmSession& session, const ResetDialogSetup& setup) = 0;
 
   // The temperature dialog: the ambient temperature in degrees C (0 … 40) the operator
   // confirms, starting from `current`.

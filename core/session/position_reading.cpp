@@ -2,10 +2,10 @@
 // warning, the buttons, the auxiliary inputs and the probe-radius push.
 #include <algorithm>
 
-#include "session/operator_ports.h"
+#include "measure/kinematics.h"
 #include "session/arm_buttons.h"
 #include "session/arm_session.h"
-#include "measure/kinematics.h"
+#include "session/operator_ports.h"
 
 namespace pilvo {
 namespace {
@@ -87,10 +87,10 @@ std::uint32_t ArmSession::JointLimitMask(std::array<double, kMaxJoints>& angles)
 
 void ArmSession::RefreshSupplyDisplay() {
   display_.RefreshSupplyDisplay({.reading = board_.supplyReading(),
-                            .monitored = board_.supplyMonitor(),
-                            .onBattery = board_.onBattery(),
-                            .firmwareCode = board_.firmwareCode()},
-                           state_.working);
+                                 .monitored = board_.supplyMonitor(),
+                                 .onBattery = board_.onBattery(),
+                                 .firmwareCode = board_.firmwareCode()},
+                                state_.working);
   Notify([](SessionObserver& observer) { observer.SupplyChanged(); });
 }
 

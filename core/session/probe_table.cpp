@@ -5,8 +5,8 @@
 #include "data/local_text.h"
 #include "data/number_text.h"
 #include "data/tab_file.h"
-#include "session/operator_ports.h"
 #include "session/arm_session.h"
+#include "session/operator_ports.h"
 
 namespace pilvo {
 namespace {
@@ -124,8 +124,7 @@ std::string BuildProbeTooltip(const ArmSessionState& state) {
   return tooltip;
 }
 
-std::optional<ArmRecord> NewProbeRecord(const ArmSessionState& state, int from,
-                                        Prompts& ui) {
+std::optional<ArmRecord> NewProbeRecord(const ArmSessionState& state, int from, Prompts& ui) {
   if (RefuseWhenFull(state, ui)) return std::nullopt;
   if (from != 0 && !NamesProbe(state, from)) return std::nullopt;
   ArmRecord record =

@@ -50,8 +50,7 @@ std::string BuildProbeTooltip(const ArmSessionState& state);
 
 // A new probe: a copy of probe `from` (0 … count) named "probe n° <count + 1>". Nothing when
 // `from` names no probe, or after a message when the table is full.
-std::optional<ArmRecord> NewProbeRecord(const ArmSessionState& state, int from,
-                                        Prompts& ui);
+std::optional<ArmRecord> NewProbeRecord(const ArmSessionState& state, int from, Prompts& ui);
 
 // Appends `record` to the table and saves the TAB file. False, with the table as it was, when
 // the table is full or the file could not be saved (after their messages).

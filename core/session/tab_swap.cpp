@@ -4,10 +4,10 @@
 #include <utility>
 
 #include "data/settings.h"
-#include "session/operator_ports.h"
-#include "session/arm_session.h"
-#include "session/tab_reading.h"
 #include "platform/atomic_file.h"
+#include "session/arm_session.h"
+#include "session/operator_ports.h"
+#include "session/tab_reading.h"
 
 namespace pilvo {
 namespace {
