@@ -3,7 +3,6 @@
 #include <libusb.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <climits>
@@ -28,10 +27,11 @@ struct UsbIdentity {
   std::uint16_t product = 0;
 };
 
+// ASCII only: under a Turkish locale std::tolower leaves 'I' as it is, and "VID_" would not match.
 bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() &&
          std::equal(prefix.begin(), prefix.end(), text.begin(), [](char lower, char c) {
-           return std::tolower(static_cast<unsigned char>(c)) == lower;
+           return (c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) == lower;
          });
 }
 
