@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "sim/control.h"
@@ -17,6 +16,8 @@
 
 namespace pilvo::sim {
 namespace {
+
+using namespace std::string_literals;
 
 ArmRecord Arm(int joints, int board3Axes) {
   ArmRecord record;
@@ -26,13 +27,6 @@ ArmRecord Arm(int joints, int board3Axes) {
   record.board1Axes = joints;
   record.board3Axes = board3Axes;
   return record;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
 }
 
 class ControlTest : public testing::Test {
@@ -81,55 +75,22 @@ TEST_F(ControlTest, CommandsActOnTheSelectedArm) {
 
 TEST_F(ControlTest, BadInputIsRefusedAndChangesNothing) {
   const ArmState before = first_.snapshot();
-  // One bad command a line; then what no line of text can hold.
-  std::vector<std::string> badLines = Lines(R"(jump
-joint
-joint 6 1
-joint -1 1
-joint x 1
-joint 0 nan
-joint 0 inf
-joint 0 1e9
-joint 0 1.5.2
-angles 1 2 3 4 5 6 7
-angles 1 x
-arm
-arm -1
-arm 2
-arm 1 2
-button 0 down
-button 5 down
-button 1 sideways
-button 1 down board2
-aux maybe
-temp 1 2
-temp 1 2 x
-calibration 70000 1 1
-supply
-supply 16384
-supply -1
-supply 10 sideways
-supply 10 battery external monitor
-firmware 15
-firmware 1.45
-firmware a.b
-identifier ABCDE
-valid-reference yes
-mark 9
-referenced
-shift 0 1e3
-shift 0 99999999999
-fault
-fault rain
-fault short 0
-fault short -2
-fault short x
-status now
-plug in
-joint 0 0x10)");
-  badLines.insert(badLines.end(), {"", "   ", std::string("joint\0 1", 8), "\xff\xfe"});
-  for (const std::string& line : badLines) {
-    EXPECT_EQ(control_.Execute(line).substr(0, 7), "error: ") << testing::PrintToString(line);
+  // Bad commands grouped by command, and what no line of text can hold.
+  const std::vector<std::string> badLines[] = {
+      {"", "   ", "jump", "joint\0 1"s, "\xff\xfe", "status now", "plug in"},
+      {"joint", "joint 6 1", "joint -1 1", "joint x 1", "joint 0 nan", "joint 0 inf", "joint 0 1e9",
+       "joint 0 1.5.2", "joint 0 0x10"},
+      {"angles 1 2 3 4 5 6 7", "angles 1 x", "arm", "arm -1", "arm 2", "arm 1 2"},
+      {"button 0 down", "button 5 down", "button 1 sideways", "button 1 down board2", "aux maybe"},
+      {"temp 1 2", "temp 1 2 x", "calibration 70000 1 1", "supply", "supply 16384", "supply -1",
+       "supply 10 sideways", "supply 10 battery external monitor"},
+      {"firmware 15", "firmware 1.45", "firmware a.b", "identifier ABCDE", "valid-reference yes",
+       "mark 9", "referenced", "shift 0 1e3", "shift 0 99999999999"},
+      {"fault", "fault rain", "fault short 0", "fault short -2", "fault short x"}};
+  for (const auto& group : badLines) {
+    for (const std::string& line : group) {
+      EXPECT_EQ(control_.Execute(line).substr(0, 7), "error: ") << testing::PrintToString(line);
+    }
   }
   const ArmState after = first_.snapshot();
   EXPECT_EQ(after.joints.size(), before.joints.size());

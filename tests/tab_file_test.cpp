@@ -1,11 +1,9 @@
 #include "data/tab_file.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
+#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "data/byte_io.h"
 #include "data/local_text.h"
@@ -67,21 +65,16 @@ TEST(TabGolden, OldLayoutsReadEveryField) {
   EXPECT_TRUE(ta2.main.options.secondJointCorrection);
   EXPECT_FALSE(ta2.main.options.auxiliaryInput0);
   EXPECT_EQ(ta2.main.secondJointCorrectionCount, 25);
-}
 
-TEST(TabGolden, StoredJointCountAndStylusExtension) {
-  GoldenBytes b;
-  b.Raw(std::string_view("tab\0", 4)).Raw(std::string_view("TENCHARS!!", 10)).I32(1);
-  for (int i = 0; i < 28; ++i) b.F32(1.0f);
-  for (int j = 0; j < 6; ++j) b.I16(0);
-  for (int j = 0; j < 6; ++j) b.I32(1000);
-  for (int j = 0; j < 6; ++j) b.I32(0);
-  b.F32(12.5f);
-  const TabContents contents = Parse(b.bytes());
-  EXPECT_EQ(contents.main.name, "TENCHARS!!");  // a full field has no terminating zero
-  EXPECT_EQ(contents.main.jointCount, 6);
-  EXPECT_EQ(contents.main.parameters[24], 13.5f);  // 4 x joint count
-  EXPECT_EQ(contents.main.parameters[23], 1.0f);
+  // A full name field has no terminating zero; a stylus extension lengthens the tool.
+  Bytes extended = testing::GoldenTab();
+  std::copy_n("TENCHARS!!", 10, extended.begin() + 4);
+  const Bytes stylus = GoldenBytes().F32(12.5f).bytes();
+  std::copy(stylus.begin(), stylus.end(), extended.end() - 4);
+  const TabContents old = Parse(extended);
+  EXPECT_EQ(old.main.name, "TENCHARS!!");
+  EXPECT_EQ(old.main.parameters[24], 240.25f + 12.5f);  // 4 x joint count
+  EXPECT_EQ(old.main.parameters[23], 230.25f);
 }
 
 TEST(TabGolden, Version30OptionalTemperatures) {
@@ -324,23 +317,9 @@ TEST(TabWrite, RefusesRecordsThatDoNotFit) {
   EXPECT_EQ(SerializeTabFile(contents, bytes), TabWriteError::BadRecord);
 }
 
-class TabFileOnDisk : public ::testing::Test {
- protected:
-  void SetUp() override {
-    folder_ =
-        std::filesystem::temp_directory_path() / ("tab_file_test_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder_);
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
-  std::size_t FilesInFolder() const {
-    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(folder_),
-                                                  std::filesystem::directory_iterator()));
-  }
-  std::filesystem::path folder_;
-};
-
-TEST_F(TabFileOnDisk, WriteThenReadBack) {
-  const auto path = folder_ / "arm.tab";
+TEST(TabFileOnDisk, WriteReadBackAndRefusals) {
+  const std::filesystem::path path =
+      ::testing::TempDir() + "tab_file_test_" + std::to_string(::getpid()) + ".tab";
   const TabContents contents = Parse(testing::GoldenT4x(4, 3));
   ASSERT_EQ(WriteTabFile(path, contents), TabWriteError::None);
   ScriptedOperator ui;
@@ -349,36 +328,15 @@ TEST_F(TabFileOnDisk, WriteThenReadBack) {
   EXPECT_EQ(back.main, contents.main);
   EXPECT_EQ(back.probes, contents.probes);
 
-  EXPECT_EQ(ReadTabFile(folder_ / "missing.tab", back, TabReaderVariant::Library, ui), -1);
-  EXPECT_EQ(back.main, contents.main);
-}
-
-TEST_F(TabFileOnDisk, FailedWriteLeavesThePreviousFile) {
-  const auto path = folder_ / "arm.tab";
-  const Bytes previous = testing::GoldenTa3(true);
-  ASSERT_FALSE(WriteFileAtomically(path, previous));
-
-  // A file-size limit makes the write fail halfway through.
-  TabContents big = Parse(testing::GoldenT4x(4, 10));
-  ::signal(SIGXFSZ, SIG_IGN);
-  rlimit saved{};
-  ::getrlimit(RLIMIT_FSIZE, &saved);
-  rlimit limited = saved;
-  limited.rlim_cur = 1000;
-  ::setrlimit(RLIMIT_FSIZE, &limited);
-  const TabWriteError error = WriteTabFile(path, big);
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  ::signal(SIGXFSZ, SIG_DFL);
-
-  EXPECT_EQ(error, TabWriteError::FileError);
-  EXPECT_EQ(ReadWholeFile(path), previous);
-  EXPECT_EQ(FilesInFolder(), 1u);  // no temporary file left behind
-
-  big.main.name.assign(kMaxArchiveTextLength + 1, 'n');
-  EXPECT_EQ(WriteTabFile(path, big), TabWriteError::BadRecord);
-  EXPECT_EQ(ReadWholeFile(path), previous);
-  EXPECT_EQ(WriteTabFile(folder_ / "no such folder" / "arm.tab", Parse(previous)),
+  TabContents unfit = contents;
+  unfit.main.name.assign(kMaxArchiveTextLength + 1, 'n');
+  EXPECT_EQ(WriteTabFile(path, unfit), TabWriteError::BadRecord);
+  EXPECT_EQ(ReadWholeFile(path), Serialize(contents));
+  EXPECT_EQ(WriteTabFile(path.parent_path() / "no such folder" / "arm.tab", contents),
             TabWriteError::FileError);
+  std::filesystem::remove(path);
+  EXPECT_EQ(ReadTabFile(path, back, TabReaderVariant::Library, ui), -1);
+  EXPECT_EQ(back.main, contents.main);
 }
 
 TEST(ArmRecordDerived, ReferenceTemperatures) {
