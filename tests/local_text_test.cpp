@@ -7,7 +7,6 @@
 #include <array>
 #include <climits>
 #include <cstdlib>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "data/settings.h"
+#include "scoped_config_dir.h"
 
 namespace pilvo {
 namespace {
@@ -81,68 +81,31 @@ bool IsBlankAt(std::string_view text, std::size_t i) {
   return text[i] == ' ' || text[i] == '\n';
 }
 
-// Sets or clears environment variables for one test and puts the old values back afterwards.
-class EnvironmentGuard {
- public:
-  explicit EnvironmentGuard(std::vector<std::string> names) {
-    for (std::string& name : names) {
-      const char* value = std::getenv(name.c_str());
-      saved_.push_back({std::move(name), value ? std::optional<std::string>(value) : std::nullopt});
-    }
-  }
-  ~EnvironmentGuard() {
-    for (const auto& [name, value] : saved_) Set(name.c_str(), value);
-  }
-  EnvironmentGuard(const EnvironmentGuard&) = delete;
-  EnvironmentGuard& operator=(const EnvironmentGuard&) = delete;
-
-  static void Set(const char* name, const std::optional<std::string>& value) {
-    if (value) {
-      ::setenv(name, value->c_str(), 1);
-    } else {
-      ::unsetenv(name);
-    }
-  }
-
- private:
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
-
 class LocalTextTest : public ::testing::Test {
  protected:
   void TearDown() override { SetLanguage(kEnglish); }
 };
 
-TEST_F(LocalTextTest, EveryTextIsServedInEveryLanguage) {
+TEST_F(LocalTextTest, EveryTextIsServedInEveryLanguageWithItsFormatAndLayout) {
   for (const TableEntry& entry : kTable) {
     EXPECT_EQ(Raw(entry.id), entry.english) << entry.id;
+    const std::vector<std::string> conversions = Conversions(entry.english);
     for (int language : kLanguages) {
+      SCOPED_TRACE(std::to_string(entry.id) + " in language " + std::to_string(language));
       const std::string_view text = Raw(entry.id + language * kBlockStep);
-      EXPECT_FALSE(text.empty()) << entry.id << " in language " << language;
-      EXPECT_TRUE(IsValidUtf8(text)) << entry.id << " in language " << language;
+      ASSERT_FALSE(text.empty());
+      EXPECT_TRUE(IsValidUtf8(text));
       // A "-" translation stands for a missing one.
       const std::string expected =
           text == "-" ? ">" + std::string(entry.english) : std::string(text);
       SetLanguage(language);
-      EXPECT_EQ(LocalText(entry.id), expected) << entry.id << " in language " << language;
-    }
-  }
-}
-
-TEST_F(LocalTextTest, TranslationsKeepFormatAndLayout) {
-  for (const TableEntry& entry : kTable) {
-    const std::vector<std::string> conversions = Conversions(entry.english);
-    for (int language : kLanguages) {
-      const std::string_view text = Raw(entry.id + language * kBlockStep);
-      if (text.empty()) continue;  // reported by EveryTextIsServedInEveryLanguage
-      EXPECT_EQ(Conversions(text), conversions) << entry.id << " in language " << language;
-      EXPECT_EQ(CountOf(text, '\n'), CountOf(entry.english, '\n'))
-          << entry.id << " in language " << language;
+      EXPECT_EQ(LocalText(entry.id), expected);
+      EXPECT_EQ(Conversions(text), conversions);
+      EXPECT_EQ(CountOf(text, '\n'), CountOf(entry.english, '\n'));
       // Texts are joined to others with formats such as "%s %s": their outer blanks matter.
-      EXPECT_EQ(IsBlankAt(text, 0), IsBlankAt(entry.english, 0)) << entry.id;
+      EXPECT_EQ(IsBlankAt(text, 0), IsBlankAt(entry.english, 0));
       EXPECT_EQ(IsBlankAt(text, text.size() - 1),
-                IsBlankAt(entry.english, entry.english.size() - 1))
-          << entry.id << " in language " << language;
+                IsBlankAt(entry.english, entry.english.size() - 1));
     }
   }
 }
@@ -186,9 +149,16 @@ TEST_F(LocalTextTest, OutlandishCodesFallBackWithoutOverflow) {
   }
 }
 
+// Each test sets every locale variable it depends on.
 class LocaleTest : public LocalTextTest {
  protected:
-  EnvironmentGuard environment_{{"LC_ALL", "LC_MESSAGES", "LANG", "PILVO_CONFIG_DIR"}};
+  static void Set(const char* name, const std::optional<std::string>& value) {
+    if (value) {
+      ::setenv(name, value->c_str(), 1);
+    } else {
+      ::unsetenv(name);
+    }
+  }
 };
 
 TEST_F(LocaleTest, FirstNonEmptyVariableChoosesTheLanguage) {
@@ -208,55 +178,39 @@ TEST_F(LocaleTest, FirstNonEmptyVariableChoosesTheLanguage) {
       {std::nullopt, "fr_BE", "it_IT", kFrench},
   };
   for (const Case& c : cases) {
-    EnvironmentGuard::Set("LC_ALL", c.all);
-    EnvironmentGuard::Set("LC_MESSAGES", c.messages);
-    EnvironmentGuard::Set("LANG", c.lang);
+    Set("LC_ALL", c.all);
+    Set("LC_MESSAGES", c.messages);
+    Set("LANG", c.lang);
     EXPECT_EQ(LanguageCodeFromLocale(), c.expected)
         << c.all.value_or("(unset)") << " / " << c.messages.value_or("(unset)") << " / "
         << c.lang.value_or("(unset)");
   }
 }
 
-class StartLanguageTest : public LocaleTest {
- protected:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "local_text_XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    folder_ = pattern;
-    ::setenv("PILVO_CONFIG_DIR", folder_.c_str(), 1);
-    ::unsetenv("LC_ALL");
-    ::unsetenv("LC_MESSAGES");
+// Without a stored code the start language is English; a stored -1 takes the locale's; any other
+// stored code wins over the locale.
+TEST_F(LocaleTest, StartLanguageIsTheStoredCodeOrTheLocales) {
+  const testing::ScopedConfigDir config("local_text_test");
+  ::unsetenv("LC_ALL");
+  ::unsetenv("LC_MESSAGES");
+  const struct {
+    std::optional<int> stored;
+    const char* lang;
+    int base;
+    int text;
+    const char* expected;
+  } cases[] = {{std::nullopt, "de_DE.UTF-8", 0, 2003, "English"},
+               {-1, "fr_FR.UTF-8", 2000, 2003, "Français"},
+               {kItalian, "de_DE.UTF-8", 1000, 2201, "Annulla"}};
+  for (const auto& c : cases) {
+    if (c.stored) {
+      ASSERT_TRUE(WriteSettingInt("Language", "Code", *c.stored, kProductStore));
+    }
+    ::setenv("LANG", c.lang, 1);
+    SelectLanguageAtStart();
+    EXPECT_EQ(LanguageBase(), c.base) << c.expected;
+    EXPECT_EQ(LocalText(c.text), c.expected);
   }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-    LocaleTest::TearDown();
-  }
-
-  std::filesystem::path folder_;
-};
-
-TEST_F(StartLanguageTest, StoredMinusOneTakesTheLocale) {
-  ASSERT_TRUE(WriteSettingInt("Language", "Code", -1, kProductStore));
-  ::setenv("LANG", "fr_FR.UTF-8", 1);
-  SelectLanguageAtStart();
-  EXPECT_EQ(LanguageBase(), 2000);
-  EXPECT_EQ(LocalText(2003), "Français");
-}
-
-TEST_F(StartLanguageTest, StoredCodeWinsOverTheLocale) {
-  ASSERT_TRUE(WriteSettingInt("Language", "Code", kItalian, kProductStore));
-  ::setenv("LANG", "de_DE.UTF-8", 1);
-  SelectLanguageAtStart();
-  EXPECT_EQ(LanguageBase(), 1000);
-  EXPECT_EQ(LocalText(2201), "Annulla");
-}
-
-TEST_F(StartLanguageTest, NoStoredCodeMeansEnglish) {
-  ::setenv("LANG", "de_DE.UTF-8", 1);
-  SelectLanguageAtStart();
-  EXPECT_EQ(LanguageBase(), 0);
-  EXPECT_EQ(LocalText(2003), "English");
 }
 
 }  // namespace

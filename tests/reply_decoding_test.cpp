@@ -97,7 +97,7 @@ TEST(SupplyReply, ReadingAndPowerSource) {
   supply = DecodeSupply(block);
   EXPECT_EQ(supply.reading, 0x123);
   EXPECT_FALSE(supply.onBattery);
-  block[49] = 0x41;  // not reported: never on battery either
+  block[49] = 0x01;  // not reported: never on battery either
   supply = DecodeSupply(block);
   EXPECT_FALSE(supply.monitor);
   EXPECT_FALSE(supply.onBattery);

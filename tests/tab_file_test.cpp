@@ -1,15 +1,19 @@
+// The TAB file: every version assembled byte by byte and read field by field, the limits and
+// messages of the reader, the writer, and the JSON form of the TAB tool.
 #include "data/tab_file.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
 #include "data/byte_io.h"
 #include "data/local_text.h"
 #include "dialogs/scripted_operator.h"
+#include "pilvo_tab/tab_conversion.h"
+#include "pilvo_tab/tab_json.h"
 #include "platform/atomic_file.h"
 #include "session/tab_reading.h"
 #include "tab_golden.h"
@@ -19,6 +23,7 @@ namespace {
 
 using testing::GoldenBytes;
 using Bytes = std::vector<std::uint8_t>;
+using nlohmann::json;
 
 TabContents Parse(const Bytes& bytes) {
   TabContents contents;
@@ -67,21 +72,16 @@ TEST(TabGolden, OldLayoutsReadEveryField) {
   EXPECT_TRUE(ta2.main.options.secondJointCorrection);
   EXPECT_FALSE(ta2.main.options.auxiliaryInput0);
   EXPECT_EQ(ta2.main.secondJointCorrectionCount, 25);
-}
 
-TEST(TabGolden, StoredJointCountAndStylusExtension) {
-  GoldenBytes b;
-  b.Raw(std::string_view("tab\0", 4)).Raw(std::string_view("TENCHARS!!", 10)).I32(1);
-  for (int i = 0; i < 28; ++i) b.F32(1.0f);
-  for (int j = 0; j < 6; ++j) b.I16(0);
-  for (int j = 0; j < 6; ++j) b.I32(1000);
-  for (int j = 0; j < 6; ++j) b.I32(0);
-  b.F32(12.5f);
-  const TabContents contents = Parse(b.bytes());
-  EXPECT_EQ(contents.main.name, "TENCHARS!!");  // a full field has no terminating zero
-  EXPECT_EQ(contents.main.jointCount, 6);
-  EXPECT_EQ(contents.main.parameters[24], 13.5f);  // 4 x joint count
-  EXPECT_EQ(contents.main.parameters[23], 1.0f);
+  // A full name field has no terminating zero; a stylus extension lengthens the tool.
+  Bytes extended = testing::GoldenTab();
+  std::copy_n("TENCHARS!!", 10, extended.begin() + 4);
+  const Bytes stylus = GoldenBytes().F32(12.5f).bytes();
+  std::copy(stylus.begin(), stylus.end(), extended.end() - 4);
+  const TabContents old = Parse(extended);
+  EXPECT_EQ(old.main.name, "TENCHARS!!");
+  EXPECT_EQ(old.main.parameters[24], 240.25f + 12.5f);  // 4 x joint count
+  EXPECT_EQ(old.main.parameters[23], 230.25f);
 }
 
 TEST(TabGolden, Version30OptionalTemperatures) {
@@ -324,23 +324,9 @@ TEST(TabWrite, RefusesRecordsThatDoNotFit) {
   EXPECT_EQ(SerializeTabFile(contents, bytes), TabWriteError::BadRecord);
 }
 
-class TabFileOnDisk : public ::testing::Test {
- protected:
-  void SetUp() override {
-    folder_ =
-        std::filesystem::temp_directory_path() / ("tab_file_test_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder_);
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
-  std::size_t FilesInFolder() const {
-    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(folder_),
-                                                  std::filesystem::directory_iterator()));
-  }
-  std::filesystem::path folder_;
-};
-
-TEST_F(TabFileOnDisk, WriteThenReadBack) {
-  const auto path = folder_ / "arm.tab";
+TEST(TabFileOnDisk, WriteReadBackAndRefusals) {
+  const std::filesystem::path path =
+      ::testing::TempDir() + "tab_file_test_" + std::to_string(::getpid()) + ".tab";
   const TabContents contents = Parse(testing::GoldenT4x(4, 3));
   ASSERT_EQ(WriteTabFile(path, contents), TabWriteError::None);
   ScriptedOperator ui;
@@ -349,36 +335,15 @@ TEST_F(TabFileOnDisk, WriteThenReadBack) {
   EXPECT_EQ(back.main, contents.main);
   EXPECT_EQ(back.probes, contents.probes);
 
-  EXPECT_EQ(ReadTabFile(folder_ / "missing.tab", back, TabReaderVariant::Library, ui), -1);
-  EXPECT_EQ(back.main, contents.main);
-}
-
-TEST_F(TabFileOnDisk, FailedWriteLeavesThePreviousFile) {
-  const auto path = folder_ / "arm.tab";
-  const Bytes previous = testing::GoldenTa3(true);
-  ASSERT_FALSE(WriteFileAtomically(path, previous));
-
-  // A file-size limit makes the write fail halfway through.
-  TabContents big = Parse(testing::GoldenT4x(4, 10));
-  ::signal(SIGXFSZ, SIG_IGN);
-  rlimit saved{};
-  ::getrlimit(RLIMIT_FSIZE, &saved);
-  rlimit limited = saved;
-  limited.rlim_cur = 1000;
-  ::setrlimit(RLIMIT_FSIZE, &limited);
-  const TabWriteError error = WriteTabFile(path, big);
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  ::signal(SIGXFSZ, SIG_DFL);
-
-  EXPECT_EQ(error, TabWriteError::FileError);
-  EXPECT_EQ(ReadWholeFile(path), previous);
-  EXPECT_EQ(FilesInFolder(), 1u);  // no temporary file left behind
-
-  big.main.name.assign(kMaxArchiveTextLength + 1, 'n');
-  EXPECT_EQ(WriteTabFile(path, big), TabWriteError::BadRecord);
-  EXPECT_EQ(ReadWholeFile(path), previous);
-  EXPECT_EQ(WriteTabFile(folder_ / "no such folder" / "arm.tab", Parse(previous)),
+  TabContents unfit = contents;
+  unfit.main.name.assign(kMaxArchiveTextLength + 1, 'n');
+  EXPECT_EQ(WriteTabFile(path, unfit), TabWriteError::BadRecord);
+  EXPECT_EQ(ReadWholeFile(path), Serialize(contents));
+  EXPECT_EQ(WriteTabFile(path.parent_path() / "no such folder" / "arm.tab", contents),
             TabWriteError::FileError);
+  std::filesystem::remove(path);
+  EXPECT_EQ(ReadTabFile(path, back, TabReaderVariant::Library, ui), -1);
+  EXPECT_EQ(back.main, contents.main);
 }
 
 TEST(ArmRecordDerived, ReferenceTemperatures) {
@@ -389,6 +354,109 @@ TEST(ArmRecordDerived, ReferenceTemperatures) {
   EXPECT_DOUBLE_EQ(packed[0], 20.5);
   EXPECT_DOUBLE_EQ(packed[1], 20.0);
   EXPECT_DOUBLE_EQ(packed[2], 19.5);
+}
+
+json DemoJson(const std::string& name) {
+  std::ifstream in(std::string(PILVO_DEMO_JSON_DIR) + "/" + name + ".json");
+  return json::parse(in);
+}
+
+const char* const kDemoArms[] = {"usb6_quaternion", "serial6_dh_marks", "five_joint",
+                                 "rotating_table"};
+
+TEST(TabJson, DemoArmsSurviveJsonAndTabRoundTrips) {
+  for (const char* name : kDemoArms) {
+    SCOPED_TRACE(name);
+    const TabContents contents = TabFromJson(DemoJson(name));
+    const TabContents again = TabFromJson(TabToJson(contents));
+    EXPECT_EQ(again.main, contents.main);
+    EXPECT_EQ(again.probes, contents.probes);
+    const TabContents back = Parse(Serialize(contents));
+    EXPECT_EQ(back.main, contents.main);
+    EXPECT_EQ(back.probes, contents.probes);
+    EXPECT_TRUE(StoresWithoutLoss(contents));
+  }
+}
+
+TEST(TabJson, MissingMembersTakeTheReaderDefaults) {
+  const TabContents contents =
+      TabFromJson(json::parse(R"({"version": "ta3", "main": {"name": "x", "jointCount": 1}})"));
+  EXPECT_EQ(contents.main.probeRadius, 2.0f);
+  EXPECT_EQ(contents.main.referenceTemperaturesPacked, 210210210);
+  EXPECT_EQ(contents.main.probeCount, 0);
+  EXPECT_EQ(contents.version, 30);
+}
+
+TEST(TabJson, ErrorsNameTheOffendingMember) {
+  const struct {
+    const char* text;
+    const char* where;
+  } cases[] = {
+      {R"({"version": "t46", "main": {}})", "version"},
+      {R"({"version": "t44"})", "main"},
+      {R"({"version": "t44", "main": {"nmae": "x"}})", "main.nmae"},
+      {R"({"version": "t44", "main": {"jointCount": 6.5}})", "main.jointCount"},
+      {R"({"version": "t44", "main": {"jointCount": 9}})", "main.jointCount"},
+      {R"({"version": "t44", "main": {"jointCount": 4294967297}})", "main.jointCount"},
+      {R"({"version": "t44", "main": {"encoderLines": [1, 2]}})", "main.encoderLines"},
+      {R"({"version": "t44", "main": {"jointCount": 1, "parameters": [[1,2,3,4]]}})",
+       "main.parameters"},
+      {R"({"version": "t44", "main": {"jointCount": 0, "parameters": [[1,2,3]]}})",
+       "main.parameters[0]"},
+      {R"({"version": "t44", "main": {"options": {"turbo": true}}})", "main.options.turbo"},
+      {R"({"version": "t44", "main": {"probeCount": 2}})", "main.probeCount"},
+      {R"({"version": "t44", "main": {}, "probes": [{"name": 5}]})", "probes[0].name"},
+      {R"({"version": "t44", "main": {}, "probes": [{},{},{},{},{},{},{},{},{},{},{}]})", "probes"},
+      // Numbers the record cannot hold as given were cut silently, or converted with undefined
+      // behaviour, or became an infinity that the JSON written could not give back.
+      {R"({"version": "t44", "main": {"encoderOffsets": [0, 0, 0, 1.1e77, 0, 0, 0, 0]}})",
+       "main.encoderOffsets[3]"},
+      {R"({"version": "t44", "main": {"encoderLines": [0, 0, 0, 0, 0, 0, 0, 1.5]}})",
+       "main.encoderLines[7]"},
+      {R"({"version": "t44", "main": {"modelType": 18446744073709551615}})", "main.modelType"},
+      {R"({"version": "t44", "main": {"spareWords": [0, 9223372036854775808]}})",
+       "main.spareWords[1]"},
+      {R"({"version": "t44", "main": {"probeRadius": 1e39}})", "main.probeRadius"},
+      {R"({"version": "t44", "main": {"jointLimits": [[0, 0, 5], [0, 0], [0, 0], [0, 0], [0, 0],
+                                                      [0, 0], [0, 0], [0, 0]]}})",
+       "main.jointLimits[0]"},
+  };
+  for (const auto& c : cases) {
+    try {
+      TabFromJson(json::parse(c.text));
+      ADD_FAILURE() << "accepted " << c.text;
+    } catch (const TabJsonError& error) {
+      EXPECT_EQ(std::string(error.what()).rfind(std::string(c.where) + ":", 0), 0u) << error.what();
+    }
+  }
+}
+
+TEST(TabJson, LargestFloatAsWrittenLoadsBack) {
+  TabContents contents = TabFromJson(json::parse(R"({"version": "t44", "main": {}})"));
+  contents.main.probeRadius = std::numeric_limits<float>::max();
+  const TabContents again = TabFromJson(json::parse(TabToJson(contents).dump()));
+  EXPECT_EQ(again.main.probeRadius, std::numeric_limits<float>::max());
+}
+
+TEST(TabConversion, OlderVersionsThatDropFieldsAreDetected) {
+  const TabContents usb = TabFromJson(DemoJson("usb6_quaternion"));
+  EXPECT_FALSE(StoresWithoutLoss(WithVersion(usb, 43)));  // battery data
+  EXPECT_FALSE(StoresWithoutLoss(WithVersion(usb, 30)));  // probes
+
+  TabContents plain = TabFromJson(DemoJson("serial6_dh_marks"));
+  plain.main.name = "SR60";  // the old layout keeps 9 characters
+  plain.main.serialSpeedCode = 0;
+  plain.main.armVariant = 0;
+  plain.main.options = {};
+  plain.main.jointWrapAround = {};
+  plain.main.jointExtendedCount = {};
+  plain.main.secondJointCorrectionCount = 0;
+  plain.main.probeRadius = 2.0f;
+  plain.main.board1Axes = 6;
+  plain.main.board2Axes = 0;
+  EXPECT_TRUE(StoresWithoutLoss(WithVersion(plain, 10)));
+  plain.main.encoderOffsets[0] = 40000;  // needs more than the 16 bits of the old layout
+  EXPECT_FALSE(StoresWithoutLoss(WithVersion(plain, 10)));
 }
 
 }  // namespace

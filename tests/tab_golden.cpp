@@ -1,39 +1,6 @@
 #include "tab_golden.h"
 
-#include <bit>
-
 namespace pilvo::testing {
-
-GoldenBytes& GoldenBytes::Unsigned(std::uint64_t value, int size) {
-  for (int i = 0; i < size; ++i) bytes_.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-  return *this;
-}
-
-GoldenBytes& GoldenBytes::Raw(std::string_view bytes) {
-  bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
-  return *this;
-}
-GoldenBytes& GoldenBytes::I32(std::int64_t value) {
-  return Unsigned(static_cast<std::uint32_t>(value), 4);
-}
-GoldenBytes& GoldenBytes::I16(std::int32_t value) {
-  return Unsigned(static_cast<std::uint16_t>(value), 2);
-}
-GoldenBytes& GoldenBytes::F32(float value) {
-  return Unsigned(std::bit_cast<std::uint32_t>(value), 4);
-}
-GoldenBytes& GoldenBytes::F64(double value) {
-  return Unsigned(std::bit_cast<std::uint64_t>(value), 8);
-}
-GoldenBytes& GoldenBytes::Text(std::string_view text) {
-  if (text.size() < 255) {
-    Unsigned(text.size(), 1);
-  } else {
-    Unsigned(0xFF, 1).Unsigned(text.size(), 2);
-  }
-  return Raw(text);
-}
-
 namespace {
 
 // Parameter value i of the golden files: distinct, exactly representable as float.

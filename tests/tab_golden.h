@@ -1,6 +1,7 @@
 // TAB files assembled byte by byte from the documented layouts, independently of the writer.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -11,17 +12,27 @@ namespace pilvo::testing {
 // Appends little-endian values the way the archive stores them.
 class GoldenBytes {
  public:
-  GoldenBytes& Raw(std::string_view bytes);
-  GoldenBytes& I32(std::int64_t value);
-  GoldenBytes& I16(std::int32_t value);
-  GoldenBytes& F32(float value);
-  GoldenBytes& F64(double value);
-  GoldenBytes& Text(std::string_view text);  // one-byte or 0xFF + 16-bit length prefix
+  GoldenBytes& Raw(std::string_view bytes) {
+    bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
+    return *this;
+  }
+  GoldenBytes& I32(std::int64_t value) { return Unsigned(static_cast<std::uint32_t>(value), 4); }
+  GoldenBytes& I16(std::int32_t value) { return Unsigned(static_cast<std::uint16_t>(value), 2); }
+  GoldenBytes& F32(float value) { return Unsigned(std::bit_cast<std::uint32_t>(value), 4); }
+  GoldenBytes& F64(double value) { return Unsigned(std::bit_cast<std::uint64_t>(value), 8); }
+  // A one-byte length, or 0xFF and a 16-bit length, then the text.
+  GoldenBytes& Text(std::string_view text) {
+    if (text.size() < 255) return Unsigned(text.size(), 1).Raw(text);
+    return Unsigned(0xFF, 1).Unsigned(text.size(), 2).Raw(text);
+  }
 
   const std::vector<std::uint8_t>& bytes() const { return bytes_; }
 
  private:
-  GoldenBytes& Unsigned(std::uint64_t value, int size);
+  GoldenBytes& Unsigned(std::uint64_t value, int size) {
+    for (int i = 0; i < size; ++i) bytes_.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+    return *this;
+  }
   std::vector<std::uint8_t> bytes_;
 };
 
