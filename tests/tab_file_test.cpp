@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <limits>
 
 #include "data/byte_io.h"
@@ -295,33 +296,29 @@ TEST(TabWrite, OldLayoutsKeepNineCharactersAndFoldTheExtension) {
   EXPECT_EQ(back.main.parameters, contents.main.parameters);
 }
 
-TEST(TabWrite, TextLengthLimit) {
+TEST(TabWrite, RefusesRecordsThatDoNotFit) {
   TabContents contents = Parse(testing::GoldenT4x(4, 0));
   contents.main.probeText2.assign(kMaxArchiveTextLength, 'x');
   EXPECT_EQ(Parse(Serialize(contents)).main.probeText2.size(), kMaxArchiveTextLength);
-  contents.main.probeText2.push_back('x');
-  Bytes bytes;
-  EXPECT_EQ(SerializeTabFile(contents, bytes), TabWriteError::BadRecord);
-  EXPECT_TRUE(bytes.empty());
+  const std::function<void(ArmRecord&)> unfit[] = {
+      [](ArmRecord& r) { r.probeText2.push_back('x'); }, [](ArmRecord& r) { r.probeCount = 11; },
+      [](ArmRecord& r) { r.jointCount = 9; },
+      [](ArmRecord& r) {
+        r.signature = {'x', 'y', 'z', 0};
+      }};
+  for (const auto& change : unfit) {
+    TabContents bad = contents;
+    change(bad.main);
+    Bytes bytes{1};
+    EXPECT_EQ(SerializeTabFile(bad, bytes), TabWriteError::BadRecord);
+    EXPECT_TRUE(bytes.empty());
+  }
 
   // A 16-bit length of 0xFFFF announces a wider prefix, which no file of ours carries.
   GoldenBytes wide;
   wide.Raw(std::string_view("t44\0", 4)).Raw("\xFF\xFF\xFF").Raw(std::string(0xFFFF, 'a'));
   TabContents ignored;
   EXPECT_EQ(ParseTabFile(wide.bytes(), ignored), TabError::NotValid);
-}
-
-TEST(TabWrite, RefusesRecordsThatDoNotFit) {
-  TabContents contents = Parse(testing::GoldenT4x(4, 0));
-  Bytes bytes;
-  contents.main.probeCount = 11;
-  EXPECT_EQ(SerializeTabFile(contents, bytes), TabWriteError::BadRecord);
-  contents.main.probeCount = 0;
-  contents.main.jointCount = 9;
-  EXPECT_EQ(SerializeTabFile(contents, bytes), TabWriteError::BadRecord);
-  contents.main.jointCount = 6;
-  contents.main.signature = {'x', 'y', 'z', 0};
-  EXPECT_EQ(SerializeTabFile(contents, bytes), TabWriteError::BadRecord);
 }
 
 TEST(TabFileOnDisk, WriteReadBackAndRefusals) {
