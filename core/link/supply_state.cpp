@@ -29,7 +29,7 @@ int PercentBetween(double reading, double from, double to) {
 std::string SupplyStateText(double reading, const ArmRecord& record) {
   const std::array<double, 3> thresholds = SupplyThresholds(record);
   const int capacity = record.batteryCapacity;
-  std::string prefix;
+  const char* prefix = "";
   int shown = 0;
   int minutesLeft = 0;
   if (reading < thresholds[1]) {
@@ -51,11 +51,11 @@ std::string SupplyStateText(double reading, const ArmRecord& record) {
     std::snprintf(text.data(), text.size(), "%s %s", LocalText(kTextBattery).c_str(),
                   LocalText(kTextDischarge).c_str());
   } else if (hours >= 1) {
-    std::snprintf(text.data(), text.size(), "%s %s %i%% %s %ih, %imin", prefix.c_str(),
+    std::snprintf(text.data(), text.size(), "%s %s %i%% %s %ih, %imin", prefix,
                   LocalText(kTextCharge).c_str(), shown, LocalText(kTextRemain).c_str(), hours,
                   minutes);
   } else {
-    std::snprintf(text.data(), text.size(), "%s %s %i%% %s %imin", prefix.c_str(),
+    std::snprintf(text.data(), text.size(), "%s %s %i%% %s %imin", prefix,
                   LocalText(kTextCharge).c_str(), shown, LocalText(kTextRemain).c_str(), minutes);
   }
   return text.data();
