@@ -13,8 +13,6 @@
 namespace pilvo {
 namespace {
 
-// tabPath holds a path of at most 259 characters.
-constexpr std::size_t kMaxTabPathLength = 259;
 constexpr std::int32_t kNotConnected = PILVO_NOT_CONNECTED;
 constexpr std::int32_t kAlignmentFailed = PILVO_ALIGNMENT_FAILED;
 
@@ -59,7 +57,6 @@ using pilvo::ArmSession;
 using pilvo::BoundedText;
 using pilvo::Guarded;
 using pilvo::kAlignmentFailed;
-using pilvo::kMaxTabPathLength;
 using pilvo::kNotConnected;
 using pilvo::Pose;
 using pilvo::ReadPose;
@@ -84,8 +81,9 @@ PILVO_API int32_t ChiudePorta(void) {
 }
 
 PILVO_API int32_t LeggeParametri(const char* tabPath) {
-  return Guarded(kNotConnected,
-                 [&] { return Session().LeggeParametri(BoundedText(tabPath, kMaxTabPathLength)); });
+  return Guarded(kNotConnected, [&] {
+    return Session().LeggeParametri(BoundedText(tabPath, pilvo::kMaxTabPath));
+  });
 }
 
 PILVO_API int32_t ResetEncoder(void) {

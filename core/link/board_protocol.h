@@ -12,6 +12,9 @@
 
 namespace pilvo {
 
+// Two bytes of a request or a reply.
+using Bytes2 = std::array<std::uint8_t, 2>;
+
 class BoardProtocol {
  public:
   virtual ~BoardProtocol() = default;

@@ -6,8 +6,6 @@
 namespace pilvo {
 namespace {
 
-using Bytes2 = std::array<std::uint8_t, 2>;
-
 constexpr std::uint8_t kPresenceRegister = 0x04;
 constexpr std::uint8_t kAcknowledgeRegister = 0xD0;
 constexpr std::uint8_t kMarkStatusRegister = 0xE0;

@@ -8,8 +8,6 @@
 namespace pilvo {
 namespace {
 
-using Bytes2 = std::array<std::uint8_t, 2>;
-
 constexpr std::uint8_t kVersionCode = 0x00;
 constexpr std::uint8_t kIdentifierCode = 0x01;
 constexpr std::uint8_t kReadThresholdsCode = 0x14;

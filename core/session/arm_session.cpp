@@ -18,10 +18,6 @@ std::string ProfileStoreOf(SessionVariant variant) {
                                                         : kWizardProfileStore);
 }
 
-TabReaderVariant ReaderVariantOf(SessionVariant variant) {
-  return variant == SessionVariant::Library ? TabReaderVariant::Library : TabReaderVariant::Wizard;
-}
-
 bool HasLimits(const ArmRecord& record) {
   return std::any_of(
       record.jointLimits.begin(), record.jointLimits.end(),
@@ -78,6 +74,10 @@ ArmSession::ArmSession(SessionVariant variant, OperatorPorts ports, MillisecondC
   state_.working.ambientTemperature = StoredAmbientTemperature(profileStore_);
 }
 
+TabReaderVariant ArmSession::ReaderVariant() const {
+  return variant_ == SessionVariant::Library ? TabReaderVariant::Library : TabReaderVariant::Wizard;
+}
+
 void ArmSession::SelectProbe(std::int32_t probe) {
   state_.toolInUse = probe;
   NotifyProbeChanged();
@@ -126,7 +126,7 @@ int ArmSession::LeggeParametri(const std::filesystem::path& path) {
   // The file is read over the working record, so fields its version lacks keep their values.
   TabContents contents = state_.tab;
   contents.main = state_.working;
-  if (ReadTabFile(*bytes, contents, ReaderVariantOf(variant_), prompts_) < 0)
+  if (ReadTabFile(*bytes, contents, ReaderVariant(), prompts_) < 0)
     return fail(session_result::kTabRejected);
   state_.working = std::move(contents.main);
   state_.tab.probes = std::move(contents.probes);

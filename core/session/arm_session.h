@@ -23,6 +23,7 @@
 #include "measure/transforms.h"
 #include "session/operator_ports.h"
 #include "session/session_observer.h"
+#include "session/tab_reading.h"
 
 namespace pilvo {
 
@@ -217,6 +218,7 @@ class ArmSession {
   bool SwapTabFile();
   bool TakeSwappedTab(const std::filesystem::path& file);
   double JointValue(int joint, bool degrees) const;
+  TabReaderVariant ReaderVariant() const;
 
   SessionVariant variant_;
   Prompts& prompts_;

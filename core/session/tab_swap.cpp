@@ -66,9 +66,7 @@ bool ArmSession::TakeSwappedTab(const std::filesystem::path& file) {
     return false;
   }
   TabContents contents;
-  const auto reader =
-      variant_ == SessionVariant::Library ? TabReaderVariant::Library : TabReaderVariant::Wizard;
-  if (ReadTabFile(*bytes, contents, reader, prompts_) < 0) {
+  if (ReadTabFile(*bytes, contents, ReaderVariant(), prompts_) < 0) {
     prompts_.ShowMessage(kNotValid, kCaption, MessageIcon::Error);
     return false;
   }
