@@ -31,8 +31,15 @@ std::int32_t Guarded(std::int32_t failure, Call&& call) noexcept {
   }
 }
 
+// Every export that reaches the library first lets its windows catch up on their events.
+LibraryInstance& Library() {
+  LibraryInstance& library = TheLibrary();
+  library.ui().ProcessPendingEvents();
+  return library;
+}
+
 ArmSession& Session() {
-  return TheLibrary().session();
+  return Library().session();
 }
 
 // A reading works on copies of the client's pose and status and hands back what the session
@@ -40,7 +47,7 @@ ArmSession& Session() {
 template <typename Read>
 std::int32_t ReadPose(double* pose, std::int32_t* status, Read&& read) {
   if (pose == nullptr || status == nullptr) return PILVO_NULL_ARGUMENT;
-  if (!TheLibrary().MayOpenLink()) return kNotConnected;
+  if (!Library().MayOpenLink()) return kNotConnected;
   Pose kept;
   std::memcpy(kept.data(), pose, sizeof kept);
   std::int32_t word = *status;
@@ -61,7 +68,7 @@ using pilvo::kNotConnected;
 using pilvo::Pose;
 using pilvo::ReadPose;
 using pilvo::Session;
-using pilvo::TheLibrary;
+using pilvo::Library;
 
 extern "C" {
 
@@ -71,7 +78,7 @@ PILVO_API int32_t LeggeVersione(void) {
 
 PILVO_API int32_t AprePorta(const char* portName) {
   return Guarded(0, [&] {
-    TheLibrary().NamePort(BoundedText(portName, pilvo::kMaxPortNameLength));
+    Library().NamePort(BoundedText(portName, pilvo::kMaxPortNameLength));
     return 0;
   });
 }
@@ -88,7 +95,7 @@ PILVO_API int32_t LeggeParametri(const char* tabPath) {
 
 PILVO_API int32_t ResetEncoder(void) {
   return Guarded(kNotConnected, [] {
-    if (!TheLibrary().MayOpenLink()) return kNotConnected;
+    if (!Library().MayOpenLink()) return kNotConnected;
     return pilvo::InitialiseArm(Session(), pilvo::InitialiseMode::Reset);
   });
 }

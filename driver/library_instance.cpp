@@ -7,13 +7,23 @@
 #include "data/settings.h"
 #include "dialogs/operator_choice.h"
 #include "session/rotating_table.h"
+#include "windows_module.h"
 
 namespace pilvo {
+namespace {
 
-LibraryInstance::LibraryInstance()
-    : ui_(MakeOperatorFromEnvironment()), session_(SessionVariant::Library, ui_->ports()) {
+// The windows are told the language: the start-up chooses it before the operator exists.
+std::unique_ptr<Operator> StartOperator() {
   static_cast<void>(InstallationName());
   SelectLanguageAtStart();
+  return MakeOperatorFromEnvironment(StartWindowsModule);
+}
+
+}  // namespace
+
+LibraryInstance::LibraryInstance()
+    : ui_(StartOperator()), session_(SessionVariant::Library, ui_->ports()) {
+  ui_->ServeSession(session_);
   if (const int status = session_.link().LoadUsbLibrary(); status < 0) {
     std::array<char, 64> text{};
     std::snprintf(text.data(), text.size(), "_error loading mpusbapi.dll (%i)", status);

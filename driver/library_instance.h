@@ -20,6 +20,7 @@ class LibraryInstance {
   LibraryInstance& operator=(const LibraryInstance&) = delete;
 
   ArmSession& session() { return session_; }
+  Operator& ui() { return *ui_; }
 
   // Records the port of a client session. A name that does not fit the port field (or no name)
   // is refused, and the serial link then stays closed until a name that fits is given: the

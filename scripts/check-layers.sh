@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Fails when a file of the core includes a header of a later layer, or of no layer at all that
-# the core may use. The order: platform, data, link, measure, probes, session, dialogs.
+# Fails when a file of the core or of the windows includes a header of a later layer, or of no
+# layer at all that it may use, and when the core includes Qt. The order: platform, data, link,
+# measure, probes, session, dialogs, ui (the Qt windows).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -13,6 +14,7 @@ rank() {
     probes) echo 4 ;;
     session) echo 5 ;;
     dialogs) echo 6 ;;
+    ui) echo 7 ;;
     *) echo 99 ;;
   esac
 }
@@ -34,7 +36,7 @@ check() {  # check FILE LAYER
       status=1
     fi
   done < <(grep -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' "$file" || true)
-  if grep -qE '^[[:space:]]*#[[:space:]]*include[[:space:]]*<Q' "$file"; then
+  if [ "$2" != ui ] && grep -qE '^[[:space:]]*#[[:space:]]*include[[:space:]]*<Q' "$file"; then
     echo "${file#"$top"/}: the core includes Qt" >&2
     status=1
   fi
@@ -47,6 +49,9 @@ done < <(find "$top/core" -name '*.h' -o -name '*.cpp' | sort)
 while IFS= read -r file; do
   check "$file" platform
 done < <(find "$top/platform" -name '*.h' -o -name '*.cpp' | sort)
+while IFS= read -r file; do
+  check "$file" ui
+done < <(find "$top/ui" -name '*.h' -o -name '*.cpp' | sort)
 
 [ "$status" -eq 0 ] && echo "layers: every include follows the order"
 exit "$status"

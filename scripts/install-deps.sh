@@ -10,6 +10,10 @@ packages=(
   clang libclang-rt-dev  # the fuzz targets, scripts/run-fuzz.sh
   locales                # a decimal-comma locale for the tests of number texts
   python3 python3-pytest python3-numpy python3-pip  # the Python package and its tests
+  # The windows: Qt 6 with OpenGL and SVG, GLU for the 3-D arm view; an X server, a tray host
+  # and a pointer driver for the tests of windows that need a display
+  qt6-base-dev libqt6opengl6-dev qt6-svg-dev libgl-dev libglu1-mesa-dev libegl-dev
+  libgl1-mesa-dri xvfb xauth xdotool trayer poppler-utils
 )
 
 # The benchmarks' yardsticks, never linked by the product.

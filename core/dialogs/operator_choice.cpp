@@ -38,16 +38,31 @@ std::unique_ptr<Operator> ScriptedFrom(const std::string& file) {
   return ConsoleOnStandardError();
 }
 
+bool DisplayIsThere() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') return true;
+  }
+  return false;
+}
+
 }  // namespace
 
-std::unique_ptr<Operator> MakeOperatorFromEnvironment() {
+std::unique_ptr<Operator> MakeOperatorFromEnvironment(const WindowsStarter& windows) {
   const char* value = std::getenv(std::string(kVariable).c_str());
   const std::string_view choice = value != nullptr ? value : "";
-  if (choice.empty() || choice == kConsole) return ConsoleOnStandardError();
+  if (choice == kConsole) return ConsoleOnStandardError();
   if (choice.starts_with(kScriptPrefix)) {
     return ScriptedFrom(std::string(choice.substr(kScriptPrefix.size())));
   }
-  std::cerr << kVariable << ": unknown operator \"" << choice << "\"; the console answers\n";
+  if (!choice.empty()) {
+    std::cerr << kVariable << ": unknown operator \"" << choice << "\"; the console answers\n";
+    return ConsoleOnStandardError();
+  }
+  if (!windows || !DisplayIsThere()) return ConsoleOnStandardError();
+  std::string why;
+  if (auto windowed = windows(why)) return windowed;
+  std::cerr << "pilvo: the windows cannot start (" << why << "); the console answers\n";
   return ConsoleOnStandardError();
 }
 

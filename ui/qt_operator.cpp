@@ -1,0 +1,91 @@
+#include "ui/qt_operator.h"
+
+#include <QCoreApplication>
+#include <iostream>
+
+namespace pilvo {
+
+QtOperator::QtOperator(WindowsApplication application)
+    : application_(std::move(application)), console_(std::cerr) {
+  // The library's windows come and go: closing the last one must not end a client's loop.
+  if (application_.owned) application_.owned->setQuitOnLastWindowClosed(false);
+}
+
+QtOperator::~QtOperator() = default;
+
+void QtOperator::ShowMessage(std::string_view text, std::string_view caption, MessageIcon icon) {
+  prompts_.ShowMessage(text, caption, icon);
+}
+
+bool QtOperator::AskYesNo(std::string_view text, std::string_view caption) {
+  return prompts_.AskYesNo(text, caption);
+}
+
+std::optional<std::size_t> QtOperator::ChooseFromList(std::string_view title,
+                                                      const std::vector<std::string>& lines) {
+  return prompts_.ChooseFromList(title, lines);
+}
+
+std::optional<std::filesystem::path> QtOperator::ChooseFileToOpen(
+    std::string_view filter, std::string_view defaultExtension,
+    const std::filesystem::path& folder) {
+  return prompts_.ChooseFileToOpen(filter, defaultExtension, folder);
+}
+
+void QtOperator::Beep() {
+  prompts_.Beep();
+}
+
+void QtOperator::ArmConnected(std::string_view probeTooltip) {
+  console_.ArmConnected(probeTooltip);
+}
+
+void QtOperator::ArmDisconnected() {
+  console_.ArmDisconnected();
+}
+
+void QtOperator::ResetBatteryDisplay() {}
+
+void QtOperator::RefreshSupplyDisplay(const SupplyReading& /*supply*/,
+                                      const ArmRecord& /*record*/) {}
+
+void QtOperator::ShowLimitsWarning() {}
+
+void QtOperator::UpdateLimitsWarning(std::uint32_t outMask, std::span<const double> angles) {
+  console_.UpdateLimitsWarning(outMask, angles);
+}
+
+void QtOperator::HideLimitsWarning() {
+  console_.HideLimitsWarning();
+}
+
+void QtOperator::RunResetDialog(ResetProcedure& procedure) {
+  console_.RunResetDialog(procedure);
+}
+
+void QtOperator::RunTemperatureDialog(TemperatureChoice& choice) {
+  console_.RunTemperatureDialog(choice);
+}
+
+void QtOperator::RunAlignmentDialog(AlignmentProcedure& procedure) {
+  console_.RunAlignmentDialog(procedure);
+}
+
+void QtOperator::ServeSession(ArmSession& session) {
+  session_ = &session;
+}
+
+void QtOperator::ProcessPendingEvents() {
+  // A host with its own application runs its own loop.
+  if (!application_.owned) return;
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  QCoreApplication::processEvents();
+}
+
+std::unique_ptr<QtOperator> StartQtOperator(std::string& why) {
+  WindowsApplication application = StartWindowsApplication(why);
+  if (application.application == nullptr) return nullptr;
+  return std::make_unique<QtOperator>(std::move(application));
+}
+
+}  // namespace pilvo
