@@ -9,8 +9,10 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <string>
 
 #include "data/settings.h"
@@ -113,6 +115,16 @@ TEST_F(DriverExports, AnswerBeforeAnySetUp) {
   EXPECT_EQ(mask, 12345u);
   std::array<double, 10> values{};
   EXPECT_EQ(pilvo_.VedeCinematica(0, values.data()), -1);
+}
+
+// A service without a display must not pull a GUI toolkit into its process.
+TEST_F(DriverExports, LoadNoGuiLibraryWithoutADisplay) {
+  ::unsetenv("DISPLAY");
+  ::unsetenv("WAYLAND_DISPLAY");
+  Connect();
+  std::ostringstream maps;
+  maps << std::ifstream("/proc/self/maps").rdbuf();
+  EXPECT_EQ(maps.str().find("libQt6"), std::string::npos);
 }
 
 TEST_F(DriverExports, RefuseNullOutputsWithoutReading) {

@@ -26,9 +26,12 @@
  *   call it from two threads at once. ResetEncoder and RuotaTerna ask the operator (reset,
  *   temperature and alignment dialogs), as does a reading while the arm's button 2 is held on
  *   arms that swap their TAB file that way; such calls return only when the operator is done.
- *   Without a display the operator is the console: messages go to standard error and the
- *   dialogs follow the arm's own reference marks and buttons (see PILVO_OPERATOR in the
- *   README).
+ *   With a display the operator sees the library's windows (libpilvo-ui.so, loaded from beside
+ *   the library; Qt 6, in the client's QApplication when it runs one, else in the library's,
+ *   whose events every call processes, so a client without an event loop keeps the tray icon
+ *   alive by polling). Without a display the operator is the console: messages go to standard
+ *   error and the dialogs follow the arm's own reference marks and buttons (see PILVO_OPERATOR
+ *   in the README).
  *
  * Types and results
  *   Integers are 32-bit (int32_t, uint32_t); lengths are millimetres, angles degrees or radians
