@@ -1,0 +1,187 @@
+// The wizard's Qt-free models: the TAB information rows, the battery monitor and its log, and
+// the serial port choice with the detection of an arm on a port.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "data/local_text.h"
+#include "data/settings.h"
+#include "sim_session_fixture.h"
+#include "wizard/model/battery_monitor.h"
+#include "wizard/model/port_detection.h"
+#include "wizard/model/tab_info.h"
+
+namespace pilvo::wizard {
+namespace {
+
+std::vector<std::string> Values(const ArmRecord& asRead, const ArmRecord& working) {
+  std::vector<std::string> values;
+  for (const TabInfoRow& row : TabInfoRows(asRead, working)) values.push_back(row.value);
+  return values;
+}
+
+TEST(TabInfoTest, RowsShowTheRecordAsReadAndTheWorkingOneWhereItMatters) {
+  SetLanguage(kEnglish);
+  ArmRecord plain;
+  plain.signature = {'t', '4', '4', '\0'};
+  plain.jointCount = 6;
+  const std::vector<std::string> unset{"t44", "6", "Rest", "-", "-", "-", "COM: 9.600, 8, 1, NO",
+                                       "-",   "-", "-",    "-", "-", "-", "-"};
+  EXPECT_EQ(Values(plain, plain), unset);
+  ASSERT_EQ(TabInfoRows(plain, plain).front().parameter, "Version");
+
+  ArmRecord full = plain;
+  full.options.referenceMarks = full.options.resetDialog = true;
+  full.options.statusBit7Button = full.options.auxiliaryInput0 = true;
+  full.options.auxiliaryInput1 = full.options.insertedAxis = true;
+  full.options.probeMode = full.options.temperatureCompensation = true;
+  full.linkType = 1;
+  full.spareWord = 1;
+  full.batteryPresent = 3;
+  ArmRecord working = full;
+  working.options.board3ThirdAxisCompanion = true;
+  working.jointLimits[0] = {-10.0, 0.0};
+  working.jointLimits[2] = {0.0, 5.0};
+  const std::vector<std::string> set{"t44",
+                                     "6",
+                                     "Mark + Dialog",
+                                     "Enabled",
+                                     "Enabled",
+                                     "Enabled (ECU)",
+                                     "USB",
+                                     "Enabled",
+                                     "Enabled",
+                                     "Enabled",
+                                     "Enabled (not available)",
+                                     "Enabled",
+                                     "3",
+                                     "1 3 "};
+  EXPECT_EQ(Values(full, working), set);
+
+  // The rows that read the working record, and the speeds.
+  full.options = {};
+  full.options.referenceMarks = true;
+  full.linkType = 0;
+  working.options.auxiliaryInput2 = working.options.board3ThirdAxis = true;
+  for (const auto& [code, text] : std::vector<std::pair<int, std::string>>{
+           {1, "COM: 19.200, 8, 1, NO"}, {2, "COM: 38.400, 8, 1, NO"}, {7, " ?"}}) {
+    working.serialSpeedCode = code;
+    const auto values = Values(full, working);
+    EXPECT_EQ(values[2], "Mark");
+    EXPECT_EQ(values[5], "Enabled (Probe)");
+    EXPECT_EQ(values[6], text);
+    EXPECT_EQ(values[10], "Enabled");
+  }
+}
+
+TEST(BatteryMonitorTest, SupplyFieldAndBarFollowTheBoard) {
+  SetLanguage(kEnglish);
+  struct Case {
+    PowerState power;
+    std::string field;
+    std::optional<int> bar;
+    std::string status;
+  };
+  const std::vector<Case> cases{
+      {{15, 1, true, 512.0}, "10.00V B", 512, "charge"},
+      {{15, 1, false, 640.4}, "12.51V P", 0, "Arm connect"},
+      {{15, 0, false, 640.0}, "11.90V", 0, "Arm connect"},  // no battery: the board's voltage
+      {{14, 1, true, 512.0}, " -", std::nullopt, ""},       // the board reports no supply
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(PowerSupplyField(c.power, "11.90V"), c.field);
+    const auto bar = BatteryBar(c.power, "charge");
+    ASSERT_EQ(bar.has_value(), c.bar.has_value()) << c.field;
+    if (bar) {
+      EXPECT_EQ(bar->position, *c.bar);
+      EXPECT_EQ(bar->status, c.status);
+    }
+  }
+}
+
+TEST(BatteryMonitorTest, LogTakesALinePerIntervalStartingAtTheFirstTick) {
+  const auto folder = std::filesystem::path(::testing::TempDir()) / "battery_log";
+  std::filesystem::remove_all(folder);
+  const std::time_t when = 1700000000;
+
+  BatteryLog log(5, folder / "Kelmorad" / "logBattery.txt");
+  ASSERT_TRUE(log.Start(when));
+  EXPECT_TRUE(log.LineIfDue(4'000'000'000u, 640.0, when));  // first tick, whatever the clock
+  EXPECT_FALSE(log.LineIfDue(4'000'005'000u, 640.0, when));
+  const auto line = log.LineIfDue(4'000'005'001u, 512.0, when);
+  ASSERT_TRUE(line);
+  EXPECT_EQ(line->substr(line->find('\t')), "\t10.00");
+  log.Stop();
+  std::ostringstream text;
+  text << std::ifstream(log.path()).rdbuf();
+  EXPECT_EQ(text.str().rfind("Pilvo3D battery log: ", 0), 0u);
+  EXPECT_NE(text.str().find(", 2023\n"), std::string::npos) << text.str();
+  EXPECT_NE(text.str().find("\t12.50\n"), std::string::npos) << text.str();
+
+  BatteryLog off(0, folder / "off.txt");
+  EXPECT_FALSE(off.Start(when));
+  EXPECT_FALSE(std::filesystem::exists(folder / "off.txt"));
+  BatteryLog blocked(5, log.path() / "cannot.txt");  // under a file: no folder can be made
+  EXPECT_FALSE(blocked.Start(when));
+  EXPECT_EQ(blocked.seconds(), 0);
+  EXPECT_FALSE(blocked.LineIfDue(1, 1.0, when));
+}
+
+TEST(PortSelectionTest, OnlyPortsOpenableAtTheStartAreTriedAndNoLineKeepsThePort) {
+  SetLanguage(kEnglish);
+  PortSelection selection(
+      4, [](int port) { return port == 2 || port == 5 || port == 7; },
+      [](int port) {
+        return port <= 4 ? std::optional<std::string>("/dev/ttyS" + std::to_string(port - 1))
+                         : std::nullopt;
+      });
+  ASSERT_EQ(selection.lines().size(), 20u);
+  EXPECT_EQ(selection.lines()[1].port, "COM2");
+  EXPECT_EQ(selection.lines()[1].path, "/dev/ttyS1");
+  EXPECT_EQ(selection.lines()[1].state, "Enabled");
+  EXPECT_EQ(selection.lines()[2].state, " -");
+  EXPECT_EQ(selection.lines()[9].path, " -");
+
+  std::vector<int> tried;
+  std::vector<int> progress;
+  selection.Detect(
+      [&](int port) {
+        tried.push_back(port);
+        return port == 2 ? PortDevice::Modem : port == 5 ? PortDevice::Arm : PortDevice::Unknown;
+      },
+      [&](int port) { progress.push_back(port); });
+  EXPECT_EQ(tried, (std::vector<int>{2, 5, 7}));
+  EXPECT_EQ(progress.size(), 20u);
+  EXPECT_EQ(selection.lines()[1].device, "Modem");
+  EXPECT_EQ(selection.lines()[4].device, "Detected");
+  EXPECT_EQ(selection.lines()[6].device, " -");
+
+  EXPECT_EQ(selection.Accept(std::nullopt), 4);
+  EXPECT_EQ(selection.Accept(6), 6);
+  for (const auto& [text, index] : std::vector<std::pair<std::string, int>>{
+           {"COM1", 0}, {"COM12", 11}, {"COM0", 0}, {"/dev/ttyUSB0", 0}, {"", 0}}) {
+    EXPECT_EQ(PortIndexOf(text), index) << text;
+  }
+  EXPECT_EQ(PortName(11), "COM12");
+}
+
+class PortDetectionTest : public testing::SimSessionTest {};
+
+TEST_F(PortDetectionTest, AnArmAnswersTheEchoTestAndAnEmptyPortNothing) {
+  const TabContents contents = testing::PlainDemoTab("serial6_dh_marks");
+  Connect(contents, testing::Link::Serial, SessionVariant::Wizard);
+  const std::string store = session_->profileStore();
+  ASSERT_TRUE(WriteSettingString("SerialPorts", "COM3", serial_->slavePath(), store));
+  ASSERT_TRUE(WriteSettingString("SerialPorts", "COM4", (folder_ / "none").string(), store));
+  EXPECT_TRUE(PortCanBeOpened(3, store));
+  EXPECT_FALSE(PortCanBeOpened(4, store));
+
+  const auto tab = Save(contents, "detect.tab");
+  EXPECT_EQ(DetectArmOnPort(*session_, 3, tab), PortDevice::Arm);
+  EXPECT_FALSE(session_->link().IsOpen());
+  EXPECT_EQ(DetectArmOnPort(*session_, 4, tab), PortDevice::Unknown);
+}
+
+}  // namespace
+}  // namespace pilvo::wizard

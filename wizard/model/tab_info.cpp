@@ -1,0 +1,88 @@
+#include "wizard/model/tab_info.h"
+
+#include <cstring>
+#include <string_view>
+
+#include "data/local_text.h"
+
+namespace pilvo::wizard {
+namespace {
+
+constexpr std::string_view kNotSet = "-";
+
+std::string SignatureText(const std::array<char, 4>& signature) {
+  return std::string(signature.data(), ::strnlen(signature.data(), signature.size()));
+}
+
+std::string Enabled(bool set, int textId) {
+  return set ? LocalText(textId) : std::string(kNotSet);
+}
+
+std::string WithNote(int textId, int noteId) {
+  return LocalText(textId) + " (" + LocalText(noteId) + ")";
+}
+
+std::string ResetType(const ArmOptions& options) {
+  if (!options.referenceMarks) return LocalText(2151);
+  if (options.resetDialog) return LocalText(2152) + " + " + LocalText(2212);
+  return LocalText(2152);
+}
+
+std::string ScannerTrigger(const ArmRecord& asRead, const ArmRecord& working) {
+  if (asRead.options.auxiliaryInput1) return WithNote(2277, 2438);
+  if (working.options.auxiliaryInput2) return WithNote(2277, 2439);
+  return std::string(kNotSet);
+}
+
+std::string Connection(const ArmRecord& asRead, const ArmRecord& working) {
+  if (asRead.linkType == 1) return "USB";
+  switch (working.serialSpeedCode) {
+    case 0:
+      return "COM: 9.600, 8, 1, NO";
+    case 1:
+      return "COM: 19.200, 8, 1, NO";
+    case 2:
+      return "COM: 38.400, 8, 1, NO";
+    default:
+      return " ?";
+  }
+}
+
+std::string AdditionalAxis(const ArmOptions& options) {
+  if (!options.board3ThirdAxisCompanion) return std::string(kNotSet);
+  return options.board3ThirdAxis ? LocalText(2277) : WithNote(2277, 2304);
+}
+
+std::string JointsWithLimits(const ArmRecord& working) {
+  std::string joints;
+  for (std::size_t joint = 0; joint < working.jointLimits.size(); ++joint) {
+    const JointLimit& limit = working.jointLimits[joint];
+    if (limit.minimum != 0.0 || limit.maximum != 0.0) joints += std::to_string(joint + 1) + " ";
+  }
+  return joints.empty() ? std::string(kNotSet) : joints;
+}
+
+}  // namespace
+
+std::vector<TabInfoRow> TabInfoRows(const ArmRecord& asRead, const ArmRecord& working) {
+  const ArmOptions& options = asRead.options;
+  return {
+      {LocalText(2209), SignatureText(asRead.signature)},
+      {LocalText(2210), std::to_string(asRead.jointCount)},
+      {LocalText(2211), ResetType(options)},
+      {LocalText(2215), Enabled(options.statusBit7Button, 2277)},
+      {LocalText(2216), Enabled(options.auxiliaryInput0, 2278)},
+      {LocalText(2217), ScannerTrigger(asRead, working)},
+      {LocalText(2218), Connection(asRead, working)},
+      {LocalText(2219), Enabled(options.insertedAxis, 2278)},
+      {LocalText(2290), Enabled(options.probeMode, 2277)},
+      {LocalText(2291), Enabled(options.temperatureCompensation, 2278)},
+      {LocalText(2440), AdditionalAxis(working.options)},
+      {LocalText(2357), Enabled(asRead.spareWord > 0, 2278)},
+      {LocalText(2352),
+       asRead.batteryPresent > 0 ? std::to_string(asRead.batteryPresent) : std::string(kNotSet)},
+      {LocalText(2443), JointsWithLimits(working)},
+  };
+}
+
+}  // namespace pilvo::wizard

@@ -1,0 +1,22 @@
+// The rows of the TAB information window: what a service technician checks of an arm's file.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "data/arm_record.h"
+
+namespace pilvo::wizard {
+
+struct TabInfoRow {
+  std::string parameter;
+  std::string value;
+  bool operator==(const TabInfoRow&) const = default;
+};
+
+// The fourteen rows, in the current language. Most come from the record as read (`asRead`);
+// the probe scanner trigger, the connection speed, the additional scanner axis and the joint
+// limits come from the working record, which the probe in use may have changed.
+std::vector<TabInfoRow> TabInfoRows(const ArmRecord& asRead, const ArmRecord& working);
+
+}  // namespace pilvo::wizard
