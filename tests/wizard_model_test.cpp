@@ -6,9 +6,11 @@
 #include <sstream>
 
 #include "data/local_text.h"
+#include "data/number_text.h"
 #include "data/settings.h"
 #include "sim_session_fixture.h"
 #include "wizard/model/battery_monitor.h"
+#include "wizard/model/main_window.h"
 #include "wizard/model/port_detection.h"
 #include "wizard/model/tab_info.h"
 
@@ -181,6 +183,123 @@ TEST_F(PortDetectionTest, AnArmAnswersTheEchoTestAndAnEmptyPortNothing) {
   EXPECT_EQ(DetectArmOnPort(*session_, 3, tab), PortDevice::Arm);
   EXPECT_FALSE(session_->link().IsOpen());
   EXPECT_EQ(DetectArmOnPort(*session_, 4, tab), PortDevice::Unknown);
+}
+
+// The main window over the wizard's own session and the in-process virtual arm.
+class MainWindowTest : public testing::SimSessionTest {
+ protected:
+  void Open(TabContents contents, testing::Link link, bool referenceMarks = false) {
+    wire_ = testing::Wire::InProcess;
+    contents.main.options.referenceMarks = referenceMarks;
+    Connect(contents, link, SessionVariant::Wizard);
+    window_ = std::make_unique<MainWindow>(
+        *session_, std::string(kProductStore),
+        [this](const std::string& proposed, const std::filesystem::path&) {
+          proposedName_ = proposed;
+          return saveAs_;
+        },
+        folder_ / "logBattery.txt");
+  }
+  const MainDisplay& shown() const { return window_->display(); }
+  std::vector<std::string> Messages() const {
+    std::vector<std::string> texts;
+    for (const auto& request : ui_.requests()) {
+      if (request.kind == ScriptedOperator::Request::Kind::Message) texts.push_back(request.text);
+    }
+    return texts;
+  }
+
+  std::unique_ptr<MainWindow> window_;
+  std::optional<std::filesystem::path> saveAs_;
+  std::string proposedName_;
+};
+
+TEST_F(MainWindowTest, StartAsksForATabFileAndChangeLoadsIt) {
+  Open(testing::PlainDemoTab("usb6_quaternion"), testing::Link::Usb);
+  ui_.ScriptFile(std::nullopt);
+  window_->Start();
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Choose the parameters TAB file."});
+  EXPECT_EQ(shown().tabVersion, "");
+  EXPECT_EQ(shown().position[0], " - - -");
+  EXPECT_FALSE(shown().menu.procedures);
+
+  ui_.ScriptFile(state().tabPath);
+  window_->ChangeTab();
+  EXPECT_EQ(shown().tabVersion, "t44");
+  EXPECT_EQ(shown().port, "USB");
+  EXPECT_EQ(shown().menu.connectionItem, "Detect");
+  EXPECT_EQ(GetSettingString("TAB", "Nome", "", kProductStore), state().tabPath);
+  ASSERT_TRUE(window_->TabInfo());
+  EXPECT_EQ(window_->TabInfo()->size(), 14u);
+
+  window_->ChoosePort(2);
+  EXPECT_EQ(GetSettingString("Porta seriale", "Nome", "", kProductStore), "COM3");
+}
+
+TEST_F(MainWindowTest, ConnectedWindowShowsTheArmAtEveryTick) {
+  Open(testing::PlainDemoTab("usb6_quaternion"), testing::Link::Usb);
+  WriteSettingString("TAB", "Nome", state().tabPath, kProductStore);
+  WriteSettingInt("BatteryLog", "Enable", 5, kProductStore);
+  window_->Start();
+  ASSERT_TRUE(window_->Connect(1700000000));
+  const auto messages = Messages();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0].rfind("Execute the reset procedure for the arm:\n ", 0), 0u);
+  EXPECT_EQ(messages[1], "_Battery log enabled: " + (folder_ / "logBattery.txt").string());
+  EXPECT_EQ(shown().status, "Arm connect");
+  EXPECT_EQ(shown().presence[0], "Present");
+  EXPECT_EQ(shown().serialNumber, "PA60");
+  EXPECT_EQ(shown().trayTip, "PilvoWIZARD\nPA60 demo 6-axis USB: Arm connect");
+  EXPECT_EQ(shown().probeInUse, "Factory calibration");
+
+  now_ += 100;
+  ASSERT_TRUE(window_->Tick(1700000000));
+  Pose pose{};
+  std::int32_t status = 0;
+  double diameter = 0.0;
+  ASSERT_EQ(session_->LeggeQuota2(pose, status, diameter), 0);
+  EXPECT_EQ(shown().position[2], FixedText(pose[11], 3));
+  EXPECT_EQ(shown().probeDiameter, FixedText(diameter, 3));
+  EXPECT_EQ(shown().counts.size(), 6u);
+  EXPECT_NE(shown().voltages[0], " -");
+  EXPECT_NE(shown().temperatures[0], " -");
+  EXPECT_EQ(shown().communicationTime, "0/100");
+  EXPECT_EQ(shown().communicationLabel.find('\t'), 8u) << "the log line replaces the label";
+  EXPECT_TRUE(std::filesystem::exists(folder_ / "logBattery.txt"));
+
+  Hold({1});
+  ASSERT_TRUE(window_->Tick(1700000000));
+  EXPECT_EQ(shown().buttonIcons, static_cast<std::uint32_t>(reading_status::kButton1));
+  arm_->InjectFault(sim::Fault::Silence, sim::kUntilCleared);
+  EXPECT_FALSE(window_->Tick(1700000000));
+  EXPECT_EQ(Messages().back(), "Communication error.");
+  EXPECT_EQ(shown().counts[0], " - - -");
+  EXPECT_TRUE(shown().menu.tabChange);
+}
+
+TEST_F(MainWindowTest, OldFileIsOfferedItsUpgradeAndFailedResetsExplainThemselves) {
+  TabContents old = testing::PlainDemoTab("usb6_quaternion");
+  SignatureOfVersion(42, old.main.signature);
+  armOptions_.referenced = false;
+  Open(old, testing::Link::Usb, true);
+  WriteSettingString("TAB", "Nome", state().tabPath, kProductStore);
+  window_->Start();
+  window_->ChooseReset(true);
+  ui_.ScriptAnswer(true);
+  saveAs_ = folder_ / "cannot" / "be.tab";
+  EXPECT_FALSE(window_->Connect(0));
+  EXPECT_EQ(proposedName_, "PA60_44.tab");
+  EXPECT_EQ(Messages().back(), "_error in TAB file saving");
+
+  ui_.ScriptAnswer(true);
+  saveAs_ = folder_ / "upgraded.tab";
+  // The reset dialog, with no mark passed, is cancelled.
+  EXPECT_FALSE(window_->Connect(0));
+  EXPECT_EQ(OnDisk().main.signature, (std::array<char, 4>{'t', '4', '4', '\0'}));
+  EXPECT_EQ(GetSettingString("TAB", "Nome", "", kProductStore),
+            (folder_ / "upgraded.tab").string());
+  EXPECT_EQ(Messages().back(), "ERROR n° -4:\nReset with reference mark cancelled");
+  EXPECT_FALSE(shown().connected);
 }
 
 }  // namespace

@@ -86,6 +86,7 @@ class ArmBoard {
   std::int32_t wrapWindow() const { return serial_.wrapWindow(); }
   const StatusPair& status() const { return status_; }
   const std::array<double, 3>& temperatures() const { return usb_.temperatures(); }
+  const RawTemperatures& rawTemperatures() const { return usb_.rawTemperatures(); }
   const std::array<double, 3>& temperatureGains() const { return usb_.temperatureGains(); }
   double supplyReading() const { return usb_.supply().reading; }
   bool supplyMonitor() const { return usb_.supply().monitor; }

@@ -24,6 +24,7 @@ class UsbProtocol final : public BoardProtocol {
   // What the last read said of temperatures and supply.
   int ComputeTemperatures(std::array<double, 3>& temperatures) const;
   const std::array<double, 3>& temperatures() const { return temperatures_; }
+  const RawTemperatures& rawTemperatures() const { return rawTemperatures_; }
   // Each channel for which the last read and the calibration give a temperature takes it; the
   // others keep what the caller put there.
   void TakeReportedTemperatures(std::array<double, 3>& temperatures) const;

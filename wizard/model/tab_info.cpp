@@ -10,10 +10,6 @@ namespace {
 
 constexpr std::string_view kNotSet = "-";
 
-std::string SignatureText(const std::array<char, 4>& signature) {
-  return std::string(signature.data(), ::strnlen(signature.data(), signature.size()));
-}
-
 std::string Enabled(bool set, int textId) {
   return set ? LocalText(textId) : std::string(kNotSet);
 }
@@ -63,6 +59,10 @@ std::string JointsWithLimits(const ArmRecord& working) {
 }
 
 }  // namespace
+
+std::string SignatureText(const std::array<char, 4>& signature) {
+  return std::string(signature.data(), ::strnlen(signature.data(), signature.size()));
+}
 
 std::vector<TabInfoRow> TabInfoRows(const ArmRecord& asRead, const ArmRecord& working) {
   const ArmOptions& options = asRead.options;

@@ -1,6 +1,7 @@
 // The rows of the TAB information window: what a service technician checks of an arm's file.
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,9 @@ struct TabInfoRow {
   std::string value;
   bool operator==(const TabInfoRow&) const = default;
 };
+
+// The version tag of a signature ("t44"), however the signature ends.
+std::string SignatureText(const std::array<char, 4>& signature);
 
 // The fourteen rows, in the current language. Most come from the record as read (`asRead`);
 // the probe scanner trigger, the connection speed, the additional scanner axis and the joint
