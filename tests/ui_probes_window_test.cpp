@@ -8,8 +8,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
+#include <functional>
 
 #include "qt_test_support.h"
+#include "session/session_observer.h"
 #include "sim_session_fixture.h"
 #include "ui/probes_window.h"
 #include "ui/residual_plot_view.h"
@@ -43,14 +45,14 @@ class ProbesWindowTest : public testing::SimSessionTest {
     for (int row = 0; row < widget.count(); ++row) lines << widget.item(row)->text();
     return lines;
   }
-  // Runs the event loop until the window's timer has taken a point, for at most 2 s.
-  bool TickUntilPoints(int count) {
+  // Runs the event loop until `done`, for at most 2 s.
+  static bool RunUntil(const std::function<bool()>& done) {
     QElapsedTimer waited;
     waited.start();
-    while (owner_.window()->model().pointCount() != count && waited.elapsed() < 2000) {
+    while (!done() && waited.elapsed() < 2000) {
       QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     }
-    return owner_.window()->model().pointCount() == count;
+    return done();
   }
 
   ProbesWindowOwner owner_;
@@ -93,7 +95,8 @@ TEST_F(ProbesWindowTest, OpensWithItsTextsAndTheControlsReachTheModel) {
 
   Click("Modify");
   Hold({1});
-  EXPECT_TRUE(TickUntilPoints(1)) << "the 100 ms timer reads the arm";
+  EXPECT_TRUE(RunUntil([window] { return window->model().pointCount() == 1; }))
+      << "the 100 ms timer reads the arm";
   Hold({});
   EXPECT_EQ(Lines("Points").size(), 1);
 
@@ -106,18 +109,34 @@ TEST_F(ProbesWindowTest, OpensWithItsTextsAndTheControlsReachTheModel) {
   EXPECT_TRUE(closing.isNull());
   EXPECT_FALSE(state().reading.probesDialogOpen);
 
-  owner_.Open(*session_);
-  ASSERT_NE(owner_.window(), nullptr);
-  owner_.Close();  // the link is gone
-  EXPECT_EQ(owner_.window(), nullptr);
-  EXPECT_FALSE(state().reading.probesDialogOpen);
-
   state().tab.main.probeCount = 0;
   ui_.Clear();
   owner_.Open(*session_);
   EXPECT_EQ(owner_.window(), nullptr);
   ASSERT_EQ(ui_.requests().size(), 1u);
   EXPECT_EQ(ui_.requests()[0].text, "Probe management not available");
+}
+
+// The link closes inside the window's own tick, and the owner is told there: the window goes
+// once the tick is over.
+TEST_F(ProbesWindowTest, LinkLostInTheWindowsTickDestroysItAfterTheTick) {
+  Connect(PlainDemoTab("usb6_quaternion"), Link::Usb);
+  ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
+  struct CloseOnDisconnect : SessionObserver {
+    explicit CloseOnDisconnect(ProbesWindowOwner& windows) : owner(windows) {}
+    void ArmDisconnected() override { owner.Close(); }
+    ProbesWindowOwner& owner;
+  } disconnect(owner_);
+  session_->AddObserver(disconnect);
+  owner_.Open(*session_);
+  QPointer<ProbesWindow> closing = owner_.window();
+  Click("Add");
+  arm_->SetPlugged(false);
+  EXPECT_TRUE(RunUntil([this] { return owner_.window() == nullptr; }));
+  session_->RemoveObserver(disconnect);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(closing.isNull());
+  EXPECT_FALSE(state().reading.probesDialogOpen);
 }
 
 // The picture kept in the build tree: residual_plot_<case>.png.
