@@ -41,6 +41,7 @@ void QtOperator::ArmConnected(std::string_view probeTooltip) {
 }
 
 void QtOperator::ArmDisconnected() {
+  probes_.Close();
   console_.ArmDisconnected();
 }
 
@@ -73,6 +74,10 @@ void QtOperator::RunAlignmentDialog(AlignmentProcedure& procedure) {
 
 void QtOperator::ServeSession(ArmSession& session) {
   session_ = &session;
+}
+
+void QtOperator::OpenProbesWindow() {
+  if (session_ != nullptr) probes_.Open(*session_);
 }
 
 void QtOperator::ProcessPendingEvents() {

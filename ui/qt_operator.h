@@ -8,6 +8,7 @@
 #include "dialogs/console_operator.h"
 #include "dialogs/operator.h"
 #include "ui/application_start.h"
+#include "ui/probes_window.h"
 #include "ui/qt_prompts.h"
 
 namespace pilvo {
@@ -41,12 +42,17 @@ class QtOperator final : public Operator {
   void ServeSession(ArmSession& session) override;
   void ProcessPendingEvents() override;
 
+  // The tray's "Probes management": the probes window on the session served.
+  void OpenProbesWindow();
+
  private:
   WindowsApplication application_;
   QtPrompts prompts_;
   ArmSession* session_ = nullptr;
   // Stands in for the windows not built yet.
   ConsoleOperator console_;
+  // Last, so that its window goes before the application.
+  ProbesWindowOwner probes_;
 };
 
 // The operator of the library's windows module: null, with the reason in `why`, when Qt cannot
