@@ -50,7 +50,7 @@ TEST(ArmViewTest, DrawsTheArmWithTheUnmarkedJointsInTheWarningColour) {
   for (const Case& test : cases) {
     SCOPED_TRACE(test.picture);
     view.SetPose(test.pose);
-    const QImage image = view.grabFramebuffer();
+    const QImage image = view.Picture();
     ASSERT_FALSE(image.isNull());
     image.save(test.picture);
     const Census census = Count(image);

@@ -3,7 +3,11 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <QOpenGLContext>
+#include <QOpenGLWidget>
 #include <QSurfaceFormat>
+#include <QVBoxLayout>
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -134,25 +138,63 @@ void DrawArm(const ArmViewPose& pose) {
   Stack(0.2, 0.0, kSceneScale[2] * 0.4, material(stylus));
 }
 
+// A platform without OpenGL (offscreen, say) cannot even fail a QOpenGLWidget gracefully.
+bool OpenGlAvailable() {
+  static const bool available = [] {
+    QOpenGLContext probe;
+    return probe.create();
+  }();
+  return available;
+}
+
 }  // namespace
 
-ArmView::ArmView(QWidget* parent) : QOpenGLWidget(parent) {
+class ArmRenderer : public QOpenGLWidget {
+ public:
+  explicit ArmRenderer(const ArmViewPose& pose);
+
+ protected:
+  void initializeGL() override;
+  void resizeGL(int width, int height) override;
+  void paintGL() override;
+
+ private:
+  const ArmViewPose& pose_;
+};
+
+ArmView::ArmView(QWidget* parent) : QWidget(parent) {
+  setAccessibleName("OpenGL");
+  QPalette black = palette();
+  black.setColor(QPalette::Window, Qt::black);
+  setPalette(black);
+  setAutoFillBackground(true);
+  if (!OpenGlAvailable()) return;
+  renderer_ = new ArmRenderer(pose_);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(renderer_);
+}
+
+void ArmView::SetPose(const ArmViewPose& pose) {
+  if (pose == pose_) return;
+  pose_ = pose;
+  if (renderer_ != nullptr) renderer_->update();
+}
+
+QImage ArmView::Picture() {
+  return renderer_ != nullptr ? renderer_->grabFramebuffer() : QImage();
+}
+
+ArmRenderer::ArmRenderer(const ArmViewPose& pose) : pose_(pose) {
   QSurfaceFormat format = QSurfaceFormat::defaultFormat();
   format.setRenderableType(QSurfaceFormat::OpenGL);
   format.setProfile(QSurfaceFormat::CompatibilityProfile);
   format.setDepthBufferSize(16);
   format.setStencilBufferSize(0);
   setFormat(format);
-  setAccessibleName("OpenGL");
 }
 
-void ArmView::SetPose(const ArmViewPose& pose) {
-  if (pose == pose_) return;
-  pose_ = pose;
-  update();
-}
-
-void ArmView::initializeGL() {
+void ArmRenderer::initializeGL() {
   glClearColor(0, 0, 0, 1);
   glLightfv(GL_LIGHT0, GL_AMBIENT, kLightAmbient.data());
   glLightfv(GL_LIGHT0, GL_DIFFUSE, kLightDiffuse.data());
@@ -163,7 +205,7 @@ void ArmView::initializeGL() {
   glEnable(GL_NORMALIZE);
 }
 
-void ArmView::resizeGL(int width, int height) {
+void ArmRenderer::resizeGL(int width, int height) {
   glViewport(0, 0, width, height);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
@@ -172,7 +214,7 @@ void ArmView::resizeGL(int width, int height) {
   glLoadIdentity();
 }
 
-void ArmView::paintGL() {
+void ArmRenderer::paintGL() {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glPushMatrix();
   // The light stays put while the arm moves.

@@ -3,26 +3,28 @@
 // range) in the warning colour. Without an OpenGL context it stays black and its window works.
 #pragma once
 
-#include <QOpenGLWidget>
+#include <QImage>
+#include <QWidget>
 
 #include "dialogs/arm_view_pose.h"
 
 namespace pilvo {
 
-class ArmView : public QOpenGLWidget {
+class ArmRenderer;
+
+class ArmView : public QWidget {
  public:
   explicit ArmView(QWidget* parent = nullptr);
 
   void SetPose(const ArmViewPose& pose);
   const ArmViewPose& pose() const { return pose_; }
 
- protected:
-  void initializeGL() override;
-  void resizeGL(int width, int height) override;
-  void paintGL() override;
+  // What the view shows now: null without OpenGL.
+  QImage Picture();
 
  private:
   ArmViewPose pose_;
+  ArmRenderer* renderer_ = nullptr;  // null without OpenGL
 };
 
 }  // namespace pilvo
