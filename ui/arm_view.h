@@ -17,7 +17,6 @@ class ArmView : public QWidget {
   explicit ArmView(QWidget* parent = nullptr);
 
   void SetPose(const ArmViewPose& pose);
-  const ArmViewPose& pose() const { return pose_; }
 
   // What the view shows now: null without OpenGL.
   QImage Picture();

@@ -22,7 +22,6 @@ class JointIndicators : public QWidget {
   // The first labels.size() rows are shown, the others hidden.
   void SetLabels(const std::vector<std::string>& labels);
   void SetLit(std::uint32_t mask);
-  std::uint32_t lit() const { return lit_; }
 
  private:
   std::array<QLabel*, kMaxJoints> lamps_{};

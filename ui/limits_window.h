@@ -27,8 +27,6 @@ class LimitsWindow : public QDialog {
   // when it must beep.
   bool Update(std::uint32_t outMask, std::span<const double> radians);
 
-  const LimitsWarning& model() const { return model_; }
-
  private:
   void LayOut();
 
