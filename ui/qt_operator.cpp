@@ -3,6 +3,9 @@
 #include <QCoreApplication>
 #include <iostream>
 
+#include "session/arm_session.h"
+#include "ui/arm_status_dialogs.h"
+
 namespace pilvo {
 
 QtOperator::QtOperator(WindowsApplication application)
@@ -50,26 +53,34 @@ void QtOperator::ResetBatteryDisplay() {}
 void QtOperator::RefreshSupplyDisplay(const SupplyReading& /*supply*/,
                                       const ArmRecord& /*record*/) {}
 
-void QtOperator::ShowLimitsWarning() {}
+void QtOperator::ShowLimitsWarning() {
+  if (!limits_) limits_ = std::make_unique<LimitsWindow>();
+  if (session_ != nullptr) {
+    limits_->Open(session_->state());
+  } else {
+    limits_->show();
+  }
+}
 
 void QtOperator::UpdateLimitsWarning(std::uint32_t outMask, std::span<const double> angles) {
-  console_.UpdateLimitsWarning(outMask, angles);
+  if (!limits_) ShowLimitsWarning();
+  if (limits_->Update(outMask, angles)) Beep();
 }
 
 void QtOperator::HideLimitsWarning() {
-  console_.HideLimitsWarning();
+  if (limits_) limits_->hide();
 }
 
 void QtOperator::RunResetDialog(ResetProcedure& procedure) {
-  console_.RunResetDialog(procedure);
+  ExecResetDialog(procedure);
 }
 
 void QtOperator::RunTemperatureDialog(TemperatureChoice& choice) {
-  console_.RunTemperatureDialog(choice);
+  ExecTemperatureDialog(choice);
 }
 
 void QtOperator::RunAlignmentDialog(AlignmentProcedure& procedure) {
-  console_.RunAlignmentDialog(procedure);
+  ExecAlignmentDialog(procedure);
 }
 
 void QtOperator::ServeSession(ArmSession& session) {

@@ -8,6 +8,7 @@
 #include "dialogs/console_operator.h"
 #include "dialogs/operator.h"
 #include "ui/application_start.h"
+#include "ui/limits_window.h"
 #include "ui/probes_window.h"
 #include "ui/qt_prompts.h"
 
@@ -49,6 +50,7 @@ class QtOperator final : public Operator {
   WindowsApplication application_;
   QtPrompts prompts_;
   ArmSession* session_ = nullptr;
+  std::unique_ptr<LimitsWindow> limits_;  // made at its first showing
   // Stands in for the windows not built yet.
   ConsoleOperator console_;
   // Last, so that its window goes before the application.
