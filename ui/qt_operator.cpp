@@ -5,10 +5,13 @@
 
 namespace pilvo {
 
-QtOperator::QtOperator(WindowsApplication application)
+QtOperator::QtOperator(WindowsApplication application, SessionVariant variant)
     : application_(std::move(application)), console_(std::cerr) {
   // The library's windows come and go: closing the last one must not end a client's loop.
   if (application_.owned) application_.owned->setQuitOnLastWindowClosed(false);
+  if (variant != SessionVariant::Library) return;
+  tray_ = std::make_unique<TrayIcon>(prompts_);
+  tray_->onProbesManagement = [this] { OpenProbesWindow(); };
 }
 
 QtOperator::~QtOperator() = default;
@@ -37,17 +40,20 @@ void QtOperator::Beep() {
 }
 
 void QtOperator::ArmConnected(std::string_view probeTooltip) {
-  console_.ArmConnected(probeTooltip);
+  if (tray_) tray_->ShowConnected(probeTooltip);
 }
 
 void QtOperator::ArmDisconnected() {
-  console_.ArmDisconnected();
+  if (tray_) tray_->ShowDisconnected();
 }
 
-void QtOperator::ResetBatteryDisplay() {}
+void QtOperator::ResetBatteryDisplay() {
+  if (tray_) tray_->ResetBattery();
+}
 
-void QtOperator::RefreshSupplyDisplay(const SupplyReading& /*supply*/,
-                                      const ArmRecord& /*record*/) {}
+void QtOperator::RefreshSupplyDisplay(const SupplyReading& supply, const ArmRecord& record) {
+  if (tray_) tray_->UpdateBattery(supply, record);
+}
 
 void QtOperator::ShowLimitsWarning() {}
 
@@ -73,7 +79,11 @@ void QtOperator::RunAlignmentDialog(AlignmentProcedure& procedure) {
 
 void QtOperator::ServeSession(ArmSession& session) {
   session_ = &session;
+  if (tray_) tray_->Serve(session);
 }
+
+// Shows nothing until the probes window exists.
+void QtOperator::OpenProbesWindow() {}
 
 void QtOperator::ProcessPendingEvents() {
   // A host with its own application runs its own loop.
@@ -85,7 +95,7 @@ void QtOperator::ProcessPendingEvents() {
 std::unique_ptr<QtOperator> StartQtOperator(std::string& why) {
   WindowsApplication application = StartWindowsApplication(why);
   if (application.application == nullptr) return nullptr;
-  return std::make_unique<QtOperator>(std::move(application));
+  return std::make_unique<QtOperator>(std::move(application), SessionVariant::Library);
 }
 
 }  // namespace pilvo

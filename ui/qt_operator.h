@@ -7,14 +7,18 @@
 
 #include "dialogs/console_operator.h"
 #include "dialogs/operator.h"
+#include "session/arm_session.h"
 #include "ui/application_start.h"
 #include "ui/qt_prompts.h"
+#include "ui/tray_icon.h"
 
 namespace pilvo {
 
 class QtOperator final : public Operator {
  public:
-  explicit QtOperator(WindowsApplication application);
+  // The library's operator has the tray; the wizard's has none.
+  explicit QtOperator(WindowsApplication application,
+                      SessionVariant variant = SessionVariant::Wizard);
   ~QtOperator() override;
 
   void ShowMessage(std::string_view text, std::string_view caption, MessageIcon icon) override;
@@ -42,9 +46,13 @@ class QtOperator final : public Operator {
   void ProcessPendingEvents() override;
 
  private:
+  // The tray's probes management command.
+  void OpenProbesWindow();
+
   WindowsApplication application_;
   QtPrompts prompts_;
   ArmSession* session_ = nullptr;
+  std::unique_ptr<TrayIcon> tray_;
   // Stands in for the windows not built yet.
   ConsoleOperator console_;
 };

@@ -68,7 +68,7 @@ void BatteryDialog::Reset() {
 void BatteryDialog::Update(const SupplyReading& supply, const ArmRecord& record) {
   SetRange(record);
   if (supply.firmwareCode < kFirstSupplyFirmware || !supply.monitored) {
-    visible_ = false;
+    Hide();
     return;
   }
   if (!supply.onBattery) {
@@ -79,7 +79,7 @@ void BatteryDialog::Update(const SupplyReading& supply, const ArmRecord& record)
   }
   const bool low = supply.reading < SupplyThresholds(record)[1];
   if (!low && !shownFromMenu_) {
-    visible_ = false;
+    Hide();
     return;
   }
   visible_ = true;
