@@ -5,18 +5,21 @@
 #include <memory>
 #include <string>
 
-#include "dialogs/console_operator.h"
 #include "dialogs/operator.h"
+#include "session/arm_session.h"
 #include "ui/application_start.h"
 #include "ui/limits_window.h"
 #include "ui/probes_window.h"
 #include "ui/qt_prompts.h"
+#include "ui/tray_icon.h"
 
 namespace pilvo {
 
 class QtOperator final : public Operator {
  public:
-  explicit QtOperator(WindowsApplication application);
+  // The library's operator has the tray; the wizard's has none.
+  explicit QtOperator(WindowsApplication application,
+                      SessionVariant variant = SessionVariant::Wizard);
   ~QtOperator() override;
 
   void ShowMessage(std::string_view text, std::string_view caption, MessageIcon icon) override;
@@ -47,12 +50,12 @@ class QtOperator final : public Operator {
   void OpenProbesWindow();
 
  private:
+
   WindowsApplication application_;
   QtPrompts prompts_;
   ArmSession* session_ = nullptr;
   std::unique_ptr<LimitsWindow> limits_;  // made at its first showing
-  // Stands in for the windows not built yet.
-  ConsoleOperator console_;
+  std::unique_ptr<TrayIcon> tray_;
   // Last, so that its window goes before the application.
   ProbesWindowOwner probes_;
 };
