@@ -56,6 +56,9 @@ TrayIcon::TrayIcon(Prompts& prompts)
   // Relabelled in the language of the moment whenever it opens.
   connect(&menu_, &QMenu::aboutToShow, this, &TrayIcon::RefreshMenu);
   menu_.setDefaultAction(probesAction_);
+  // A child of the frame, so that a client finds the icon among its application's windows; it
+  // goes before the frame, which it leaves as it goes.
+  icon_.setParent(frame_.get());
   icon_.setContextMenu(&menu_);
   connect(&icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
     if (why == QSystemTrayIcon::DoubleClick) ProbesManagement();
