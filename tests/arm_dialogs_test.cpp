@@ -12,6 +12,7 @@
 #include "dialogs/alignment_procedure.h"
 #include "dialogs/arm_dialogs.h"
 #include "dialogs/console_operator.h"
+#include "dialogs/limits_warning.h"
 #include "dialogs/operator_choice.h"
 #include "dialogs/reset_procedure.h"
 #include "dialogs/temperature_choice.h"
@@ -182,11 +183,13 @@ TEST_F(ArmDialogsTest, ResetProbeChoiceRelabelsTheEncoders) {
   EXPECT_TRUE(reset.probeChoiceEnabled());
   EXPECT_EQ(reset.probeLine(), 1);
   EXPECT_EQ(reset.encoderLabels().size(), 5u);
+  EXPECT_FALSE(reset.viewPose().rotatingProbe);
 
   EXPECT_FALSE(reset.SelectProbe(3));
   ASSERT_TRUE(reset.SelectProbe(2));
   EXPECT_EQ(state().toolInUse, 2);
   EXPECT_EQ(reset.encoderLabels().size(), 6u) << "the probe carries the companion axis";
+  EXPECT_TRUE(reset.viewPose().rotatingProbe) << "and the view draws it";
   reset.Cancel();
   EXPECT_EQ(reset.outcome().toolInUse, 2);
 }
@@ -223,6 +226,62 @@ TEST_F(ArmDialogsTest, TemperatureDialogAnswersFromScriptOrKeepsTheStoredValue) 
   EXPECT_FALSE(choice.Select(41));
   EXPECT_TRUE(choice.Select(0));
   EXPECT_EQ(choice.temperature(), 0);
+}
+
+TEST_F(ArmDialogsTest, LimitsWarningLabelsTheJointsOfTheArm) {
+  struct Case {
+    bool insertedAxis;
+    bool tableChannel;
+    std::vector<std::string> labels;
+  };
+  const Case cases[] = {
+      {false,
+       false,
+       {"ENCODER 1", "ENCODER 2", "ENCODER 3", "ENCODER 4", "ENCODER 5", "ENCODER 6"}},
+      {true, false, {"ENCODER 1", "ENCODER 2", "ENCODER 3", "ENCODER 4", "ENCODER 5"}},
+      {true, true, {"ENCODER 1", "ENCODER 2", "ENCODER 3", "ENCODER 4", "ROTATING TABLE"}},
+  };
+  for (const Case& test : cases) {
+    TabContents contents = PlainDemoTab("serial6_dh_marks");
+    contents.main.options.insertedAxis = test.insertedAxis;
+    contents.main.options.tableChannel = test.tableChannel;
+    Load(contents);
+    LimitsWarning warning;
+    warning.LabelJoints(state());
+    EXPECT_EQ(warning.title(), "Pilvo3D: Joint limits");
+    EXPECT_EQ(warning.jointLabels(), test.labels);
+  }
+}
+
+TEST_F(ArmDialogsTest, LimitsWarningFollowsTheReadingsAndKeepsItsSizeAndAudio) {
+  Load(PlainDemoTab("serial6_dh_marks"));
+  LimitsWarning first;
+  first.LabelJoints(state());
+  EXPECT_FALSE(first.enlarged());
+  EXPECT_STREQ(first.enlargeButtonText(), ">>");
+  EXPECT_FALSE(first.Update(0b10, std::vector<double>(6, 0.5))) << "silent without audio";
+
+  first.ToggleEnlarged();
+  first.ToggleAudio();
+  EXPECT_STREQ(first.enlargeButtonText(), "<<");
+  EXPECT_EQ(GetSettingInt("Options", "LimitResize", -5, kProductStore), 1u);
+  EXPECT_EQ(GetSettingInt("Options", "LimitsAudio", -5, kProductStore), 1u);
+
+  LimitsWarning second;
+  second.LabelJoints(state());
+  EXPECT_TRUE(second.enlarged());
+  ASSERT_TRUE(second.audio());
+  // Every update beeps, not only the first; joints beyond the arm's light nothing.
+  const std::vector<double> radians{0.1, 0.2, 0.3, 0.4, 0.5, 0.6};
+  EXPECT_TRUE(second.Update(0xC4, radians));
+  EXPECT_TRUE(second.Update(0xC4, radians));
+  EXPECT_EQ(second.indicatorMask(), 0x04u);
+  EXPECT_EQ(second.viewPose().unmarkedMask, 0xC4);
+  for (std::size_t joint = 0; joint < radians.size(); ++joint) {
+    EXPECT_DOUBLE_EQ(second.viewPose().angles[joint], radians[joint] * 57.29577951308);
+  }
+  second.ToggleAudio();
+  EXPECT_EQ(GetSettingInt("Options", "LimitsAudio", -5, kProductStore), 0u);
 }
 
 class AlignmentTest : public ArmDialogsTest {

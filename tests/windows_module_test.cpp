@@ -1,10 +1,17 @@
 // The driver's windows as a client meets them. With a display, libpilvo.so loads its windows
 // module and asks through Qt windows, in a QApplication of its own or in the one the client
 // already runs; without a display it loads no GUI library at all (driver_exports_test).
+// ScopedConfigDir names the settings folder through the environment, as a client's would.
 #include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QDialog>
+#include <QSystemTrayIcon>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -13,6 +20,8 @@
 #include "pilvo_library.h"
 #include "qt_test_support.h"
 #include "scoped_config_dir.h"
+#include "sim/serial_server.h"
+#include "sim_session_fixture.h"
 
 namespace pilvo {
 namespace {
@@ -58,6 +67,78 @@ TEST_P(WindowsModule, LibraryAsksThroughQtWindows) {
 }
 
 INSTANTIATE_TEST_SUITE_P(OwnOrClientApplication, WindowsModule, ::testing::Bool());
+
+// Waits, processing the application's events, until `done` holds or five seconds have passed.
+template <typename Condition>
+bool Eventually(Condition done) {
+  for (int wait = 0; wait < 500 && !done(); ++wait) {
+    QCoreApplication::processEvents();
+    ::usleep(10000);
+  }
+  return done();
+}
+
+QSystemTrayIcon* LibraryTrayIcon() {
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (auto* icon = window->findChild<QSystemTrayIcon*>()) return icon;
+  }
+  return nullptr;
+}
+
+// A measuring application on a desktop: the tray icon in the notification area (a tray host
+// runs), and during ResetEncoder the reset dialog, which closes by itself once the arm has
+// passed its reference marks.
+TEST(WindowsModuleOnADesktop, ResetDialogFollowsTheMarksAndTheTrayShowsTheArm) {
+  const pid_t trayer = ::fork();
+  if (trayer == 0) {
+    ::execlp("trayer", "trayer", "--SetDockType", "true", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  // The icon is put in the tray when the library starts: the tray host must be up by then.
+  bool trayUp = false;
+  for (int wait = 0; wait < 100 && !trayUp; ++wait) {
+    trayUp = std::system("xdotool search --class trayer > /dev/null 2>&1") == 0;
+    if (!trayUp) ::usleep(50000);
+  }
+  ASSERT_TRUE(trayUp) << "trayer did not start";
+  testing::ScopedConfigDir config("windows_desktop");
+  ::unsetenv("PILVO_OPERATOR");
+  TabContents contents = testing::PlainDemoTab("serial6_dh_marks");
+  const auto tabPath = config.path() / "arm.tab";
+  ASSERT_EQ(WriteTabFile(tabPath, contents), TabWriteError::None);
+  sim::VirtualArmOptions unreferenced;
+  unreferenced.referenced = false;
+  sim::VirtualArm arm(contents.main, unreferenced);
+  sim::SerialSimServer serial(arm);
+  ASSERT_TRUE(serial.Start());
+  testing::ShortPortName port(serial.slavePath());
+
+  testing::PilvoLibrary library;
+  ASSERT_TRUE(library.Load(PILVO_LIBRARY)) << library.error();
+  const auto& pilvo = library.exports();
+  EXPECT_EQ(pilvo.AprePorta(port.name().c_str()), 0);
+  ASSERT_EQ(pilvo.LeggeParametri(tabPath.c_str()), 0);
+  QSystemTrayIcon* icon = LibraryTrayIcon();
+  ASSERT_NE(icon, nullptr);
+  EXPECT_TRUE(Eventually([&] { return QSystemTrayIcon::isSystemTrayAvailable(); }));
+  EXPECT_TRUE(icon->isVisible());
+  EXPECT_EQ(icon->toolTip(), "Pilvo3D not connected");
+
+  QString title;
+  testing::WithNextModal([&](QWidget& dialog) {
+    title = dialog.windowTitle();
+    for (int joint = 0; joint < contents.main.jointCount; ++joint) arm.PassReferenceMark(joint);
+  });
+  EXPECT_EQ(pilvo.ResetEncoder(), 0);
+  EXPECT_EQ(title, "Pilvo DLL: Reference mark dialog");
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  EXPECT_NE(icon->toolTip(), "Pilvo3D not connected");
+  EXPECT_EQ(pilvo.ChiudePorta(), 0);
+  EXPECT_EQ(icon->toolTip(), "Pilvo3D not connected");
+  EXPECT_TRUE(library.Unload()) << library.error();
+  ::kill(trayer, SIGTERM);
+  ::waitpid(trayer, nullptr, 0);
+}
 
 }  // namespace
 }  // namespace pilvo

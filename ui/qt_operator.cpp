@@ -1,14 +1,19 @@
 #include "ui/qt_operator.h"
 
 #include <QCoreApplication>
-#include <iostream>
+
+#include "session/arm_session.h"
+#include "ui/arm_status_dialogs.h"
 
 namespace pilvo {
 
-QtOperator::QtOperator(WindowsApplication application)
-    : application_(std::move(application)), console_(std::cerr) {
+QtOperator::QtOperator(WindowsApplication application, SessionVariant variant)
+    : application_(std::move(application)) {
   // The library's windows come and go: closing the last one must not end a client's loop.
   if (application_.owned) application_.owned->setQuitOnLastWindowClosed(false);
+  if (variant != SessionVariant::Library) return;
+  tray_ = std::make_unique<TrayIcon>(prompts_);
+  tray_->onProbesManagement = [this] { OpenProbesWindow(); };
 }
 
 QtOperator::~QtOperator() = default;
@@ -37,42 +42,59 @@ void QtOperator::Beep() {
 }
 
 void QtOperator::ArmConnected(std::string_view probeTooltip) {
-  console_.ArmConnected(probeTooltip);
+  if (tray_) tray_->ShowConnected(probeTooltip);
 }
 
 void QtOperator::ArmDisconnected() {
-  console_.ArmDisconnected();
+  probes_.Close();
+  if (tray_) tray_->ShowDisconnected();
 }
 
-void QtOperator::ResetBatteryDisplay() {}
+void QtOperator::ResetBatteryDisplay() {
+  if (tray_) tray_->ResetBattery();
+}
 
-void QtOperator::RefreshSupplyDisplay(const SupplyReading& /*supply*/,
-                                      const ArmRecord& /*record*/) {}
+void QtOperator::RefreshSupplyDisplay(const SupplyReading& supply, const ArmRecord& record) {
+  if (tray_) tray_->UpdateBattery(supply, record);
+}
 
-void QtOperator::ShowLimitsWarning() {}
+void QtOperator::ShowLimitsWarning() {
+  if (!limits_) limits_ = std::make_unique<LimitsWindow>();
+  if (session_ != nullptr) {
+    limits_->Open(session_->state());
+  } else {
+    limits_->show();
+  }
+}
 
 void QtOperator::UpdateLimitsWarning(std::uint32_t outMask, std::span<const double> angles) {
-  console_.UpdateLimitsWarning(outMask, angles);
+  if (!limits_) ShowLimitsWarning();
+  if (limits_->Update(outMask, angles)) Beep();
 }
 
 void QtOperator::HideLimitsWarning() {
-  console_.HideLimitsWarning();
+  if (limits_) limits_->hide();
 }
 
 void QtOperator::RunResetDialog(ResetProcedure& procedure) {
-  console_.RunResetDialog(procedure);
+  ExecResetDialog(procedure);
 }
 
 void QtOperator::RunTemperatureDialog(TemperatureChoice& choice) {
-  console_.RunTemperatureDialog(choice);
+  ExecTemperatureDialog(choice);
 }
 
 void QtOperator::RunAlignmentDialog(AlignmentProcedure& procedure) {
-  console_.RunAlignmentDialog(procedure);
+  ExecAlignmentDialog(procedure);
 }
 
 void QtOperator::ServeSession(ArmSession& session) {
   session_ = &session;
+  if (tray_) tray_->Serve(session);
+}
+
+void QtOperator::OpenProbesWindow() {
+  if (session_ != nullptr) probes_.Open(*session_);
 }
 
 void QtOperator::ProcessPendingEvents() {
@@ -85,7 +107,7 @@ void QtOperator::ProcessPendingEvents() {
 std::unique_ptr<QtOperator> StartQtOperator(std::string& why) {
   WindowsApplication application = StartWindowsApplication(why);
   if (application.application == nullptr) return nullptr;
-  return std::make_unique<QtOperator>(std::move(application));
+  return std::make_unique<QtOperator>(std::move(application), SessionVariant::Library);
 }
 
 }  // namespace pilvo

@@ -5,16 +5,21 @@
 #include <memory>
 #include <string>
 
-#include "dialogs/console_operator.h"
 #include "dialogs/operator.h"
+#include "session/arm_session.h"
 #include "ui/application_start.h"
+#include "ui/limits_window.h"
+#include "ui/probes_window.h"
 #include "ui/qt_prompts.h"
+#include "ui/tray_icon.h"
 
 namespace pilvo {
 
 class QtOperator final : public Operator {
  public:
-  explicit QtOperator(WindowsApplication application);
+  // The library's operator has the tray; the wizard's has none.
+  explicit QtOperator(WindowsApplication application,
+                      SessionVariant variant = SessionVariant::Wizard);
   ~QtOperator() override;
 
   void ShowMessage(std::string_view text, std::string_view caption, MessageIcon icon) override;
@@ -41,12 +46,18 @@ class QtOperator final : public Operator {
   void ServeSession(ArmSession& session) override;
   void ProcessPendingEvents() override;
 
+  // The tray's "Probes management": the probes window on the session served.
+  void OpenProbesWindow();
+
  private:
+
   WindowsApplication application_;
   QtPrompts prompts_;
   ArmSession* session_ = nullptr;
-  // Stands in for the windows not built yet.
-  ConsoleOperator console_;
+  std::unique_ptr<LimitsWindow> limits_;  // made at its first showing
+  std::unique_ptr<TrayIcon> tray_;
+  // Last, so that its window goes before the application.
+  ProbesWindowOwner probes_;
 };
 
 // The operator of the library's windows module: null, with the reason in `why`, when Qt cannot

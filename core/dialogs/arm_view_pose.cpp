@@ -1,6 +1,8 @@
 #include "dialogs/arm_view_pose.h"
 
 #include "measure/transforms.h"
+#include "session/arm_session.h"
+#include "session/probe_table.h"
 
 namespace pilvo {
 namespace {
@@ -24,6 +26,11 @@ bool UsesVariantGeometry(std::int32_t armVariant) {
     default:
       return false;
   }
+}
+
+bool DrawsRotatingProbe(const ArmSessionState& state) {
+  return state.tab.main.options.board3ThirdAxis &&
+         SelectedProbeRecord(state).options.board3ThirdAxisCompanion;
 }
 
 ArmViewPose ResetViewPose(std::uint32_t markMask, const std::array<double, kMaxJoints>& radians,

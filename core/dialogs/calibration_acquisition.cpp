@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "data/local_text.h"
+#include "data/number_text.h"
 #include "session/operator_ports.h"
 
 namespace pilvo {
@@ -36,10 +36,10 @@ void MoveTip(Pose& pose, const Vector3& d) {
   }
 }
 
+// "%i:  %.3f, %.3f, %.3f" whatever the locale: a decimal comma would run into the separators.
 std::string PointLine(int number, const Pose& pose) {
-  char line[128];
-  std::snprintf(line, sizeof line, "%i:  %.3f, %.3f, %.3f", number, pose[3], pose[7], pose[11]);
-  return line;
+  return std::to_string(number) + ":  " + FixedText(pose[3], 3) + ", " + FixedText(pose[7], 3) +
+         ", " + FixedText(pose[11], 3);
 }
 
 }  // namespace

@@ -71,6 +71,7 @@ void ResetProcedure::LabelEncoders() {
     encoderLabels_.push_back("ENCODER " + std::to_string(encoder));
   }
   if (options.tableChannel && shown > 0) encoderLabels_.back() = LocalText(kTextRotatingTable);
+  viewPose_.rotatingProbe = DrawsRotatingProbe(state);
 }
 
 int ResetProcedure::marksFound() const {
@@ -116,6 +117,7 @@ void ResetProcedure::Tick() {
   std::array<double, kMaxJoints> radians{};
   session_.ReadJointAngles(radians);
   viewPose_ = ResetViewPose(mask, radians, viewPose_.variantGeometry);
+  viewPose_.rotatingProbe = DrawsRotatingProbe(session_.state());
 
   if (found == 1) {
     session_.prompts().Beep();

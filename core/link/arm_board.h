@@ -43,7 +43,9 @@ class ArmBoard {
   // The encoder read: counts in list order and the joint values. 0, -1, -2, -11, -12.
   int ReadArmCounts(CountList& counts);
   const std::array<double, kMaxJoints>& jointValues() const { return jointValues_; }
+  // Set by every successful encoder read; the tray's timer clears it to see the next one.
   bool countsFresh() const { return countsFresh_; }
+  void ClearCountsFresh() { countsFresh_ = false; }
 
   int BuildSerialRequest(std::uint8_t offset);
   const SerialRequest& serialRequest() const { return serial_.request(); }

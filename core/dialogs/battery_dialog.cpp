@@ -1,0 +1,96 @@
+#include "dialogs/battery_dialog.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+#include "data/local_text.h"
+#include "data/number_text.h"
+#include "link/supply_state.h"
+
+namespace pilvo {
+namespace {
+
+constexpr int kFirstSupplyFirmware = 15;  // older boards report no supply
+constexpr int kTextArmDisconnect = 2310;
+constexpr int kTextNotAvailable = 2313;
+constexpr int kTextPowerSupply = 2349;
+constexpr int kTextBattery = 2352;
+constexpr int kTextAudioAlarm = 2355;
+
+}  // namespace
+
+BatteryDialogLabels MakeBatteryDialogLabels() {
+  const std::string battery = LocalText(kTextBattery);
+  return {.title = "Pilvo3D " + battery,
+          .powerSupply = LocalText(kTextPowerSupply),
+          .battery = battery,
+          .audioAlarm = LocalText(kTextAudioAlarm),
+          .minimum = "Min",
+          .maximum = "Max"};
+}
+
+BatteryDialog::BatteryDialog() : labels_(MakeBatteryDialogLabels()) {}
+
+int BatteryDialog::barPosition() const {
+  // A bar clamps what lies outside its range.
+  return std::clamp(barValue_, barMinimum_, barMaximum_);
+}
+
+void BatteryDialog::SetRange(const ArmRecord& record) {
+  const std::array<double, 3> thresholds = SupplyThresholds(record);
+  barMinimum_ = static_cast<int>(thresholds[0]) - 1;
+  // Thresholds that do not rise leave an empty range rather than an inverted one.
+  barMaximum_ = std::max(barMinimum_, static_cast<int>(thresholds[2]) + 1);
+}
+
+void BatteryDialog::SetVoltage(double reading) {
+  voltage_ = FixedText(reading * kSupplyVoltsPerUnit, 2) + "V";
+}
+
+void BatteryDialog::ToggleFromMenu(const ArmRecord& record) {
+  SetRange(record);
+  visible_ = true;
+  shownFromMenu_ = !shownFromMenu_;
+}
+
+void BatteryDialog::Cancel() {
+  shownFromMenu_ = false;
+  visible_ = false;
+}
+
+void BatteryDialog::Reset() {
+  voltage_ = " -";
+  barValue_ = 0;
+  status_ = LocalText(kTextArmDisconnect);
+}
+
+void BatteryDialog::Update(const SupplyReading& supply, const ArmRecord& record) {
+  SetRange(record);
+  if (supply.firmwareCode < kFirstSupplyFirmware || !supply.monitored) {
+    Hide();
+    return;
+  }
+  if (!supply.onBattery) {
+    Reset();
+    SetVoltage(supply.reading);
+    status_ = LocalText(kTextBattery) + " " + LocalText(kTextNotAvailable);
+    return;
+  }
+  const bool low = supply.reading < SupplyThresholds(record)[1];
+  if (!low && !shownFromMenu_) {
+    Hide();
+    return;
+  }
+  visible_ = true;
+  SetVoltage(supply.reading);
+  barValue_ = static_cast<int>(supply.reading);
+  status_ = SupplyStateText(supply.reading, record);
+  if (low && audioAlarm_) beepPending_ = true;
+}
+
+bool BatteryDialog::TakePendingBeep() {
+  return std::exchange(beepPending_, false);
+}
+
+}  // namespace pilvo

@@ -1,0 +1,70 @@
+// The battery dialog's model: the supply voltage, a charge bar between the supply thresholds,
+// the supply state line and the audio alarm. It is created with the tray and shown and hidden
+// from then on: by the readings of an arm with a battery, by the tray's Battery command and by
+// its own Cancel. The alarm it raises is played by the tray at its next 2-second tick.
+#pragma once
+
+#include <string>
+
+#include "data/arm_record.h"
+#include "session/operator_ports.h"
+
+namespace pilvo {
+
+// Volts of one unit of the supply reading.
+inline constexpr double kSupplyVoltsPerUnit = 0.01953125;
+
+// The texts of the dialog's controls in the current language.
+struct BatteryDialogLabels {
+  std::string title, powerSupply, battery, audioAlarm, minimum, maximum;
+};
+BatteryDialogLabels MakeBatteryDialogLabels();
+
+class BatteryDialog {
+ public:
+  BatteryDialog();
+
+  const BatteryDialogLabels& labels() const { return labels_; }
+  bool visible() const { return visible_; }
+  const std::string& voltage() const { return voltage_; }
+  const std::string& status() const { return status_; }
+  int barMinimum() const { return barMinimum_; }
+  int barMaximum() const { return barMaximum_; }
+  // Within the range, as the bar shows it.
+  int barPosition() const;
+  bool audioAlarm() const { return audioAlarm_; }
+  // The operator keeps the dialog open from the tray menu: the Battery command's check mark.
+  bool shownFromMenu() const { return shownFromMenu_; }
+
+  void SetAudioAlarm(bool on) { audioAlarm_ = on; }
+  // The tray's Battery command, once it may serve: shows the dialog and toggles the check mark.
+  void ToggleFromMenu(const ArmRecord& record);
+  void Cancel();
+  // The arm is gone, or no encoder read succeeded for a tick of the tray: the texts start again
+  // from nothing; the visibility is kept.
+  void Reset();
+  void Hide() { visible_ = false; }
+  // After a reading of an arm with a battery: shown while the supply is low (below threshold 2)
+  // or the operator keeps it open; a low supply with the alarm on leaves a beep pending.
+  void Update(const SupplyReading& supply, const ArmRecord& record);
+  // True once for every update that left the beep pending.
+  bool TakePendingBeep();
+
+ private:
+  // The bar spans the thresholds 1 to 3 with a unit to spare on either side.
+  void SetRange(const ArmRecord& record);
+  void SetVoltage(double reading);
+
+  BatteryDialogLabels labels_;
+  bool visible_ = false;
+  std::string voltage_;
+  std::string status_;
+  int barMinimum_ = 0;
+  int barMaximum_ = 0;
+  int barValue_ = 0;
+  bool audioAlarm_ = true;
+  bool shownFromMenu_ = false;
+  bool beepPending_ = false;
+};
+
+}  // namespace pilvo

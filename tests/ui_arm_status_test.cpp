@@ -1,0 +1,159 @@
+// The arm status windows over their models, on the offscreen platform (the 3-D view stays
+// black there and the windows work without it): each opens with its texts, and its controls and
+// timer reach the model.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+
+#include "data/settings.h"
+#include "dialogs/alignment_procedure.h"
+#include "dialogs/reset_procedure.h"
+#include "dialogs/temperature_choice.h"
+#include "qt_test_support.h"
+#include "sim_session_fixture.h"
+#include "ui/qt_operator.h"
+
+namespace pilvo {
+namespace {
+
+using testing::ButtonNamed;
+using testing::Link;
+using testing::PlainDemoTab;
+using testing::WithNextModal;
+using Kind = ScriptedOperator::Request::Kind;
+
+template <class Widget = QWidget>
+Widget* Named(QWidget& window, const QString& name) {
+  for (auto* widget : window.findChildren<Widget*>()) {
+    if (widget->accessibleName() == name) return widget;
+  }
+  ADD_FAILURE() << "no control named " << name.toStdString();
+  return nullptr;
+}
+
+QString TextOf(QWidget& window, const QString& name) {
+  return Named<QLabel>(window, name)->text();
+}
+
+class ArmStatusWindowsTest : public testing::SimSessionTest {
+ protected:
+  ArmStatusWindowsTest() : operator_({.application = qApp, .owned = nullptr}) {
+    wire_ = testing::Wire::InProcess;
+  }
+  void ConnectArm() {
+    armOptions_.referenced = false;
+    Connect(PlainDemoTab("serial6_dh_marks"), Link::Serial);
+    ASSERT_EQ(session_->ReadArmCounts(), 0);
+    operator_.ServeSession(*session_);
+  }
+  QtOperator operator_;
+};
+
+TEST_F(ArmStatusWindowsTest, ResetDialogEnlargesAndClosesWithOkOnTheLastMark) {
+  ConnectArm();
+  ResetProcedure reset(*session_, {.tabPath = "/data/arm.tab"});
+  WithNextModal([this](QWidget& window) {
+    EXPECT_EQ(window.windowTitle(), "Pilvo DLL: Reference mark dialog");
+    EXPECT_EQ(TextOf(window, "TAB file"), "/data/arm.tab");
+    EXPECT_EQ(TextOf(window, "ENCODER 6"), "ENCODER 6");
+    EXPECT_EQ(ButtonNamed(window, "Cancel")->text(), "Cancel");
+    QWidget* view = Named(window, "OpenGL");
+    EXPECT_FALSE(view->isVisibleTo(&window)) << "reduced without a stored size";
+    ButtonNamed(window, "Enlarge")->click();
+    EXPECT_TRUE(view->isVisibleTo(&window));
+    EXPECT_FALSE(ButtonNamed(window, "Enlarge")->isVisibleTo(&window));
+    EXPECT_EQ(GetSettingInt("Options", "ResetResize", -5, kProductStore), 0u);
+    PassMarks({0, 1, 2, 3, 4, 5});
+  });
+  operator_.RunResetDialog(reset);
+  EXPECT_EQ(reset.state(), ResetProcedure::State::Ok);
+  EXPECT_EQ(reset.markMask(), 0x3Fu);
+  EXPECT_EQ(ui_.CountOf(Kind::Beep), 1u);
+
+  ResetProcedure cancelled(*session_, {.tabPath = {}, .temperatureCompensation = true});
+  WithNextModal([](QWidget& window) {
+    auto* temperatures = Named<QComboBox>(window, "Ambient temperature");
+    EXPECT_EQ(temperatures->currentIndex(), 21);
+    temperatures->setCurrentIndex(18);
+    emit temperatures->activated(18);
+    ButtonNamed(window, "Cancel")->click();
+  });
+  operator_.RunResetDialog(cancelled);
+  EXPECT_FALSE(cancelled.outcome().ok);
+  EXPECT_EQ(cancelled.outcome().ambientTemperature, 18);
+}
+
+TEST_F(ArmStatusWindowsTest, TemperatureDialogReturnsTheLineChosen) {
+  TemperatureChoice choice(21);
+  WithNextModal([](QWidget& window) {
+    EXPECT_EQ(window.windowTitle(), "Pilvo DLL: Reference mark dialog");
+    EXPECT_EQ(TextOf(window, "Temperature text"), "Insert the ambient temperature");
+    auto* lines = Named<QComboBox>(window, "Ambient temperature");
+    EXPECT_EQ(lines->count(), 41);
+    EXPECT_EQ(lines->currentText(), "21");
+    lines->setCurrentIndex(23);
+    emit lines->activated(23);
+    ButtonNamed(window, "OK")->click();
+  });
+  operator_.RunTemperatureDialog(choice);
+  EXPECT_TRUE(choice.closed());
+  EXPECT_EQ(choice.temperature(), 23);
+}
+
+TEST_F(ArmStatusWindowsTest, AlignmentWindowShowsItsVariantAndItsButtonsReachTheModel) {
+  ConnectArm();
+  AlignmentProcedure table(*session_, AlignmentVariant::RotatingTable, true);
+  WithNextModal([](QWidget& window) {
+    EXPECT_EQ(window.windowTitle(), "Rotanting table reference");
+    EXPECT_EQ(TextOf(window, "Instructions"), "Acquire the three reference points");
+    EXPECT_EQ(TextOf(window, "Prompt"), "MEASURE THE POINT 1");
+    EXPECT_EQ(ButtonNamed(window, "Cancel")->text(), "Only arm");
+    ButtonNamed(window, "Ok")->click();
+  });
+  operator_.RunAlignmentDialog(table);
+  EXPECT_EQ(table.state(), AlignmentProcedure::State::Reused);
+
+  AlignmentProcedure frame(*session_, AlignmentVariant::UserFrame, false);
+  WithNextModal([](QWidget& window) {
+    EXPECT_EQ(window.windowTitle(), "Pilvo.dll: Reference dialog");
+    EXPECT_FALSE(ButtonNamed(window, "Ok")->isVisibleTo(&window));
+    ButtonNamed(window, "Cancel")->click();
+  });
+  operator_.RunAlignmentDialog(frame);
+  EXPECT_EQ(frame.state(), AlignmentProcedure::State::Cancelled);
+}
+
+TEST_F(ArmStatusWindowsTest, LimitsWarningShowsTheJointsOutsideAndKeepsItsControls) {
+  ConnectArm();
+  operator_.ShowLimitsWarning();
+  QWidget* window = nullptr;
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    if (top->windowTitle() == "Pilvo3D: Joint limits") window = top;
+  }
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(TextOf(*window, "ENCODER 6"), "ENCODER 6");
+  const std::vector<double> radians(6, 0.2);
+  operator_.UpdateLimitsWarning(0b100, radians);
+  EXPECT_TRUE(Named(*window, "Indicator 3")->isVisibleTo(window));
+  EXPECT_FALSE(Named(*window, "Indicator 2")->isVisibleTo(window));
+
+  QAbstractButton* enlarge = ButtonNamed(*window, "Enlarge");
+  EXPECT_EQ(enlarge->text(), ">>");
+  enlarge->click();
+  EXPECT_EQ(enlarge->text(), "<<");
+  EXPECT_TRUE(Named(*window, "OpenGL")->isVisibleTo(window));
+  Named<QCheckBox>(*window, "Audio")->click();
+  EXPECT_TRUE(Named<QCheckBox>(*window, "Audio")->isChecked());
+  EXPECT_EQ(GetSettingInt("Options", "LimitsAudio", -5, kProductStore), 1u);
+
+  operator_.HideLimitsWarning();
+  EXPECT_FALSE(window->isVisible());
+  operator_.UpdateLimitsWarning(0b100, radians);
+  EXPECT_TRUE(window->isVisible()) << "an update shows it again";
+}
+
+}  // namespace
+}  // namespace pilvo

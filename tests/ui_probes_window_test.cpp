@@ -1,0 +1,187 @@
+// The probes window over the virtual arm in this process: it opens with its texts, its controls
+// and its timer reach the model, and its owner keeps one window. The residual plot as a picture.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <functional>
+
+#include "qt_test_support.h"
+#include "session/session_observer.h"
+#include "sim_session_fixture.h"
+#include "ui/probes_window.h"
+#include "ui/residual_plot_view.h"
+
+namespace pilvo {
+namespace {
+
+using testing::ButtonNamed;
+using testing::Link;
+using testing::PlainDemoTab;
+
+class ProbesWindowTest : public testing::SimSessionTest {
+ protected:
+  ProbesWindowTest() { wire_ = testing::Wire::InProcess; }
+  void TearDown() override {
+    owner_.Close();
+    SimSessionTest::TearDown();
+  }
+
+  template <typename Control>
+  Control& Named(const QString& name) {
+    for (auto* control : owner_.window()->findChildren<Control*>()) {
+      if (control->accessibleName() == name) return *control;
+    }
+    throw std::runtime_error("no control " + name.toStdString());
+  }
+  void Click(const QString& name) { ButtonNamed(*owner_.window(), name)->click(); }
+  QStringList Lines(const QString& list) {
+    QStringList lines;
+    auto& widget = Named<QListWidget>(list);
+    for (int row = 0; row < widget.count(); ++row) lines << widget.item(row)->text();
+    return lines;
+  }
+  // Runs the event loop until `done`, for at most 2 s.
+  static bool RunUntil(const std::function<bool()>& done) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!done() && waited.elapsed() < 2000) {
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+    return done();
+  }
+
+  ProbesWindowOwner owner_;
+};
+
+TEST_F(ProbesWindowTest, OpensWithItsTextsAndTheControlsReachTheModel) {
+  Connect(PlainDemoTab("usb6_quaternion"), Link::Usb);
+  ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
+  owner_.Open(*session_);
+  ProbesWindow* window = owner_.window();
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(window->windowTitle(), "Pilvo3D: Probes management");
+  for (QWidget* control : window->findChildren<QWidget*>()) {
+    if (qobject_cast<QAbstractButton*>(control) || qobject_cast<QLineEdit*>(control) ||
+        qobject_cast<QAbstractItemView*>(control) || qobject_cast<QComboBox*>(control)) {
+      EXPECT_FALSE(control->accessibleName().isEmpty()) << control->metaObject()->className();
+    }
+  }
+  auto& selector = Named<QComboBox>("Probe");
+  EXPECT_EQ(selector.count(), 4);
+  EXPECT_EQ(selector.itemText(0), "Factory calibration");
+  EXPECT_FALSE(ButtonNamed(*window, "Compute")->isVisible()) << "the compact face";
+
+  Click("Add");
+  EXPECT_TRUE(ButtonNamed(*window, "Compute")->isVisible());
+  EXPECT_EQ(Named<QLineEdit>("New probe name").text(), "probe n° 4");
+  Click("Scanner (Probe)");
+  EXPECT_EQ(Lines("Report"), (QStringList{"Acquire at least  15 points", "",
+                                          "The probe can be calibrated by scanner software"}));
+  auto& diameter = Named<QLineEdit>("Probe diameter");
+  diameter.setText("2");
+  emit diameter.textEdited("2");
+  Click("Reset memory");
+  Click("Save");
+  EXPECT_FALSE(window->model().editing());
+  EXPECT_EQ(selector.count(), 5);
+  EXPECT_EQ(selector.currentIndex(), 4);
+  EXPECT_EQ(OnDisk().probes[3].probeRadius, 1.0f);
+  EXPECT_TRUE(OnDisk().probes[3].options.probeMode);
+
+  Click("Modify");
+  Hold({1});
+  EXPECT_TRUE(RunUntil([window] { return window->model().pointCount() == 1; }))
+      << "the 100 ms timer reads the arm";
+  Hold({});
+  EXPECT_EQ(Lines("Points").size(), 1);
+
+  owner_.Open(*session_);
+  EXPECT_EQ(owner_.window(), window) << "the open window is brought to the front";
+  QPointer<ProbesWindow> closing = window;
+  Click("_Cancel");
+  EXPECT_EQ(owner_.window(), nullptr) << "the window told its owner";
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(closing.isNull());
+  EXPECT_FALSE(state().reading.probesDialogOpen);
+
+  state().tab.main.probeCount = 0;
+  ui_.Clear();
+  owner_.Open(*session_);
+  EXPECT_EQ(owner_.window(), nullptr);
+  ASSERT_EQ(ui_.requests().size(), 1u);
+  EXPECT_EQ(ui_.requests()[0].text, "Probe management not available");
+}
+
+// The link closes inside the window's own tick, and the owner is told there: the window goes
+// once the tick is over.
+TEST_F(ProbesWindowTest, LinkLostInTheWindowsTickDestroysItAfterTheTick) {
+  Connect(PlainDemoTab("usb6_quaternion"), Link::Usb);
+  ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
+  struct CloseOnDisconnect : SessionObserver {
+    explicit CloseOnDisconnect(ProbesWindowOwner& windows) : owner(windows) {}
+    void ArmDisconnected() override { owner.Close(); }
+    ProbesWindowOwner& owner;
+  } disconnect(owner_);
+  session_->AddObserver(disconnect);
+  owner_.Open(*session_);
+  QPointer<ProbesWindow> closing = owner_.window();
+  Click("Add");
+  arm_->SetPlugged(false);
+  EXPECT_TRUE(RunUntil([this] { return owner_.window() == nullptr; }));
+  session_->RemoveObserver(disconnect);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(closing.isNull());
+  EXPECT_FALSE(state().reading.probesDialogOpen);
+}
+
+// The picture kept in the build tree: residual_plot_<case>.png.
+TEST(ResidualPlotViewTest, DrawsTheResidualsOnYellowOnlyForAWideSpread) {
+  struct Case {
+    const char* name;
+    ResidualPlot plot;
+    QColor background;  // invalid: the frame's own
+  };
+  const Case cases[] = {{"narrow", {{0.01, -0.02, 0.03, 0.0}, -0.02, 0.03, false}, Qt::white},
+                        {"wide", {{0.5, -0.7, 0.6, 0.1}, -0.7, 0.6, true}, Qt::yellow},
+                        {"none", {}, QColor()}};
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    ResidualPlotView view;
+    view.resize(240, 120);
+    view.SetPlot(test.plot);
+    const QImage image = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    image.save(QStringLiteral("residual_plot_%1.png").arg(QLatin1String(test.name)));
+    const QColor background =
+        test.background.isValid() ? test.background : view.palette().window().color();
+    int backgroundPixels = 0;
+    int redPixels = 0;
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = 0; x < image.width(); ++x) {
+        const QRgb pixel = image.pixel(x, y);
+        backgroundPixels += pixel == background.rgb();
+        redPixels += pixel == QColor(Qt::red).rgb();
+      }
+    }
+    EXPECT_GT(backgroundPixels, image.width() * image.height() / 2);
+    EXPECT_EQ(redPixels > 0, !test.plot.residuals.empty());
+    // The labels: the maximum at the top left, the minimum at the bottom left.
+    const auto darkIn = [&image](int top) {
+      for (int y = top; y < top + 12; ++y) {
+        for (int x = 2; x < 60; ++x) {
+          if (qGray(image.pixel(x, y)) < 100 && qRed(image.pixel(x, y)) < 200) return true;
+        }
+      }
+      return false;
+    };
+    EXPECT_EQ(darkIn(2), !test.plot.residuals.empty());
+    EXPECT_EQ(darkIn(image.height() - 14), !test.plot.residuals.empty());
+  }
+}
+
+}  // namespace
+}  // namespace pilvo

@@ -1,0 +1,109 @@
+// The tray driven as the desktop would: a double click and the menu's actions reach the model,
+// the menu and the battery window show its texts and check marks, the about box opens modally,
+// and a close request on the hidden frame only hides it.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <cstdlib>
+#include <filesystem>
+
+#include "data/local_text.h"
+#include "dialogs/scripted_operator.h"
+#include "qt_test_support.h"
+#include "session/arm_session.h"
+#include "ui/battery_window.h"
+#include "ui/tray_icon.h"
+
+namespace pilvo {
+namespace {
+
+using Kind = ScriptedOperator::Request::Kind;
+
+QString LabelNamed(QWidget& window, const QString& name) {
+  for (auto* label : window.findChildren<QLabel*>()) {
+    if (label->accessibleName() == name) return label->text();
+  }
+  return "(none)";
+}
+
+TEST(TrayIconTest, DoubleClickMenuAndWindowsReachTheModel) {
+  const auto config = std::filesystem::path(::testing::TempDir()) / "ui_tray_config";
+  ::setenv("PILVO_CONFIG_DIR", config.c_str(), 1);
+  SetLanguage(kEnglish);
+  ScriptedOperator ui;
+  ArmSession session(SessionVariant::Library, ui.ports());
+  session.state().tab.main.probeCount = 1;
+  session.state().working.batteryPresent = 1;
+  session.state().working.supplyThresholdBytes = {228, 2, 0, 3, 32, 3};
+  session.board().SetFirmwareCode(15);
+
+  TrayIcon tray(ui);
+  tray.Serve(session);
+  int probesOpened = 0;
+  tray.onProbesManagement = [&] { ++probesOpened; };
+  QMenu& menu = tray.menu();
+  QAction* probes = menu.actions().at(0);
+  QAction* battery = menu.actions().at(1);
+  QAction* about = menu.actions().at(3);
+
+  EXPECT_EQ(tray.icon().toolTip(), "Pilvo3D not connected");
+  EXPECT_EQ(tray.icon().isVisible(), QSystemTrayIcon::isSystemTrayAvailable());
+  emit tray.icon().activated(QSystemTrayIcon::DoubleClick);
+  EXPECT_EQ(probesOpened, 0) << "disabled while not connected";
+  EXPECT_FALSE(probes->isEnabled());
+
+  tray.ShowConnected("Pilvo3D M123\nprobe 1");
+  EXPECT_EQ(tray.icon().toolTip(), "Pilvo3D M123\nprobe 1");
+  emit tray.icon().activated(QSystemTrayIcon::Trigger);
+  emit tray.icon().activated(QSystemTrayIcon::DoubleClick);
+  EXPECT_EQ(probesOpened, 1);
+  probes->trigger();
+  EXPECT_EQ(probesOpened, 2);
+
+  SetLanguage(kGerman);
+  emit menu.aboutToShow();
+  EXPECT_EQ(probes->text(), "Pilvo3D: Tasterverwaltung");
+  EXPECT_EQ(battery->text(), "Akku");
+  EXPECT_EQ(about->text(), "About");
+  SetLanguage(kEnglish);
+
+  // Battery: the window opens with the check mark; its Cancel takes both away.
+  battery->trigger();
+  BatteryWindow& window = tray.batteryWindow();
+  EXPECT_TRUE(battery->isChecked());
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_EQ(window.windowTitle(), "Pilvo3D Battery");
+  tray.UpdateBattery({.reading = 760, .monitored = true, .onBattery = true, .firmwareCode = 15},
+                     session.state().working);
+  EXPECT_EQ(LabelNamed(window, "Voltage"), "14.84V");
+  EXPECT_EQ(window.findChild<QProgressBar*>()->value(), 760);
+  tray.Tick();
+  EXPECT_EQ(ui.CountOf(Kind::Beep), 1u);
+  EXPECT_EQ(LabelNamed(window, "Status"), "Arm disconnect") << "no read since the last tick";
+  testing::ButtonNamed(window, "Audio alarm")->click();
+  EXPECT_FALSE(tray.model().battery().audioAlarm());
+  window.reject();
+  EXPECT_FALSE(window.isVisible());
+  emit menu.aboutToShow();
+  EXPECT_FALSE(battery->isChecked());
+
+  QString aboutSeen;
+  testing::WithNextModal([&](QWidget& box) {
+    aboutSeen = box.windowTitle() + "|" + LabelNamed(box, "Library") + "|" +
+                LabelNamed(box, "File version") + "|" +
+                box.findChild<QLineEdit*>()->text().left(10);
+    testing::ButtonNamed(box, "OK")->click();
+  });
+  about->trigger();
+  EXPECT_EQ(aboutSeen, "About Pilvo.dll|Pilvo.dll|4, 4, 0, 3|pilvo.dll\\");
+
+  tray.frame().show();
+  EXPECT_FALSE(tray.frame().close());
+  EXPECT_FALSE(tray.frame().isVisible());
+  EXPECT_TRUE(ui.requests().size() == ui.CountOf(Kind::Beep)) << "no command was refused";
+}
+
+}  // namespace
+}  // namespace pilvo
