@@ -24,11 +24,15 @@ const ArmSessionState& StateOf(const ArmSession* session) {
 
 }  // namespace
 
+std::string_view FileVersion() {
+  return PILVO_FILE_VERSION;
+}
+
 AboutBoxTexts MakeAboutBoxTexts() {
   return {.title = LocalText(kTextAbout),
           .ok = LocalText(kTextOk),
           .libraryName = LocalText(kTextTemperatureTitle).substr(0, kLibraryNameLength),
-          .fileVersion = PILVO_FILE_VERSION,
+          .fileVersion = std::string(FileVersion()),
           .installationName = InstallationName(),
           .makerLines = "Pilvo3D arm driver\nKelmorad measuring arms\nTAB 4"};
 }

@@ -32,6 +32,9 @@ struct AboutBoxTexts {
 };
 AboutBoxTexts MakeAboutBoxTexts();
 
+// The file version compiled into the programs, in the form of a version resource: "4, 4, 0, 3".
+std::string_view FileVersion();
+
 class TrayShell {
  public:
   TrayShell();

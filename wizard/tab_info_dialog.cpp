@@ -1,0 +1,35 @@
+#include "wizard/tab_info_dialog.h"
+
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "data/local_text.h"
+#include "ui/qt_prompts.h"
+
+namespace pilvo::wizard {
+
+TabInfoDialog::TabInfoDialog(const std::vector<TabInfoRow>& rows, QWidget* parent)
+    : QDialog(parent) {
+  setWindowTitle(ToQString(LocalText(2206)));
+  setAccessibleName(windowTitle());
+  auto* list = new QTreeWidget(this);
+  list->setAccessibleName(windowTitle());
+  list->setHeaderLabels({ToQString(LocalText(2207)), ToQString(LocalText(2208))});
+  list->setRootIsDecorated(false);
+  list->setSelectionBehavior(QAbstractItemView::SelectRows);
+  list->setColumnWidth(0, 200);
+  list->setMinimumWidth(460);
+  for (const TabInfoRow& row : rows) {
+    new QTreeWidgetItem(list, {ToQString(row.parameter), ToQString(row.value)});
+  }
+  auto* ok = new QPushButton(ToQString(LocalText(2200)), this);
+  ok->setAccessibleName(ok->text());
+  ok->setDefault(true);
+  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(list);
+  layout->addWidget(ok, 0, Qt::AlignRight);
+}
+
+}  // namespace pilvo::wizard

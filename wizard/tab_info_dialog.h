@@ -1,0 +1,16 @@
+// TAB > Info: the main settings of the TAB file, one row each.
+#pragma once
+
+#include <QDialog>
+#include <vector>
+
+#include "wizard/model/tab_info.h"
+
+namespace pilvo::wizard {
+
+class TabInfoDialog final : public QDialog {
+ public:
+  TabInfoDialog(const std::vector<TabInfoRow>& rows, QWidget* parent);
+};
+
+}  // namespace pilvo::wizard
