@@ -26,6 +26,7 @@ constexpr Colour kLightDiffuse{0.9f, 0.9f, 0.9f, 1.0f};
 constexpr Colour kLightSpecular{1.0f, 1.0f, 1.0f, 1.0f};
 constexpr Colour kLightPosition{4.0f, 8.0f, 10.0f, 1.0f};
 
+// The floor plate wears the normal colour.
 void SetMaterial(SceneMaterial material) {
   const Colour& colour = material == SceneMaterial::Warning ? kWarningMaterial : kNormalMaterial;
   glMaterialfv(GL_FRONT, GL_AMBIENT_AND_DIFFUSE, colour.data());
