@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -11,6 +13,7 @@
 #include "data/settings.h"
 #include "dialogs/alignment_procedure.h"
 #include "dialogs/arm_dialogs.h"
+#include "dialogs/arm_scene.h"
 #include "dialogs/console_operator.h"
 #include "dialogs/limits_warning.h"
 #include "dialogs/operator_choice.h"
@@ -524,6 +527,106 @@ TEST_F(ArmDialogsTest, TrayCommandsExplainWhatIsNotAvailable) {
   state().tab.main.probeCount = 1;
   EXPECT_TRUE(ProbesManagementCommand(state(), ui_));
   EXPECT_TRUE(ui_.requests().empty());
+}
+
+// The 3-D view's scene, checked where each solid lands in the eye's frame.
+std::array<double, 3> CentreOf(const ScenePrimitive& solid) {
+  return {solid.transform[12], solid.transform[13], solid.transform[14]};
+}
+
+bool SamePlace(const ScenePrimitive& a, const ScenePrimitive& b) {
+  for (std::size_t i = 0; i < a.transform.size(); ++i) {
+    if (std::abs(a.transform[i] - b.transform[i]) > 1e-9) return false;
+  }
+  return true;
+}
+
+TEST(ArmSceneTest, StandardArmStandsOnTheFloorTheVariantHangsFromItsBase) {
+  struct Case {
+    bool variant;
+    double baseY;   // the base's centre, 0.15 from its foot, 3.0 below or above the eye
+    double baseUp;  // the base's y axis along the eye's
+    int floors;
+  };
+  for (const Case test : {Case{false, -2.85, 1.0, 1}, Case{true, 2.85, -1.0, 0}}) {
+    SCOPED_TRACE(test.variant);
+    const auto scene = BuildArmScene({.variantGeometry = test.variant});
+    const auto floors = std::ranges::count(scene, SceneMaterial::Floor, &ScenePrimitive::material);
+    ASSERT_EQ(floors, test.floors);
+    if (test.floors > 0) {
+      // The plate lies 3.0 x 0.15 x 3.0 below the base, turned 45 degrees about the vertical.
+      const ScenePrimitive& floor = scene.front();
+      EXPECT_EQ(floor.size, (std::array{3.0, 0.15, 3.0}));
+      EXPECT_NEAR(floor.transform[0], std::sqrt(0.5), 1e-12);
+      EXPECT_NEAR(CentreOf(floor)[1], -3.075, 1e-12);
+    }
+    const ScenePrimitive& base = scene[floors];
+    EXPECT_EQ(base.size, (std::array{1.2, 1.2, 0.3}));
+    const std::array centre = CentreOf(base);
+    EXPECT_NEAR(centre[0], 0.0, 1e-12);
+    EXPECT_NEAR(centre[1], test.baseY, 1e-12);
+    EXPECT_NEAR(centre[2], -12.5, 1e-12);
+    EXPECT_NEAR(base.transform[5], test.baseUp, 1e-12);
+  }
+}
+
+TEST(ArmSceneTest, AJointAngleMovesOnlyTheSolidsFromThatJointOn) {
+  const ArmViewPose rest{.rotatingProbe = true};
+  const auto before = BuildArmScene(rest);
+  for (int joint = 0; joint < kArmViewJoints; ++joint) {
+    SCOPED_TRACE(joint);
+    ArmViewPose turned = rest;
+    turned.angles[joint] = 30;
+    const auto after = BuildArmScene(turned);
+    ASSERT_EQ(after.size(), before.size());
+    for (std::size_t i = 0; i < after.size(); ++i) {
+      EXPECT_EQ(SamePlace(before[i], after[i]), before[i].joint < joint) << "solid " << i;
+    }
+  }
+}
+
+TEST(ArmSceneTest, JointSevenTurnsTheStylusOnlyWithTheRotatingProbe) {
+  struct Case {
+    bool rotatingProbe;
+    double angle;
+    int stylusJoint;
+    double tipX;  // the arm points at the eye; the stylus tip 0.8 along it swings sideways
+  };
+  const Case cases[] = {{false, 90, 5, 0.0}, {true, 90, 6, 0.8}, {true, -90, 6, -0.8}};
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.angle);
+    const auto scene = BuildArmScene(
+        {.angles = {0, 0, 0, 0, 0, 0, test.angle}, .rotatingProbe = test.rotatingProbe});
+    const ScenePrimitive& tip = scene.back();
+    EXPECT_EQ(tip.joint, test.stylusJoint);
+    EXPECT_EQ(scene[scene.size() - 2].joint, test.stylusJoint);
+    EXPECT_NEAR(CentreOf(tip)[0], test.tipX, 1e-9);
+  }
+}
+
+TEST(ArmSceneTest, WarningMaterialExactlyOnTheUnmarkedJoints) {
+  struct Case {
+    std::uint16_t unmarkedMask;
+    bool rotatingProbe;
+    int warnings;
+  };
+  const Case cases[] = {
+      {0, true, 0},      {0xFFFF, true, 10}, {0x0008, false, 1}, {0x0040, false, 0},
+      {0x0040, true, 2}, {0x0020, true, 0},  {0x0020, false, 2},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.unmarkedMask);
+    SCOPED_TRACE(test.rotatingProbe);
+    const auto scene =
+        BuildArmScene({.unmarkedMask = test.unmarkedMask, .rotatingProbe = test.rotatingProbe});
+    int warnings = 0;
+    for (const ScenePrimitive& solid : scene) {
+      const bool unmarked = solid.joint >= 0 && (test.unmarkedMask >> solid.joint & 1u) != 0;
+      EXPECT_EQ(solid.material == SceneMaterial::Warning, unmarked);
+      warnings += unmarked ? 1 : 0;
+    }
+    EXPECT_EQ(warnings, test.warnings);
+  }
 }
 
 }  // namespace

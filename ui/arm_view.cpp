@@ -11,6 +11,9 @@
 #include <array>
 #include <cmath>
 
+#include "dialogs/arm_scene.h"
+#include "measure/transforms.h"
+
 namespace pilvo {
 namespace {
 
@@ -23,23 +26,17 @@ constexpr Colour kLightDiffuse{0.9f, 0.9f, 0.9f, 1.0f};
 constexpr Colour kLightSpecular{1.0f, 1.0f, 1.0f, 1.0f};
 constexpr Colour kLightPosition{4.0f, 8.0f, 10.0f, 1.0f};
 
-constexpr int kSlices = 20;
-constexpr double kDegreesToRadians = 0.017453292519944003;
-// The three scene scale values: the two long links, the stylus.
-constexpr std::array<double, 3> kSceneScale{3.5, 3.5, 1.0};
-constexpr double kLinkDiameter = 0.45;
-constexpr double kJointDiameter = 0.6;
-
-void SetMaterial(const Colour& colour) {
+// The floor plate wears the normal colour.
+void SetMaterial(SceneMaterial material) {
+  const Colour& colour = material == SceneMaterial::Warning ? kWarningMaterial : kNormalMaterial;
   glMaterialfv(GL_FRONT, GL_AMBIENT_AND_DIFFUSE, colour.data());
 }
 
 // Centred at the origin.
-void DrawBox(double width, double height, double depth, const Colour& material) {
-  SetMaterial(material);
-  const double x = width / 2;
-  const double y = height / 2;
-  const double z = depth / 2;
+void DrawBox(const std::array<double, 3>& size) {
+  const double x = size[0] / 2;
+  const double y = size[1] / 2;
+  const double z = size[2] / 2;
   struct Face {
     std::array<double, 3> normal;
     std::array<std::array<double, 3>, 4> corners;
@@ -61,13 +58,11 @@ void DrawBox(double width, double height, double depth, const Colour& material) 
 }
 
 // Along Y, centred at the origin; a top below 0.01 makes a cone.
-void DrawCylinder(double bottomDiameter, double topDiameter, double height, int slices,
-                  const Colour& material) {
-  SetMaterial(material);
+void DrawCylinder(const std::array<double, 3>& size, int slices) {
   slices = std::max(slices, 3);
-  const double bottom = bottomDiameter / 2;
-  const double top = topDiameter < 0.01 ? 0.0 : topDiameter / 2;
-  const double y = height / 2;
+  const double bottom = size[0] / 2;
+  const double top = size[1] < 0.01 ? 0.0 : size[1] / 2;
+  const double y = size[2] / 2;
   const double step = 360.0 / slices;
   auto ring = [&](int i, double radius, double atY) {
     const double angle = (45.0 + i * step) * kDegreesToRadians;
@@ -93,49 +88,19 @@ void DrawCylinder(double bottomDiameter, double topDiameter, double height, int 
   glEnd();
 }
 
-// A cylinder standing on the current origin, which then moves to its top.
-void Stack(double bottomDiameter, double topDiameter, double height, const Colour& material) {
-  glTranslated(0, height / 2, 0);
-  DrawCylinder(bottomDiameter, topDiameter, height, kSlices, material);
-  glTranslated(0, height / 2, 0);
-}
-
-void DrawArm(const ArmViewPose& pose) {
-  const auto& a = pose.angles;
-  auto material = [&pose](int joint) {
-    return (pose.unmarkedMask >> joint & 1u) != 0 ? kWarningMaterial : kNormalMaterial;
-  };
-  Stack(1.2, 1.2, 0.3, kNormalMaterial);
-  Stack(1.0, 1.0, 0.6, kNormalMaterial);
-  Stack(1.0, 0.5, 0.6, kNormalMaterial);
-
-  glRotated(a[0], 0, 1, 0);
-  Stack(0.5, 0.5, 0.3, material(0));
+void Draw(const ScenePrimitive& primitive) {
   glPushMatrix();
-  glRotated(90, 0, 0, 1);
-  DrawCylinder(kJointDiameter, kJointDiameter, 0.7, kSlices, material(0));
-  glPopMatrix();
-
-  glRotated(a[1] + 90, 1, 0, 0);
-  Stack(kLinkDiameter, kLinkDiameter, kSceneScale[0] / 3, material(1));
-  glRotated(a[2], 0, 1, 0);
-  Stack(kLinkDiameter, kLinkDiameter, kSceneScale[0] * 2 / 3, material(2));
-  DrawBox(0.7, 0.5, 0.5, material(2));
-
-  glRotated(a[3], 1, 0, 0);
-  Stack(kLinkDiameter, kLinkDiameter, kSceneScale[1] / 3, material(3));
-  glRotated(a[4], 0, 1, 0);
-  Stack(kLinkDiameter, 0.35, kSceneScale[1] * 2 / 3, material(4));
-  DrawBox(0.5, 0.4, 0.4, material(4));
-
-  glRotated(a[5], 1, 0, 0);
-  int stylus = 5;
-  if (pose.rotatingProbe) {
-    glRotated(-a[6], 0, 0, 1);
-    stylus = 6;
+  glMultMatrixd(primitive.transform.data());
+  SetMaterial(primitive.material);
+  switch (primitive.shape) {
+    case SceneShape::Box:
+      DrawBox(primitive.size);
+      break;
+    case SceneShape::Cylinder:
+      DrawCylinder(primitive.size, primitive.slices);
+      break;
   }
-  Stack(0.35, 0.2, kSceneScale[2] * 0.6, material(stylus));
-  Stack(0.2, 0.0, kSceneScale[2] * 0.4, material(stylus));
+  glPopMatrix();
 }
 
 // A platform without OpenGL (offscreen, say) cannot even fail a QOpenGLWidget gracefully.
@@ -216,22 +181,9 @@ void ArmRenderer::resizeGL(int width, int height) {
 
 void ArmRenderer::paintGL() {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glPushMatrix();
   // The light stays put while the arm moves.
   glLightfv(GL_LIGHT0, GL_POSITION, kLightPosition.data());
-  if (pose_.variantGeometry) {
-    glTranslated(0, 3.0, -12.5);
-    glRotated(180, 1, 0, 0);
-  } else {
-    glTranslated(0, -3.0, -12.5);
-    glPushMatrix();
-    glRotated(45, 0, 1, 0);
-    glTranslated(0, -0.075, 0);
-    DrawBox(3.0, 0.15, 3.0, kNormalMaterial);
-    glPopMatrix();
-  }
-  DrawArm(pose_);
-  glPopMatrix();
+  for (const ScenePrimitive& primitive : BuildArmScene(pose_)) Draw(primitive);
 }
 
 }  // namespace pilvo
