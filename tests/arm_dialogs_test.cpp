@@ -267,6 +267,7 @@ TEST_F(ArmDialogsTest, LimitsWarningFollowsTheReadingsAndKeepsItsSizeAndAudio) {
   first.ToggleEnlarged();
   first.ToggleAudio();
   EXPECT_STREQ(first.enlargeButtonText(), "<<");
+  EXPECT_STREQ(first.enlargeButtonName(), "Reduce");
   EXPECT_EQ(GetSettingInt("Options", "LimitResize", -5, kProductStore), 1u);
   EXPECT_EQ(GetSettingInt("Options", "LimitsAudio", -5, kProductStore), 1u);
 

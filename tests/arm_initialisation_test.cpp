@@ -303,6 +303,9 @@ TEST_F(InitialisationTest, ResetDialogStoresTheProbeChosenButNoUntypedTemperatur
   EXPECT_EQ(state().working.ambientTemperature, 23);
   EXPECT_EQ(GetSettingInt("Tools", "toolInUse", 0, InstallationName()), 2u);
   EXPECT_EQ(state().working.probeName, state().tab.probes[1].probeName);
+  ASSERT_EQ(ui_.CountOf(Kind::Connected), 1u);
+  EXPECT_TRUE(ui_.requests().back().text.ends_with("\n" + state().tab.probes[1].probeName))
+      << "the tray's tooltip names the probe chosen";
 }
 
 TEST_F(InitialisationTest, CancelledOrFailedResetClosesTheLink) {

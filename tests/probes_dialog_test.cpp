@@ -97,11 +97,14 @@ TEST_F(ProbesDialogTest, RefusesWithoutManagementProbesOrRoom) {
   dialog_->Add();
   EXPECT_EQ(TextsOf(Kind::Message), Texts{"Probes buffer full"});
   EXPECT_FALSE(dialog_->editing());
+  EXPECT_FALSE(dialog_->TakeNameFocus());
 }
 
 TEST_F(ProbesDialogTest, SavesWithoutPointsAScannerAtOnceAStandardProbeAfterAsking) {
   Open();
   AddProbe(ProbeMode::ScannerProbe);
+  EXPECT_TRUE(dialog_->TakeNameFocus());
+  EXPECT_FALSE(dialog_->TakeNameFocus()) << "once after Add";
   EXPECT_TRUE(dialog_->computed());
   EXPECT_EQ(dialog_->reportLines(),
             (Texts{kAcquireAtLeast, "", "The probe can be calibrated by scanner software"}));

@@ -1,6 +1,6 @@
 // The arm status windows over their models, on the offscreen platform (the 3-D view stays
-// black there and the windows work without it): each opens with its texts, and its controls and
-// timer reach the model.
+// black there and the windows work without it): each opens with its texts in English and in
+// Italian, its controls named as shown, and its controls and timer reach the model.
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -19,6 +19,7 @@ namespace pilvo {
 namespace {
 
 using testing::ButtonNamed;
+using testing::ExpectNamedAsShown;
 using testing::Link;
 using testing::PlainDemoTab;
 using testing::WithNextModal;
@@ -37,10 +38,14 @@ QString TextOf(QWidget& window, const QString& name) {
   return Named<QLabel>(window, name)->text();
 }
 
-class ArmStatusWindowsTest : public testing::SimSessionTest {
+class ArmStatusWindowsTest : public testing::SimSessionTest, public testing::InLanguage {
  protected:
   ArmStatusWindowsTest() : operator_({.application = qApp, .owned = nullptr}) {
     wire_ = testing::Wire::InProcess;
+  }
+  void SetUp() override {
+    SimSessionTest::SetUp();
+    SetLanguage(GetParam());
   }
   void ConnectArm() {
     armOptions_.referenced = false;
@@ -51,14 +56,16 @@ class ArmStatusWindowsTest : public testing::SimSessionTest {
   QtOperator operator_;
 };
 
-TEST_F(ArmStatusWindowsTest, ResetDialogEnlargesAndClosesWithOkOnTheLastMark) {
+TEST_P(ArmStatusWindowsTest, ResetDialogEnlargesAndClosesWithOkOnTheLastMark) {
   ConnectArm();
   ResetProcedure reset(*session_, {.tabPath = "/data/arm.tab"});
   WithNextModal([this](QWidget& window) {
-    EXPECT_EQ(window.windowTitle(), "Pilvo DLL: Reference mark dialog");
+    EXPECT_EQ(window.windowTitle(),
+              In("Pilvo DLL: Reference mark dialog", "Pilvo DLL: Tacche di riferimento"));
+    ExpectNamedAsShown(window);
     EXPECT_EQ(TextOf(window, "TAB file"), "/data/arm.tab");
     EXPECT_EQ(TextOf(window, "ENCODER 6"), "ENCODER 6");
-    EXPECT_EQ(ButtonNamed(window, "Cancel")->text(), "Cancel");
+    EXPECT_NE(ButtonNamed(window, In("Cancel", "Annulla")), nullptr);
     QWidget* view = Named(window, "OpenGL");
     EXPECT_FALSE(view->isVisibleTo(&window)) << "reduced without a stored size";
     ButtonNamed(window, "Enlarge")->click();
@@ -73,23 +80,26 @@ TEST_F(ArmStatusWindowsTest, ResetDialogEnlargesAndClosesWithOkOnTheLastMark) {
   EXPECT_EQ(ui_.CountOf(Kind::Beep), 1u);
 
   ResetProcedure cancelled(*session_, {.tabPath = {}, .temperatureCompensation = true});
-  WithNextModal([](QWidget& window) {
+  WithNextModal([this](QWidget& window) {
     auto* temperatures = Named<QComboBox>(window, "Ambient temperature");
     EXPECT_EQ(temperatures->currentIndex(), 21);
     temperatures->setCurrentIndex(18);
     emit temperatures->activated(18);
-    ButtonNamed(window, "Cancel")->click();
+    ButtonNamed(window, In("Cancel", "Annulla"))->click();
   });
   operator_.RunResetDialog(cancelled);
   EXPECT_FALSE(cancelled.outcome().ok);
   EXPECT_EQ(cancelled.outcome().ambientTemperature, 18);
 }
 
-TEST_F(ArmStatusWindowsTest, TemperatureDialogReturnsTheLineChosen) {
+TEST_P(ArmStatusWindowsTest, TemperatureDialogReturnsTheLineChosen) {
   TemperatureChoice choice(21);
-  WithNextModal([](QWidget& window) {
-    EXPECT_EQ(window.windowTitle(), "Pilvo DLL: Reference mark dialog");
-    EXPECT_EQ(TextOf(window, "Temperature text"), "Insert the ambient temperature");
+  WithNextModal([this](QWidget& window) {
+    EXPECT_EQ(window.windowTitle(),
+              In("Pilvo DLL: Reference mark dialog", "Pilvo DLL: Tacche di riferimento"));
+    ExpectNamedAsShown(window);
+    EXPECT_EQ(TextOf(window, "Temperature text"),
+              In("Insert the ambient temperature", "Inserire la temperatura ambiente"));
     auto* lines = Named<QComboBox>(window, "Ambient temperature");
     EXPECT_EQ(lines->count(), 41);
     EXPECT_EQ(lines->currentText(), "21");
@@ -102,38 +112,44 @@ TEST_F(ArmStatusWindowsTest, TemperatureDialogReturnsTheLineChosen) {
   EXPECT_EQ(choice.temperature(), 23);
 }
 
-TEST_F(ArmStatusWindowsTest, AlignmentWindowShowsItsVariantAndItsButtonsReachTheModel) {
+TEST_P(ArmStatusWindowsTest, AlignmentWindowShowsItsVariantAndItsButtonsReachTheModel) {
   ConnectArm();
   AlignmentProcedure table(*session_, AlignmentVariant::RotatingTable, true);
-  WithNextModal([](QWidget& window) {
-    EXPECT_EQ(window.windowTitle(), "Rotanting table reference");
-    EXPECT_EQ(TextOf(window, "Instructions"), "Acquire the three reference points");
-    EXPECT_EQ(TextOf(window, "Prompt"), "MEASURE THE POINT 1");
-    EXPECT_EQ(ButtonNamed(window, "Cancel")->text(), "Only arm");
+  WithNextModal([this](QWidget& window) {
+    EXPECT_EQ(window.windowTitle(), In("Rotanting table reference", "Riferimento tavola rotante"));
+    ExpectNamedAsShown(window);
+    EXPECT_EQ(TextOf(window, "Instructions"),
+              In("Acquire the three reference points", "Acquisire i tre punti di riferimento"));
+    EXPECT_EQ(TextOf(window, "Prompt"), In("MEASURE THE POINT 1", "MISURARE IL PUNTO 1"));
+    EXPECT_NE(ButtonNamed(window, In("Only arm", "Solo braccio")), nullptr);
     ButtonNamed(window, "Ok")->click();
   });
   operator_.RunAlignmentDialog(table);
   EXPECT_EQ(table.state(), AlignmentProcedure::State::Reused);
 
   AlignmentProcedure frame(*session_, AlignmentVariant::UserFrame, false);
-  WithNextModal([](QWidget& window) {
-    EXPECT_EQ(window.windowTitle(), "Pilvo.dll: Reference dialog");
+  WithNextModal([this](QWidget& window) {
+    EXPECT_EQ(window.windowTitle(),
+              In("Pilvo.dll: Reference dialog", "Pilvo.dll: Terna di riferimento"));
     EXPECT_FALSE(ButtonNamed(window, "Ok")->isVisibleTo(&window));
-    ButtonNamed(window, "Cancel")->click();
+    ButtonNamed(window, In("Cancel", "Annulla"))->click();
   });
   operator_.RunAlignmentDialog(frame);
   EXPECT_EQ(frame.state(), AlignmentProcedure::State::Cancelled);
 }
 
-TEST_F(ArmStatusWindowsTest, LimitsWarningShowsTheJointsOutsideAndKeepsItsControls) {
+TEST_P(ArmStatusWindowsTest, LimitsWarningShowsTheJointsOutsideAndKeepsItsControls) {
   ConnectArm();
   operator_.ShowLimitsWarning();
   QWidget* window = nullptr;
   for (QWidget* top : QApplication::topLevelWidgets()) {
-    if (top->windowTitle() == "Pilvo3D: Joint limits") window = top;
+    if (top->windowTitle() == In("Pilvo3D: Joint limits", "Pilvo3D: Limiti dei giunti")) {
+      window = top;
+    }
   }
   ASSERT_NE(window, nullptr);
   EXPECT_TRUE(window->isVisible());
+  ExpectNamedAsShown(*window);
   EXPECT_EQ(TextOf(*window, "ENCODER 6"), "ENCODER 6");
   const std::vector<double> radians(6, 0.2);
   operator_.UpdateLimitsWarning(0b100, radians);
@@ -144,6 +160,7 @@ TEST_F(ArmStatusWindowsTest, LimitsWarningShowsTheJointsOutsideAndKeepsItsContro
   EXPECT_EQ(enlarge->text(), ">>");
   enlarge->click();
   EXPECT_EQ(enlarge->text(), "<<");
+  EXPECT_EQ(enlarge->accessibleName(), "Reduce");
   EXPECT_TRUE(Named(*window, "OpenGL")->isVisibleTo(window));
   Named<QCheckBox>(*window, "Audio")->click();
   EXPECT_TRUE(Named<QCheckBox>(*window, "Audio")->isChecked());
@@ -154,6 +171,9 @@ TEST_F(ArmStatusWindowsTest, LimitsWarningShowsTheJointsOutsideAndKeepsItsContro
   operator_.UpdateLimitsWarning(0b100, radians);
   EXPECT_TRUE(window->isVisible()) << "an update shows it again";
 }
+
+INSTANTIATE_TEST_SUITE_P(Languages, ArmStatusWindowsTest, testing::kLanguages,
+                         testing::LanguageName);
 
 }  // namespace
 }  // namespace pilvo

@@ -1,5 +1,6 @@
-// The probes window over the virtual arm in this process: it opens with its texts, its controls
-// and its timer reach the model, and its owner keeps one window. The residual plot as a picture.
+// The probes window over the virtual arm in this process: it opens with its texts in English and
+// in Italian, its controls and its timer reach the model, and its owner keeps one window and
+// hands the probe applied to the tray. The residual plot as a picture.
 #include <gtest/gtest.h>
 
 #include <QComboBox>
@@ -8,18 +9,21 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
+#include <algorithm>
 #include <functional>
 
 #include "qt_test_support.h"
 #include "session/session_observer.h"
 #include "sim_session_fixture.h"
 #include "ui/probes_window.h"
+#include "ui/qt_prompts.h"
 #include "ui/residual_plot_view.h"
 
 namespace pilvo {
 namespace {
 
 using testing::ButtonNamed;
+using testing::ExpectNamedAsShown;
 using testing::Link;
 using testing::PlainDemoTab;
 
@@ -58,64 +62,86 @@ class ProbesWindowTest : public testing::SimSessionTest {
   ProbesWindowOwner owner_;
 };
 
-TEST_F(ProbesWindowTest, OpensWithItsTextsAndTheControlsReachTheModel) {
+class ProbesWindowLanguageTest : public ProbesWindowTest, public testing::InLanguage {
+ protected:
+  void SetUp() override {
+    ProbesWindowTest::SetUp();
+    SetLanguage(GetParam());
+  }
+};
+
+TEST_P(ProbesWindowLanguageTest, OpensWithItsTextsAndTheControlsReachTheModel) {
   Connect(PlainDemoTab("usb6_quaternion"), Link::Usb);
   ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
   owner_.Open(*session_);
   ProbesWindow* window = owner_.window();
   ASSERT_NE(window, nullptr);
-  EXPECT_EQ(window->windowTitle(), "Pilvo3D: Probes management");
-  for (QWidget* control : window->findChildren<QWidget*>()) {
-    if (qobject_cast<QAbstractButton*>(control) || qobject_cast<QLineEdit*>(control) ||
-        qobject_cast<QAbstractItemView*>(control) || qobject_cast<QComboBox*>(control)) {
-      EXPECT_FALSE(control->accessibleName().isEmpty()) << control->metaObject()->className();
-    }
-  }
+  EXPECT_EQ(window->windowTitle(), In("Pilvo3D: Probes management", "Pilvo3D: Gestione tastatori"));
+  ExpectNamedAsShown(*window);
   auto& selector = Named<QComboBox>("Probe");
   EXPECT_EQ(selector.count(), 4);
-  EXPECT_EQ(selector.itemText(0), "Factory calibration");
-  EXPECT_FALSE(ButtonNamed(*window, "Compute")->isVisible()) << "the compact face";
+  EXPECT_EQ(selector.itemText(0), In("Factory calibration", "Calibrazione di fabbrica"));
+  const QString compute = In("Compute", "Calcola");
+  EXPECT_FALSE(ButtonNamed(*window, compute)->isVisible()) << "the compact face";
 
-  Click("Add");
-  EXPECT_TRUE(ButtonNamed(*window, "Compute")->isVisible());
-  EXPECT_EQ(Named<QLineEdit>("New probe name").text(), "probe n° 4");
-  Click("Scanner (Probe)");
-  EXPECT_EQ(Lines("Report"), (QStringList{"Acquire at least  15 points", "",
-                                          "The probe can be calibrated by scanner software"}));
-  auto& diameter = Named<QLineEdit>("Probe diameter");
+  Click(In("Add", "Aggiungi"));
+  EXPECT_TRUE(ButtonNamed(*window, compute)->isVisible());
+  auto& name = Named<QLineEdit>(In("New probe name", "Nome nuovo tastatore"));
+  EXPECT_EQ(name.text(), "probe n° 4");
+  EXPECT_EQ(window->focusWidget(), &name);
+  Click(In("Scanner (Probe)", "Scanner (Tastatore)"));
+  EXPECT_EQ(Lines("Report"),
+            (QStringList{In("Acquire at least  15 points", "Acquisire almeno  15 punti"), "",
+                         In("The probe can be calibrated by scanner software",
+                            "Il tastatore può essere calibrato dal software dello scanner")}));
+  EXPECT_EQ(Named<QListWidget>("Report").currentRow(), 2) << "the last line selected";
+  auto& diameter = Named<QLineEdit>(In("Probe diameter", "Diametro tastatore"));
   diameter.setText("2");
   emit diameter.textEdited("2");
-  Click("Reset memory");
-  Click("Save");
+  Click(In("Reset memory", "Memoria azzeramento"));
+  Click(In("Save", "Salva"));
   EXPECT_FALSE(window->model().editing());
   EXPECT_EQ(selector.count(), 5);
   EXPECT_EQ(selector.currentIndex(), 4);
   EXPECT_EQ(OnDisk().probes[3].probeRadius, 1.0f);
   EXPECT_TRUE(OnDisk().probes[3].options.probeMode);
 
-  Click("Modify");
+  Click(In("Modify", "Modifica"));
   Hold({1});
   EXPECT_TRUE(RunUntil([window] { return window->model().pointCount() == 1; }))
       << "the 100 ms timer reads the arm";
   Hold({});
   EXPECT_EQ(Lines("Points").size(), 1);
+  EXPECT_EQ(Named<QListWidget>("Points").currentRow(), 0);
 
   owner_.Open(*session_);
   EXPECT_EQ(owner_.window(), window) << "the open window is brought to the front";
   QPointer<ProbesWindow> closing = window;
-  Click("_Cancel");
+  ui_.ScriptAnswer(true);  // drop the point taken
+  Click(In("Abort", "Interrompi"));
+  Click(In("Apply", "Applica"));
   EXPECT_EQ(owner_.window(), nullptr) << "the window told its owner";
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(closing.isNull());
   EXPECT_FALSE(state().reading.probesDialogOpen);
+  const auto& requests = ui_.requests();
+  const auto tooltip = std::find_if(requests.rbegin(), requests.rend(), [](const auto& request) {
+    return request.kind == ScriptedOperator::Request::Kind::Connected;
+  });
+  ASSERT_NE(tooltip, requests.rend());
+  EXPECT_TRUE(tooltip->text.ends_with("\nprobe n° 4")) << "the tray's tooltip: " << tooltip->text;
 
   state().tab.main.probeCount = 0;
   ui_.Clear();
   owner_.Open(*session_);
   EXPECT_EQ(owner_.window(), nullptr);
   ASSERT_EQ(ui_.requests().size(), 1u);
-  EXPECT_EQ(ui_.requests()[0].text, "Probe management not available");
+  EXPECT_EQ(ToQString(ui_.requests()[0].text),
+            In("Probe management not available", "Gestione tastatori non disponibile"));
 }
+
+INSTANTIATE_TEST_SUITE_P(Languages, ProbesWindowLanguageTest, testing::kLanguages,
+                         testing::LanguageName);
 
 // The link closes inside the window's own tick, and the owner is told there: the window goes
 // once the tick is over.

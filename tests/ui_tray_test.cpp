@@ -1,6 +1,7 @@
-// The tray driven as the desktop would: a double click and the menu's actions reach the model,
-// the menu and the battery window show its texts and check marks, the about box opens modally,
-// and a close request on the hidden frame only hides it.
+// The tray driven as the desktop would, in English and in Italian: a double click and the menu's
+// actions reach the model or refuse with their message, the menu and the battery window show
+// its texts and check marks, the about box opens modally, and a close request on the hidden
+// frame only hides it.
 #include <gtest/gtest.h>
 
 #include <QLabel>
@@ -8,18 +9,21 @@
 #include <QProgressBar>
 #include <cstdlib>
 #include <filesystem>
+#include <vector>
 
 #include "data/local_text.h"
 #include "dialogs/scripted_operator.h"
 #include "qt_test_support.h"
 #include "session/arm_session.h"
 #include "ui/battery_window.h"
+#include "ui/qt_prompts.h"
 #include "ui/tray_icon.h"
 
 namespace pilvo {
 namespace {
 
 using Kind = ScriptedOperator::Request::Kind;
+using testing::ExpectNamedAsShown;
 
 QString LabelNamed(QWidget& window, const QString& name) {
   for (auto* label : window.findChildren<QLabel*>()) {
@@ -28,10 +32,14 @@ QString LabelNamed(QWidget& window, const QString& name) {
   return "(none)";
 }
 
-TEST(TrayIconTest, DoubleClickMenuAndWindowsReachTheModel) {
+class TrayIconTest : public ::testing::Test, public testing::InLanguage {
+ protected:
+  void SetUp() override { SetLanguage(GetParam()); }
+};
+
+TEST_P(TrayIconTest, DoubleClickMenuAndWindowsReachTheModel) {
   const auto config = std::filesystem::path(::testing::TempDir()) / "ui_tray_config";
   ::setenv("PILVO_CONFIG_DIR", config.c_str(), 1);
-  SetLanguage(kEnglish);
   ScriptedOperator ui;
   ArmSession session(SessionVariant::Library, ui.ports());
   session.state().tab.main.probeCount = 1;
@@ -48,7 +56,7 @@ TEST(TrayIconTest, DoubleClickMenuAndWindowsReachTheModel) {
   QAction* battery = menu.actions().at(1);
   QAction* about = menu.actions().at(3);
 
-  EXPECT_EQ(tray.icon().toolTip(), "Pilvo3D not connected");
+  EXPECT_EQ(tray.icon().toolTip(), In("Pilvo3D not connected", "Pilvo3D non connesso"));
   EXPECT_EQ(tray.icon().isVisible(), QSystemTrayIcon::isSystemTrayAvailable());
   emit tray.icon().activated(QSystemTrayIcon::DoubleClick);
   EXPECT_EQ(probesOpened, 0) << "disabled while not connected";
@@ -67,22 +75,24 @@ TEST(TrayIconTest, DoubleClickMenuAndWindowsReachTheModel) {
   EXPECT_EQ(probes->text(), "Pilvo3D: Tasterverwaltung");
   EXPECT_EQ(battery->text(), "Akku");
   EXPECT_EQ(about->text(), "About");
-  SetLanguage(kEnglish);
+  SetLanguage(GetParam());
 
   // Battery: the window opens with the check mark; its Cancel takes both away.
   battery->trigger();
   BatteryWindow& window = tray.batteryWindow();
   EXPECT_TRUE(battery->isChecked());
   EXPECT_TRUE(window.isVisible());
-  EXPECT_EQ(window.windowTitle(), "Pilvo3D Battery");
+  EXPECT_EQ(window.windowTitle(), In("Pilvo3D Battery", "Pilvo3D Batteria"));
+  ExpectNamedAsShown(window);
   tray.UpdateBattery({.reading = 760, .monitored = true, .onBattery = true, .firmwareCode = 15},
                      session.state().working);
   EXPECT_EQ(LabelNamed(window, "Voltage"), "14.84V");
   EXPECT_EQ(window.findChild<QProgressBar*>()->value(), 760);
   tray.Tick();
   EXPECT_EQ(ui.CountOf(Kind::Beep), 1u);
-  EXPECT_EQ(LabelNamed(window, "Status"), "Arm disconnect") << "no read since the last tick";
-  testing::ButtonNamed(window, "Audio alarm")->click();
+  EXPECT_EQ(LabelNamed(window, "Status"), In("Arm disconnect", "Braccio disconnesso"))
+      << "no read since the last tick";
+  testing::ButtonNamed(window, In("Audio alarm", "Allarme acustico"))->click();
   EXPECT_FALSE(tray.model().battery().audioAlarm());
   window.reject();
   EXPECT_FALSE(window.isVisible());
@@ -91,19 +101,39 @@ TEST(TrayIconTest, DoubleClickMenuAndWindowsReachTheModel) {
 
   QString aboutSeen;
   testing::WithNextModal([&](QWidget& box) {
+    ExpectNamedAsShown(box);
     aboutSeen = box.windowTitle() + "|" + LabelNamed(box, "Library") + "|" +
                 LabelNamed(box, "File version") + "|" +
                 box.findChild<QLineEdit*>()->text().left(10);
     testing::ButtonNamed(box, "OK")->click();
   });
   about->trigger();
-  EXPECT_EQ(aboutSeen, "About Pilvo.dll|Pilvo.dll|4, 4, 0, 3|pilvo.dll\\");
+  EXPECT_EQ(aboutSeen, In("About Pilvo.dll", "Informazioni su Pilvo.dll") +
+                           "|Pilvo.dll|4, 4, 0, 3|pilvo.dll\\");
 
   tray.frame().show();
   EXPECT_FALSE(tray.frame().close());
   EXPECT_FALSE(tray.frame().isVisible());
   EXPECT_TRUE(ui.requests().size() == ui.CountOf(Kind::Beep)) << "no command was refused";
+
+  // Refused: no probe in the table; a firmware that does not report the supply.
+  session.state().tab.main.probeCount = 0;
+  probes->trigger();
+  session.board().SetFirmwareCode(14);
+  battery->trigger();
+  EXPECT_EQ(probesOpened, 2);
+  EXPECT_FALSE(battery->isChecked());
+  std::vector<QString> refusals;
+  for (const auto& request : ui.requests()) {
+    if (request.kind == Kind::Message) refusals.push_back(ToQString(request.text));
+  }
+  EXPECT_EQ(refusals,
+            (std::vector<QString>{
+                In("Probe management not available", "Gestione tastatori non disponibile"),
+                In("Battery not available.", "Batteria non disponibile.")}));
 }
+
+INSTANTIATE_TEST_SUITE_P(Languages, TrayIconTest, testing::kLanguages, testing::LanguageName);
 
 }  // namespace
 }  // namespace pilvo

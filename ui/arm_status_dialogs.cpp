@@ -95,7 +95,8 @@ class ResetDialog : public QDialog {
       indicators_->SetLabels(procedure_.encoderLabels());
     });
 
-    auto* group = Named(new QGroupBox(ToQString(procedure.markStatusLabel())), "Mark status");
+    auto* group = new QGroupBox(ToQString(procedure.markStatusLabel()));
+    group->setAccessibleName(group->title());
     indicators_ = new JointIndicators("indicator.svg");
     indicators_->SetLabels(procedure.encoderLabels());
     (new QVBoxLayout(group))->addWidget(indicators_);
@@ -119,7 +120,7 @@ class ResetDialog : public QDialog {
     }
     temperatureRow->addStretch();
 
-    auto* cancel = Button(ToQString(procedure.cancelLabel()), "Cancel");
+    auto* cancel = NamedAsShown(new QPushButton(ToQString(procedure.cancelLabel())));
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     enlarge_ = Button(">>", "Enlarge");
     connect(enlarge_, &QPushButton::clicked, this, [this] {
@@ -244,7 +245,7 @@ void ExecAlignmentDialog(AlignmentProcedure& procedure) {
     procedure.Reuse();
     dialog.accept();
   });
-  auto* cancel = Button(ToQString(procedure.cancelLabel()), "Cancel");
+  auto* cancel = NamedAsShown(new QPushButton(ToQString(procedure.cancelLabel())));
   QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
   QObject::connect(&dialog, &QDialog::rejected, &dialog, [&] { procedure.Cancel(); });
 

@@ -11,10 +11,14 @@
 namespace pilvo {
 namespace {
 
-QLabel* NamedLabel(const std::string& text, const QString& name, QWidget* parent) {
-  auto* label = new QLabel(ToQString(text), parent);
+QLabel* NamedLabel(const QString& name, QWidget* parent) {
+  auto* label = new QLabel(parent);
   label->setAccessibleName(name);
   return label;
+}
+
+QLabel* FixedLabel(const std::string& text, QWidget* parent) {
+  return NamedAsShown(new QLabel(ToQString(text), parent));
 }
 
 }  // namespace
@@ -25,22 +29,21 @@ BatteryWindow::BatteryWindow(BatteryDialog& model, QWidget* parent)
   setWindowTitle(ToQString(labels.title));
   setModal(false);
 
-  voltage_ = NamedLabel("", "Voltage", this);
+  voltage_ = NamedLabel("Voltage", this);
   bar_ = new QProgressBar(this);
   bar_->setAccessibleName("Charge");
   bar_->setTextVisible(false);
-  status_ = NamedLabel("", "Status", this);
-  audio_ = new QCheckBox(ToQString(labels.audioAlarm), this);
-  audio_->setAccessibleName("Audio alarm");
+  status_ = NamedLabel("Status", this);
+  audio_ = NamedAsShown(new QCheckBox(ToQString(labels.audioAlarm), this));
   connect(audio_, &QCheckBox::toggled, this, [this](bool on) { model_.SetAudioAlarm(on); });
 
   auto* grid = new QGridLayout(this);
-  grid->addWidget(NamedLabel(labels.powerSupply, "Power supply", this), 0, 0);
+  grid->addWidget(FixedLabel(labels.powerSupply, this), 0, 0);
   grid->addWidget(voltage_, 0, 1, 1, 3);
-  grid->addWidget(NamedLabel(labels.battery, "Battery", this), 1, 0);
-  grid->addWidget(NamedLabel(labels.minimum, "Min", this), 1, 1);
+  grid->addWidget(FixedLabel(labels.battery, this), 1, 0);
+  grid->addWidget(FixedLabel(labels.minimum, this), 1, 1);
   grid->addWidget(bar_, 1, 2);
-  grid->addWidget(NamedLabel(labels.maximum, "Max", this), 1, 3);
+  grid->addWidget(FixedLabel(labels.maximum, this), 1, 3);
   grid->addWidget(status_, 2, 0, 1, 4);
   grid->addWidget(audio_, 3, 0, 1, 4);
   grid->setColumnStretch(2, 1);

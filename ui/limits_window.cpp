@@ -17,7 +17,6 @@ LimitsWindow::LimitsWindow()
       audio_(new QCheckBox("&Audio")),
       view_(new ArmView) {
   setWindowTitle(ToQString(model_.title()));
-  enlarge_->setAccessibleName("Enlarge");
   audio_->setAccessibleName("Audio");
   audio_->setChecked(model_.audio());
   view_->setFixedSize(320, 300);
@@ -44,6 +43,7 @@ LimitsWindow::LimitsWindow()
 
 void LimitsWindow::LayOut() {
   enlarge_->setText(model_.enlargeButtonText());
+  enlarge_->setAccessibleName(model_.enlargeButtonName());
   view_->setVisible(model_.enlarged());
 }
 

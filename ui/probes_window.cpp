@@ -261,6 +261,7 @@ void ProbesWindow::Refresh() {
   editingFace_->setVisible(dialog.editing());
   if (dialog.editing() && !timer_.isActive()) timer_.start();
   if (!dialog.editing()) timer_.stop();
+  if (model_->TakeNameFocus()) name_->setFocus();
 }
 
 ProbesWindowOwner::~ProbesWindowOwner() {

@@ -28,4 +28,11 @@ inline QString ToQString(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// A control with a visible label is named by that label, without its mnemonic mark.
+template <class Control>
+Control* NamedAsShown(Control* control) {
+  control->setAccessibleName(control->text().remove(QLatin1Char('&')));
+  return control;
+}
+
 }  // namespace pilvo

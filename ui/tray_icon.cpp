@@ -119,7 +119,7 @@ void TrayIcon::ShowAbout() {
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &box);
   QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
   ok->setText(ToQString(texts.ok));
-  ok->setAccessibleName("OK");
+  NamedAsShown(ok);
   connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
   layout->addWidget(buttons);
   box.exec();

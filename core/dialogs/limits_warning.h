@@ -31,6 +31,8 @@ class LimitsWarning {
   // Enlarged: the window with the 3-D view, its button reading "<<"; else ">>".
   bool enlarged() const { return enlarged_; }
   const char* enlargeButtonText() const { return enlarged_ ? "<<" : ">>"; }
+  // The arrows say nothing to a screen reader: the button's accessible name.
+  const char* enlargeButtonName() const { return enlarged_ ? "Reduce" : "Enlarge"; }
   void ToggleEnlarged();
 
   bool audio() const { return audio_; }

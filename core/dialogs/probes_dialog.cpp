@@ -298,6 +298,7 @@ void ProbesDialog::Add() {
   const std::optional<ArmRecord> probe = NewProbeRecord(state(), selection_, session_.prompts());
   if (!probe) return;
   EnterEditing(true);
+  nameFocus_ = true;
   ProbeFields fields;
   fields.name = probe->probeName;
   fields.sphereDiameter = fields_.sphereDiameter;

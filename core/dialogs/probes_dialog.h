@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "data/arm_record.h"
@@ -79,6 +80,8 @@ class ProbesDialog {
   int selection() const { return selection_; }
   const ProbeFields& fields() const { return fields_; }
   const ProbeControls& controls() const { return controls_; }
+  // Add puts the focus on the name field: true once after it.
+  bool TakeNameFocus() { return std::exchange(nameFocus_, false); }
   // List 1110: instructions, the selected probe's report line, the calibration report. The view
   // selects the last line when lines are added.
   const std::vector<std::string>& reportLines() const { return reportLines_; }
@@ -151,6 +154,7 @@ class ProbesDialog {
   bool modified_ = false;
   bool editing_ = false;
   bool closed_ = false;
+  bool nameFocus_ = false;
   const bool initialAdditionalAxis_;
   ArmRecord probeCopy_;
   CalibrationAcquisition acquisition_;
