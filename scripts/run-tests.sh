@@ -26,6 +26,7 @@ if [ "${PILVO_SANITIZER_PASS:-1}" != 0 ]; then
     -DPILVO_SANITIZE=address,undefined -DPILVO_BUILD_BENCH=OFF
   (cd "$sanitized" &&
     ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=1 \
+    LSAN_OPTIONS=suppressions="$top/tests/lsan.supp":print_suppressions=0 \
     UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
     ctest --output-on-failure --timeout 900 -j"$(nproc)")
 fi
