@@ -65,10 +65,10 @@ using pilvo::BoundedText;
 using pilvo::Guarded;
 using pilvo::kAlignmentFailed;
 using pilvo::kNotConnected;
+using pilvo::Library;
 using pilvo::Pose;
 using pilvo::ReadPose;
 using pilvo::Session;
-using pilvo::Library;
 
 extern "C" {
 

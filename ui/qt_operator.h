@@ -50,7 +50,6 @@ class QtOperator final : public Operator {
   void OpenProbesWindow();
 
  private:
-
   WindowsApplication application_;
   QtPrompts prompts_;
   ArmSession* session_ = nullptr;
