@@ -129,7 +129,8 @@ struct Acting {
 
 // Runs `call` while a second thread works the arm as the operator of the call's dialog would:
 // after the library has read the arm `startAfter` times, each gesture is made once the library
-// has read the arm since the previous one. The helper stops when the call returns.
+// has read the arm twice since the previous one (the first read may have been under way before
+// the gesture, and a press it missed would be lost). The helper stops when the call returns.
 Acting WhileOperatorActs(sim::VirtualArm& arm, int startAfter, const std::vector<Gesture>& gestures,
                          const std::function<std::int32_t()>& call) {
   Acting acting;
@@ -148,7 +149,7 @@ Acting WhileOperatorActs(sim::VirtualArm& arm, int startAfter, const std::vector
     for (const Gesture& gesture : gestures) {
       acting.armAccepted = acting.armAccepted && gesture();
       ++acting.gesturesMade;
-      if (!awaitReads(1)) return;
+      if (!awaitReads(2)) return;
     }
   });
   acting.result = call();
