@@ -42,23 +42,6 @@ class ArmDialogsTest : public testing::SimSessionTest {
   ResetDialogSetup Setup() const { return {.tabPath = "arm.tab", .ambientTemperature = 21}; }
 };
 
-TEST_F(ArmDialogsTest, ResetEndsWithOkOnceEveryRequiredMarkIsPassed) {
-  ConnectUnreferenced();
-  // One joint passes its mark at each tick; the tick that sees the sixth closes the dialog.
-  ui_.SetTickHook([this](int tick) {
-    if (tick < kSixJoints) {
-      ASSERT_TRUE(arm_->PassReferenceMark(tick));
-    }
-  });
-  const ResetDialogOutcome outcome = session_->dialogs().RunResetDialog(*session_, Setup());
-  EXPECT_TRUE(outcome.ok);
-  EXPECT_EQ(outcome.ambientTemperature, 21);
-  EXPECT_EQ(ui_.lastDialogTicks(), kSixJoints);
-  EXPECT_EQ(ui_.CountOf(Kind::Beep), 1u);
-  ASSERT_EQ(ui_.CountOf(Kind::Reset), 1u);
-  EXPECT_EQ(ui_.requests().front().caption, "Pilvo DLL: Reference mark dialog");
-}
-
 TEST_F(ArmDialogsTest, ResetIndicatorsAndViewFollowTheMarks) {
   for (const std::int32_t variant : {0, 3}) {
     SCOPED_TRACE(variant);

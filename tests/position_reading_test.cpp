@@ -255,33 +255,6 @@ TEST_F(ReadingTest, ProbesDialogTakesTheButtonsAsAMaskAndThePoseAsComputed) {
   ExpectSamePose(pose_, sweep[0].pose);  // no push
 }
 
-TEST_F(ReadingTest, PressAfterAStraightMovePushesByTheProbeRadiusAlongIt) {
-  for (const int clientSession : {0, 1}) {
-    SCOPED_TRACE("client session " + std::to_string(clientSession));
-    Connect(PlainDemoTab("usb6_quaternion"), Link::Usb);
-    state().tracker.clientSession = clientSession;
-    const ArmRecord& arm = state().working;
-    const Eigen::Vector3d direction(0.6, 0.0, -0.8);
-    const auto start = sim::WorkspaceSweep(arm, 11, 1)[0].degrees;
-    const auto motion = sim::LineThenPress(arm, start, direction, 15.0, 10);
-    ASSERT_EQ(motion.size(), 12u);
-    for (const sim::MotionStep& step : motion) {
-      ASSERT_TRUE(sim::ApplyStep(*arm_, step));
-      ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
-    }
-    EXPECT_EQ(status_, 1);
-    const Eigen::Vector3d push =
-        PositionOf(pose_) - Eigen::Vector3d(motion.back().pose.topRightCorner<3, 1>());
-    if (clientSession == 0) {
-      EXPECT_LE(push.norm(), kPositionTolerance);
-    } else {
-      EXPECT_NEAR(push.norm(), arm.probeRadius, kPositionTolerance);
-      EXPECT_GT(push.normalized().dot(direction), 0.999);
-      EXPECT_EQ(state().tracker.acceptedCount, 0) << "the ring starts again after a push";
-    }
-  }
-}
-
 TEST_F(ReadingTest, ShortPressOfButton2ReadsTwoOnceReleasedAndAHoldOpensTheChooser) {
   Connect(PlainDemoTab("usb6_quaternion"), Link::Usb);
   EXPECT_EQ(StatusWith({2}), 0);
