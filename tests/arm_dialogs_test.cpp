@@ -82,19 +82,6 @@ TEST_F(ArmDialogsTest, UnpluggingEndsTheResetWithTheMarkQueryStatus) {
   EXPECT_FALSE(session_->link().IsOpen());
 }
 
-TEST_F(ArmDialogsTest, CancellingTheResetKeepsCodeZero) {
-  ConnectUnreferenced();
-  ui_.ScriptReset({.ticks = 4});
-  ui_.ScriptReset({.ticks = 0});
-  for (const int ticks : {4, 0}) {
-    const ResetDialogOutcome outcome = session_->dialogs().RunResetDialog(*session_, Setup());
-    EXPECT_FALSE(outcome.ok);
-    EXPECT_EQ(outcome.cancelCode, 0);
-    EXPECT_EQ(ui_.lastDialogTicks(), ticks);
-  }
-  EXPECT_EQ(ui_.CountOf(Kind::Beep), 0u);
-}
-
 TEST_F(ArmDialogsTest, ResetOpeningShowsTitleLabelsAndTemperature) {
   TabContents contents = PlainDemoTab("serial6_dh_marks");
   Load(contents, SessionVariant::Wizard);
