@@ -11,12 +11,12 @@
 #include "data/local_text.h"
 #include "data/settings.h"
 #include "data/tab_file.h"
+#include "demo_arm.h"
 #include "dialogs/scripted_operator.h"
 #include "link/arm_board.h"
 #include "link/arm_link.h"
 #include "scoped_config_dir.h"
 #include "session/arm_session.h"
-#include "session/tab_reading.h"
 #include "sim/serial_server.h"
 #include "sim/usb_server.h"
 #include "sim/virtual_arm.h"
@@ -24,16 +24,8 @@
 namespace pilvo {
 namespace {
 
-namespace fs = std::filesystem;
 using sim::Fault;
-
-ArmRecord DemoArm(const std::string& name) {
-  TabContents contents;
-  const auto path = fs::path(std::getenv("PILVO_TEST_DATA")) / (name + ".tab");
-  ScriptedOperator quiet;
-  EXPECT_EQ(ReadTabFile(path, contents, TabReaderVariant::Wizard, quiet), 0) << path;
-  return contents.main;
-}
+using testing::DemoArm;
 
 // The joint value a correct decoding gives for `degrees`: what the arm's encoder geometry
 // says, without the second-joint correction.
