@@ -46,23 +46,6 @@ class ArmDialogsTest : public testing::SimSessionTest {
   ResetDialogSetup Setup() const { return {.tabPath = "arm.tab", .ambientTemperature = 21}; }
 };
 
-TEST_F(ArmDialogsTest, ResetEndsWithOkOnceEveryRequiredMarkIsPassed) {
-  ConnectUnreferenced();
-  // One joint passes its mark at each tick; the tick that sees the sixth closes the dialog.
-  ui_.SetTickHook([this](int tick) {
-    if (tick < kSixJoints) {
-      ASSERT_TRUE(arm_->PassReferenceMark(tick));
-    }
-  });
-  const ResetDialogOutcome outcome = session_->dialogs().RunResetDialog(*session_, Setup());
-  EXPECT_TRUE(outcome.ok);
-  EXPECT_EQ(outcome.ambientTemperature, 21);
-  EXPECT_EQ(ui_.lastDialogTicks(), kSixJoints);
-  EXPECT_EQ(ui_.CountOf(Kind::Beep), 1u);
-  ASSERT_EQ(ui_.CountOf(Kind::Reset), 1u);
-  EXPECT_EQ(ui_.requests().front().caption, "Pilvo DLL: Reference mark dialog");
-}
-
 TEST_F(ArmDialogsTest, ResetIndicatorsAndViewFollowTheMarks) {
   for (const std::int32_t variant : {0, 3}) {
     SCOPED_TRACE(variant);
@@ -101,19 +84,6 @@ TEST_F(ArmDialogsTest, UnpluggingEndsTheResetWithTheMarkQueryStatus) {
   EXPECT_EQ(outcome.cancelCode, -3) << "short reply to the mark query";
   EXPECT_EQ(ui_.lastDialogTicks(), 3);
   EXPECT_FALSE(session_->link().IsOpen());
-}
-
-TEST_F(ArmDialogsTest, CancellingTheResetKeepsCodeZero) {
-  ConnectUnreferenced();
-  ui_.ScriptReset({.ticks = 4});
-  ui_.ScriptReset({.ticks = 0});
-  for (const int ticks : {4, 0}) {
-    const ResetDialogOutcome outcome = session_->dialogs().RunResetDialog(*session_, Setup());
-    EXPECT_FALSE(outcome.ok);
-    EXPECT_EQ(outcome.cancelCode, 0);
-    EXPECT_EQ(ui_.lastDialogTicks(), ticks);
-  }
-  EXPECT_EQ(ui_.CountOf(Kind::Beep), 0u);
 }
 
 TEST_F(ArmDialogsTest, ResetOpeningShowsTitleLabelsAndTemperature) {

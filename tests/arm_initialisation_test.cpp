@@ -197,12 +197,16 @@ TEST_F(InitialisationTest, SerialMarksOfSixJoints) {
   EXPECT_FALSE(Connected());
 }
 
-TEST_F(InitialisationTest, ArmWithoutMarksOptionAnswersMinusTwo) {
+TEST_F(InitialisationTest, ArmWithoutMarksOptionAnswersMinusTwoWithOrWithoutALink) {
   Connect(PlainDemoTab("usb6_quaternion"), Link::Usb);
-  ASSERT_EQ(Initialise(InitialiseMode::Connect), 0);
-  std::uint32_t mask = 77;
-  EXPECT_EQ(Marks(mask), -2);
-  EXPECT_EQ(mask, 77u);
+  for (const bool initialised : {false, true}) {
+    if (initialised) {
+      ASSERT_EQ(Initialise(InitialiseMode::Connect), 0);
+    }
+    std::uint32_t mask = 77;
+    EXPECT_EQ(Marks(mask), -2);
+    EXPECT_EQ(mask, 77u);
+  }
 }
 
 TEST_F(InitialisationTest, UsbMarksConfirmTheProbeModeOnceComplete) {
@@ -276,6 +280,8 @@ TEST_F(InitialisationTest, ResetDialogEndsWithTheMarksAndStoresTheOperatorsChoic
   });
   ASSERT_EQ(Initialise(), 0);
   EXPECT_EQ(ui_.lastDialogTicks(), 3);
+  EXPECT_EQ(ui_.CountOf(Kind::Beep), 1u);
+  EXPECT_EQ(ui_.requests().front().caption, "Pilvo DLL: Reference mark dialog");
   EXPECT_EQ(state().working.ambientTemperature, 18);
   EXPECT_TRUE(state().armReady);
   EXPECT_TRUE(Connected());
@@ -306,21 +312,6 @@ TEST_F(InitialisationTest, ResetDialogStoresTheProbeChosenButNoUntypedTemperatur
   ASSERT_EQ(ui_.CountOf(Kind::Connected), 1u);
   EXPECT_TRUE(ui_.requests().back().text.ends_with("\n" + state().tab.probes[1].probeName))
       << "the tray's tooltip names the probe chosen";
-}
-
-TEST_F(InitialisationTest, CancelledOrFailedResetClosesTheLink) {
-  armOptions_.referenced = false;
-  Connect(PlainDemoTab("serial6_dh_marks"), Link::Serial);
-  ui_.ScriptReset({.ticks = 3});
-  EXPECT_EQ(Initialise(), initialise_result::kResetCancelled);
-  EXPECT_FALSE(Connected());
-  EXPECT_FALSE(state().armReady);
-
-  ui_.SetTickHook([this](int tick) {
-    if (tick == 1) arm_->InjectFault(sim::Fault::ShortReply);
-  });
-  EXPECT_EQ(Initialise(), board::kShortMarkReply);
-  EXPECT_FALSE(Connected());
 }
 
 }  // namespace

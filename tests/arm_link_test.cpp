@@ -11,12 +11,12 @@
 #include "data/local_text.h"
 #include "data/settings.h"
 #include "data/tab_file.h"
+#include "demo_arm.h"
 #include "dialogs/scripted_operator.h"
 #include "link/arm_board.h"
 #include "link/arm_link.h"
 #include "scoped_config_dir.h"
 #include "session/arm_session.h"
-#include "session/tab_reading.h"
 #include "sim/serial_server.h"
 #include "sim/usb_server.h"
 #include "sim/virtual_arm.h"
@@ -24,16 +24,8 @@
 namespace pilvo {
 namespace {
 
-namespace fs = std::filesystem;
 using sim::Fault;
-
-ArmRecord DemoArm(const std::string& name) {
-  TabContents contents;
-  const auto path = fs::path(std::getenv("PILVO_TEST_DATA")) / (name + ".tab");
-  ScriptedOperator quiet;
-  EXPECT_EQ(ReadTabFile(path, contents, TabReaderVariant::Wizard, quiet), 0) << path;
-  return contents.main;
-}
+using testing::DemoArm;
 
 // The joint value a correct decoding gives for `degrees`: what the arm's encoder geometry
 // says, without the second-joint correction.
@@ -128,25 +120,6 @@ TEST_F(LinkTest, SerialOpenWritesTheTimeoutKeysAndKeepsAStoredZero) {
   EXPECT_FALSE(link_->IsOpen());
 }
 
-TEST_F(LinkTest, SerialCountsStatusAndPresence) {
-  Connect(DemoArm("serial6_dh_marks"));
-  sim::VirtualArm& arm = AddArm(record_);
-  ServeSerial(arm);
-  ASSERT_TRUE(arm.SetButton(1, true));
-
-  ASSERT_EQ(board_->BuildSerialRequest(0), 0);
-  ASSERT_EQ(board_->ReadArmCounts(counts_), 0);  // opens the link on demand
-  ASSERT_TRUE(link_->IsOpen());
-  EXPECT_TRUE(board_->countsFresh());
-  EXPECT_EQ(board_->status().status1 & 1, 0);  // button 1, active-low
-
-  EXPECT_EQ(board_->ProbeSerialPresence(), 0);
-  EXPECT_EQ(board_->AcknowledgeInput(0), 0);
-  ArmIdentity identity;
-  EXPECT_EQ(board_->QueryArmIdentity(identity), board::kLinkClosed);
-  EXPECT_EQ(board_->ConfigureBoards(), board::kNeedsUsb);
-}
-
 TEST_F(LinkTest, SerialReferenceMarksSwitchToTheLatchedRegisters) {
   Connect(DemoArm("serial6_dh_marks"));
   sim::VirtualArmOptions options;
@@ -166,34 +139,12 @@ TEST_F(LinkTest, SerialReferenceMarksSwitchToTheLatchedRegisters) {
   ASSERT_EQ(board_->ReadReferenceMarks(false, marks), 0);
   EXPECT_EQ(marks, 0b100001u);
   ASSERT_EQ(board_->ReadArmCounts(counts_), 0);
+  EXPECT_TRUE(board_->countsFresh());
   EXPECT_EQ(board_->jointValues()[0], ExpectedJointValue(record_, 0, 10.0));
-}
-
-TEST_F(LinkTest, SerialFaultsCloseTheLinkAndTheNextReadReopens) {
-  ShortSerialTimeouts();
-  Connect(DemoArm("serial6_dh_marks"));
-  sim::VirtualArm& arm = AddArm(record_);
-  ServeSerial(arm);
-  ASSERT_EQ(board_->ReadArmCounts(counts_), 0);
-
-  for (Fault fault : {Fault::Silence, Fault::ShortReply}) {
-    ASSERT_TRUE(arm.InjectFault(fault));
-    EXPECT_EQ(board_->ReadArmCounts(counts_), board::kShortSerialReply);
-    EXPECT_FALSE(link_->IsOpen());
-    EXPECT_EQ(board_->ReadArmCounts(counts_), 0);
-    EXPECT_TRUE(link_->IsOpen());
-  }
-  ASSERT_TRUE(arm.InjectFault(Fault::Silence));
-  std::uint32_t marks = 0;
-  EXPECT_EQ(board_->ReadReferenceMarks(false, marks), board::kShortMarkReply);
-  EXPECT_FALSE(link_->IsOpen());
-
-  // Unplugged: silent until plugged back; then the next read recovers.
-  ASSERT_EQ(board_->ReadArmCounts(counts_), 0);
-  arm.SetPlugged(false);
-  EXPECT_EQ(board_->ReadArmCounts(counts_), board::kShortSerialReply);
-  arm.SetPlugged(true);
-  EXPECT_EQ(board_->ReadArmCounts(counts_), 0);
+  EXPECT_EQ(board_->AcknowledgeInput(0), 0);
+  ArmIdentity identity;
+  EXPECT_EQ(board_->QueryArmIdentity(identity), board::kLinkClosed);
+  EXPECT_EQ(board_->ConfigureBoards(), board::kNeedsUsb);
 }
 
 TEST_F(LinkTest, SerialSilenceFailsAfterTheConfiguredTime) {

@@ -101,22 +101,6 @@ class DriverExports : public ::testing::Test {
   std::int32_t status_ = 0;
 };
 
-// What the end-to-end test does not ask before a connection.
-TEST_F(DriverExports, AnswerBeforeAnySetUp) {
-  pose_.fill(7.0);
-  status_ = 99;
-  EXPECT_EQ(pilvo_.LeggeQuota(pose_.data(), &status_), -1);
-  EXPECT_EQ(pose_[3], 7.0);
-  EXPECT_EQ(status_, 99);
-  EXPECT_EQ(pilvo_.ResetEncoder(), -1);
-
-  std::uint32_t mask = 12345;
-  EXPECT_EQ(pilvo_.LeggeTacche(&mask), -2) << "an empty arm has no reference marks";
-  EXPECT_EQ(mask, 12345u);
-  std::array<double, 10> values{};
-  EXPECT_EQ(pilvo_.VedeCinematica(0, values.data()), -1);
-}
-
 // A service without a display must not pull a GUI toolkit into its process.
 TEST_F(DriverExports, LoadNoGuiLibraryWithoutADisplay) {
   ::unsetenv("DISPLAY");

@@ -351,17 +351,6 @@ TEST(MotionTracker, OnlySixParameterChainsWithTheOptionFeedIt) {
   });
 }
 
-TEST(FitMotionLine, TwoPointsGiveTheUnitVectorAlongThem) {
-  const std::array<Position, 2> points{{{1, 2, 3}, {4, 6, 3}}};
-  std::array<double, 6> line{};
-  ASSERT_EQ(FitMotionLine(points, line), kFitDone);
-  EXPECT_EQ(line[0], 2.5);
-  EXPECT_EQ(line[1], 4.0);
-  EXPECT_EQ(line[2], 3.0);
-  EXPECT_NEAR(std::fabs(0.6 * line[3] + 0.8 * line[4]), 1.0, 1e-6);
-  EXPECT_NEAR(line[5], 0.0, 1e-6);
-}
-
 TEST(FitMotionLine, RefusesWhatItCannotFit) {
   const std::array<double, 6> before{1, 2, 3, 4, 5, 6};
   std::array<double, 6> line = before;

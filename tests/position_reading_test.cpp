@@ -1,7 +1,6 @@
-// The position reading of an arm session against the virtual arm: poses against the arm's own
-// kinematics over a real pseudo-terminal and through the simulator flavour of the USB access
-// library; the status word, the joint limits, the TAB swap and the joint views within this
-// process.
+// The position reading of an arm session against the virtual arm within this process: poses
+// against the arm's own kinematics, the status word, the joint limits, the TAB swap and the joint
+// views; and the reading over a real pseudo-terminal allocating nothing.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -31,82 +30,19 @@ namespace pilvo {
 namespace {
 
 using testing::ExpectSamePose;
-using testing::kPositionTolerance;
 
 namespace fs = std::filesystem;
 using Kind = ScriptedOperator::Request::Kind;
 
-const char* const kDemoArms[] = {"usb6_quaternion", "serial6_dh_marks", "five_joint",
-                                 "rotating_table"};
-
 using testing::Link;
 using testing::PlainDemoTab;
-using testing::PositionOf;
-// End to end, as a client's session reads: over the devices.
+// As a client's session reads: over the devices.
 using DeviceReadingTest = testing::SimSessionTest;
 
 class ReadingTest : public testing::SimSessionTest {
  protected:
   ReadingTest() { wire_ = testing::Wire::InProcess; }
 };
-
-// Serial boards report at most six axes: the seven-joint table arm is a USB arm only.
-std::vector<Link> LinksOf(const std::string& name) {
-  if (name == "rotating_table") return {Link::Usb};
-  return {Link::Serial, Link::Usb};
-}
-
-TEST_F(DeviceReadingTest, PosesAreTheArmsTruthOnBothLinks) {
-  struct Case {
-    bool thermal;
-    bool boardSensors;
-    bool correction;
-  };
-  const Case cases[] = {{false, false, false},
-                        {false, false, true},
-                        {true, false, false},
-                        {true, false, true},
-                        {true, true, true}};
-  for (const char* name : kDemoArms) {
-    for (const Link link : LinksOf(name)) {
-      for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(name) + (link == Link::Usb ? " usb" : " serial") +
-                     (c.thermal ? (c.boardSensors ? " sensors" : " ambient") : "") +
-                     (c.correction ? " corrected" : ""));
-        TabContents contents = PlainDemoTab(name);
-        ArmRecord& main = contents.main;
-        main.options.temperatureCompensation = c.thermal;
-        main.temperatureSensors = c.boardSensors ? 1 : 0;
-        main.options.secondJointCorrection = c.correction;
-        if (main.secondJointCorrectionCount == 0) main.secondJointCorrectionCount = 25;
-        Connect(contents, link);
-        state().working.ambientTemperature = 27;
-        ASSERT_TRUE(arm_->SetTemperatures({22.0, 24.5, 19.0}));
-        ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
-        std::array<std::uint8_t, 6> words{};
-        session_->board().ReadTemperatureCalibration(words);  // USB only: the board's gains
-
-        sim::ArmSurroundings surroundings;
-        surroundings.temperatures = {27.0, 27.0, 27.0};
-        if (c.boardSensors && link == Link::Usb) {
-          session_->board().ComputeTemperatures(surroundings.temperatures);
-        }
-        surroundings.referenceTemperatures = state().working.referenceTemperatures;
-        for (const sim::MotionStep& step :
-             sim::WorkspaceSweep(state().working, 7, 24, surroundings)) {
-          ASSERT_TRUE(sim::ApplyStep(*arm_, step));
-          ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
-          EXPECT_EQ(status_, 0);
-          ExpectSamePose(pose_, step.pose);
-        }
-        // The lengths grow once per reading, from the record's own values every time.
-        const Pose again = pose_;
-        ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
-        EXPECT_EQ(pose_, again);
-      }
-    }
-  }
-}
 
 // Fault: the temperatures a board did not give were taken as -60 degrees, a tip some 0.1 mm off.
 TEST_F(ReadingTest, TemperaturesTheBoardDidNotGiveAreTheAmbientOne) {
@@ -117,15 +53,18 @@ TEST_F(ReadingTest, TemperaturesTheBoardDidNotGiveAreTheAmbientOne) {
     Link link;
     bool calibrated;
     double boardCelsius;
+    bool sensorsOff = false;
   } cases[] = {{"serial board", Link::Serial, false, 22.0},
                {"before the calibration", Link::Usb, false, 22.0},
                {"not available", Link::Usb, true, 1e9},
-               {"error", Link::Usb, true, 0xFFFE * gain * 25.0 - 60.0}};
+               {"error", Link::Usb, true, 0xFFFE * gain * 25.0 - 60.0},
+               {"sensors off in the record", Link::Usb, true, 22.0, true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.why);
     TabContents contents = PlainDemoTab("usb6_quaternion");
     contents.main.options.temperatureCompensation = true;
     ASSERT_NE(contents.main.temperatureSensors, 0);
+    if (c.sensorsOff) contents.main.temperatureSensors = 0;
     Connect(contents, c.link);
     ASSERT_TRUE(arm_->SetTemperatures({c.boardCelsius, c.boardCelsius, c.boardCelsius}));
     ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
@@ -253,33 +192,6 @@ TEST_F(ReadingTest, ProbesDialogTakesTheButtonsAsAMaskAndThePoseAsComputed) {
   EXPECT_EQ(StatusWith({1, 2}), 0);
   EXPECT_EQ(ui_.CountOf(Kind::FileChoice), 0u);
   ExpectSamePose(pose_, sweep[0].pose);  // no push
-}
-
-TEST_F(ReadingTest, PressAfterAStraightMovePushesByTheProbeRadiusAlongIt) {
-  for (const int clientSession : {0, 1}) {
-    SCOPED_TRACE("client session " + std::to_string(clientSession));
-    Connect(PlainDemoTab("usb6_quaternion"), Link::Usb);
-    state().tracker.clientSession = clientSession;
-    const ArmRecord& arm = state().working;
-    const Eigen::Vector3d direction(0.6, 0.0, -0.8);
-    const auto start = sim::WorkspaceSweep(arm, 11, 1)[0].degrees;
-    const auto motion = sim::LineThenPress(arm, start, direction, 15.0, 10);
-    ASSERT_EQ(motion.size(), 12u);
-    for (const sim::MotionStep& step : motion) {
-      ASSERT_TRUE(sim::ApplyStep(*arm_, step));
-      ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
-    }
-    EXPECT_EQ(status_, 1);
-    const Eigen::Vector3d push =
-        PositionOf(pose_) - Eigen::Vector3d(motion.back().pose.topRightCorner<3, 1>());
-    if (clientSession == 0) {
-      EXPECT_LE(push.norm(), kPositionTolerance);
-    } else {
-      EXPECT_NEAR(push.norm(), arm.probeRadius, kPositionTolerance);
-      EXPECT_GT(push.normalized().dot(direction), 0.999);
-      EXPECT_EQ(state().tracker.acceptedCount, 0) << "the ring starts again after a push";
-    }
-  }
 }
 
 TEST_F(ReadingTest, ShortPressOfButton2ReadsTwoOnceReleasedAndAHoldOpensTheChooser) {

@@ -138,6 +138,7 @@ class ProbeCalibrationEndToEnd : public testing::SimSessionTest {
   void SetUp() override {
     testing::SetCommaLocale();
     SimSessionTest::SetUp();
+    wire_ = testing::Wire::InProcess;
     const TabContents contents = PlainDemoTab("usb6_quaternion");
     Connect(contents, Link::Usb);
     stylus_ = contents.main;

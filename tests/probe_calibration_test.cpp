@@ -143,18 +143,6 @@ TEST(FitSphere, FindsTheSphereThroughFourOrMorePoints) {
   EXPECT_EQ(fixed.radius, r);
 }
 
-TEST(FitProbeOffset, ExactTouchesNeedNoCorrection) {
-  const ArmRecord arm = DemoArm("usb6_quaternion");
-  std::vector<Pose> points = Touches{arm, arm}.Make();
-  const Fitted fitted = Fit(arm, points, kSphereDiameter);
-  ASSERT_EQ(fitted.result, kCalibrationDone);
-  for (const double d : fitted.fit.correction) EXPECT_NEAR(d, 0.0, 1e-9);
-  EXPECT_NEAR(fitted.fit.sigma, 0.0, 1e-9);
-  EXPECT_NEAR(fitted.fit.measuredDiameter, kSphereDiameter, 1e-9);
-  EXPECT_EQ(fitted.probe.parameters, arm.parameters);
-  for (const Pose& point : points) EXPECT_NEAR(point[kResidualElement], 0.0, 1e-9);
-}
-
 // The correction lands in the tool group the kinematics use: the corrected record's poses put
 // the tips back on the sphere, on a plain arm and on one with the table channel.
 TEST(FitProbeOffset, RecoversAWrongTipOffsetInTheToolGroup) {

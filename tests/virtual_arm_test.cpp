@@ -1,6 +1,6 @@
 // The virtual arm's bytes, worked out by hand from joint angles, layouts and sensor values; its
-// serial server through a real pseudo-terminal, used from the slave side as a host uses a serial
-// port; its control language and the language's two transports.
+// serial server through a real pseudo-terminal, used from the slave side through the driver's
+// serial port; its control language and the language's two transports.
 #include "sim/virtual_arm.h"
 
 #include <fcntl.h>
@@ -9,7 +9,6 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -17,6 +16,7 @@
 #include <fstream>
 #include <thread>
 
+#include "link/serial_port.h"
 #include "sim/control.h"
 #include "sim/control_transport.h"
 #include "sim/serial_server.h"
@@ -238,56 +238,28 @@ TEST(VirtualArm, RefusesOutOfRangeSettingsAndKeepsState) {
   EXPECT_EQ(arm.snapshot().firmware, (FirmwareVersion{1, 5}));
 }
 
-// The host's end: raw, and a read gives up after half a second without a byte.
-class HostPort {
- public:
-  explicit HostPort(const std::string& path) : fd_(::open(path.c_str(), O_RDWR | O_NOCTTY)) {
-    termios settings{};
-    if (fd_ < 0 || ::tcgetattr(fd_, &settings) != 0) return;
-    ::cfmakeraw(&settings);
-    ::cfsetspeed(&settings, B9600);
-    settings.c_cc[VMIN] = 0;
-    settings.c_cc[VTIME] = 5;
-    ::tcsetattr(fd_, TCSANOW, &settings);
-  }
-  HostPort(const HostPort&) = delete;
-  HostPort& operator=(const HostPort&) = delete;
-  ~HostPort() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-
-  Bytes Exchange(const Bytes& request, std::size_t replyLength) {
-    if (::write(fd_, request.data(), request.size()) != static_cast<ssize_t>(request.size())) {
-      return {};
-    }
-    Bytes reply(replyLength);
-    std::size_t received = 0;
-    while (received < replyLength) {
-      const ssize_t count = ::read(fd_, reply.data() + received, replyLength - received);
-      if (count <= 0) break;
-      received += static_cast<std::size_t>(count);
-    }
-    reply.resize(received);
-    return reply;
-  }
-
- private:
-  int fd_;
-};
-
 TEST(SerialSimServer, ServesWithWireTimeUntilStopped) {
   VirtualArm arm(SixAxisSerialArm());
   SerialSimServer server(arm, true);
   ASSERT_TRUE(server.Start());
   EXPECT_EQ(server.slavePath().rfind("/dev/pts/", 0), 0u);
-  HostPort port(server.slavePath());
+  // The host's end, as the driver opens it.
+  SerialPort port;
+  ASSERT_EQ(port.Open(server.slavePath()), 0);
+  ASSERT_EQ(port.ApplyLineSettings(9600), 0);
+  ASSERT_EQ(port.ApplyTimeouts({0, 5, 500}), 0);
+  const auto exchange = [&port](const Bytes& request) {
+    Bytes reply(request.size());
+    port.Write(request);
+    return port.Read(reply);
+  };
   const Clock::time_point start = Clock::now();
-  ASSERT_EQ(port.Exchange(kLiveList, kLiveList.size()).size(), kLiveList.size());
+  ASSERT_EQ(exchange(kLiveList), kLiveList.size());
   // 22 bytes out and 22 back, 10 bits each, at 9600 baud: 45.8 ms at least.
   EXPECT_GE(Clock::now() - start, std::chrono::microseconds(45833));
   server.Stop();  // would hang here if the serving thread were not woken
   EXPECT_TRUE(server.slavePath().empty());
-  EXPECT_TRUE(port.Exchange({0x04, 0x00}, 2).empty());  // the line is gone
+  EXPECT_EQ(exchange({0x04, 0x00}), 0u);  // the line is gone
   server.Stop();
   EXPECT_TRUE(server.Start());  // a stopped server can serve again
 }
