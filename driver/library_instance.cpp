@@ -3,7 +3,6 @@
 #include <array>
 #include <cstdio>
 
-#include "data/local_text.h"
 #include "data/settings.h"
 #include "dialogs/operator_choice.h"
 #include "session/rotating_table.h"
@@ -11,9 +10,10 @@
 namespace pilvo {
 
 LibraryInstance::LibraryInstance()
-    : ui_(MakeOperatorFromEnvironment()), session_(SessionVariant::Library, ui_->ports()) {
-  static_cast<void>(InstallationName());
-  SelectLanguageAtStart();
+    : ui_(MakeOperatorFromEnvironment()),
+      context_(ContextFromEnvironment(Program::Library)),
+      session_(context_, ui_->ports()) {
+  context_.SelectLanguageAtStart();
   if (const int status = session_.link().LoadUsbLibrary(); status < 0) {
     std::array<char, 64> text{};
     std::snprintf(text.data(), text.size(), "_error loading mpusbapi.dll (%i)", status);
@@ -21,7 +21,7 @@ LibraryInstance::LibraryInstance()
   }
   // The session starts with its link closed and its flags clear; the table matrix is read but
   // applied only once the table has been aligned again.
-  LoadTableMatrix(session_.state().frames);
+  LoadTableMatrix(session_.state().frames, context_.Store(kRotatingTableFile));
 }
 
 LibraryInstance::~LibraryInstance() {
