@@ -214,17 +214,16 @@ TEST(StartLanguageTest, SessionsOfTwoContextsKeepTheirOwnSettingsAndLanguage) {
   testing::ScopedConfigDir library("local_text_library");
   testing::ScopedConfigDir wizard("local_text_wizard");
   ProductContext wizardContext(Program::Wizard, wizard.path(), testing::kTestInstallation);
-  wizardContext.language().Select(kGerman);
-  ASSERT_TRUE(WriteSettingInt("TEMPERATURA", "Ambiente", 26, library.context().profileStore()));
-  ASSERT_TRUE(WriteSettingInt("TEMPERATURA", "Ambiente", 30, wizardContext.profileStore()));
+  ASSERT_TRUE(WriteSettingInt("Language", "Code", kEnglish, library.Store(kProductStore)));
+  ASSERT_TRUE(WriteSettingInt("Language", "Code", kGerman, wizard.Store(kProductStore)));
+  library.context().SelectLanguageAtStart();
+  wizardContext.SelectLanguageAtStart();
   const std::filesystem::path garbage = library.path() / "garbage.tab";
   ASSERT_FALSE(WriteFileAtomically(garbage, std::string_view("abc")));
 
   ScriptedOperator ui;
   ArmSession first(library.context(), ui.ports());
   ArmSession second(wizardContext, ui.ports());
-  EXPECT_EQ(first.state().working.ambientTemperature, 26);
-  EXPECT_EQ(second.state().working.ambientTemperature, 30);
   EXPECT_EQ(first.LeggeParametri(garbage), -2);
   EXPECT_EQ(second.LeggeParametri(garbage), -2);
   using Message = std::pair<std::string, std::string>;
