@@ -31,6 +31,7 @@ class LibraryInstance {
 
  private:
   std::unique_ptr<Operator> ui_;
+  ProductContext context_;
   ArmSession session_;
   bool portRefused_ = false;
 };

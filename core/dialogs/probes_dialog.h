@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "data/arm_record.h"
+#include "data/local_text.h"
 #include "dialogs/calibration_acquisition.h"
 
 namespace pilvo {
@@ -32,7 +33,7 @@ struct ProbesDialogLabels {
   std::string resetMemory, greenButton, additionalAxis, sphereDiameter, compute, save, abort;
   std::array<std::string, 4> modes;  // Standard, Renishaw, Scanner (ECU), Scanner (Probe)
 };
-ProbesDialogLabels MakeProbesDialogLabels();
+ProbesDialogLabels MakeProbesDialogLabels(const Language& language);
 
 // What the editable controls hold. The diameters are texts, read as numbers by the commands.
 struct ProbeFields {
@@ -125,6 +126,7 @@ class ProbesDialog {
  private:
   ArmSessionState& state();
   const ArmSessionState& state() const;
+  std::string Text(int id) const;
   int ProbeCount() const;
   const ArmRecord& SelectedRecord() const;
   void ShowSelectionFields();
