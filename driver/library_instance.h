@@ -30,8 +30,8 @@ class LibraryInstance {
   bool MayOpenLink();
 
  private:
-  std::unique_ptr<Operator> ui_;
   ProductContext context_;
+  std::unique_ptr<Operator> ui_;
   ArmSession session_;
   bool portRefused_ = false;
 };

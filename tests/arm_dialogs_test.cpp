@@ -246,7 +246,7 @@ TEST_F(ArmDialogsTest, LimitsWarningLabelsTheJointsOfTheArm) {
     contents.main.options.insertedAxis = test.insertedAxis;
     contents.main.options.tableChannel = test.tableChannel;
     Load(contents);
-    LimitsWarning warning;
+    LimitsWarning warning(context_);
     warning.LabelJoints(state());
     EXPECT_EQ(warning.title(), "Pilvo3D: Joint limits");
     EXPECT_EQ(warning.jointLabels(), test.labels);
@@ -255,7 +255,7 @@ TEST_F(ArmDialogsTest, LimitsWarningLabelsTheJointsOfTheArm) {
 
 TEST_F(ArmDialogsTest, LimitsWarningFollowsTheReadingsAndKeepsItsSizeAndAudio) {
   Load(PlainDemoTab("serial6_dh_marks"));
-  LimitsWarning first;
+  LimitsWarning first(context_);
   first.LabelJoints(state());
   EXPECT_FALSE(first.enlarged());
   EXPECT_STREQ(first.enlargeButtonText(), ">>");
@@ -264,10 +264,10 @@ TEST_F(ArmDialogsTest, LimitsWarningFollowsTheReadingsAndKeepsItsSizeAndAudio) {
   first.ToggleEnlarged();
   first.ToggleAudio();
   EXPECT_STREQ(first.enlargeButtonText(), "<<");
-  EXPECT_EQ(GetSettingInt("Options", "LimitResize", -5, kProductStore), 1u);
-  EXPECT_EQ(GetSettingInt("Options", "LimitsAudio", -5, kProductStore), 1u);
+  EXPECT_EQ(GetSettingInt("Options", "LimitResize", -5, Store(kProductStore)), 1u);
+  EXPECT_EQ(GetSettingInt("Options", "LimitsAudio", -5, Store(kProductStore)), 1u);
 
-  LimitsWarning second;
+  LimitsWarning second(context_);
   second.LabelJoints(state());
   EXPECT_TRUE(second.enlarged());
   ASSERT_TRUE(second.audio());
@@ -281,7 +281,7 @@ TEST_F(ArmDialogsTest, LimitsWarningFollowsTheReadingsAndKeepsItsSizeAndAudio) {
     EXPECT_DOUBLE_EQ(second.viewPose().angles[joint], radians[joint] * 57.29577951308);
   }
   second.ToggleAudio();
-  EXPECT_EQ(GetSettingInt("Options", "LimitsAudio", -5, kProductStore), 0u);
+  EXPECT_EQ(GetSettingInt("Options", "LimitsAudio", -5, Store(kProductStore)), 0u);
 }
 
 class AlignmentTest : public ArmDialogsTest {

@@ -64,7 +64,7 @@ TEST_F(ArmStatusWindowsTest, ResetDialogEnlargesAndClosesWithOkOnTheLastMark) {
     ButtonNamed(window, "Enlarge")->click();
     EXPECT_TRUE(view->isVisibleTo(&window));
     EXPECT_FALSE(ButtonNamed(window, "Enlarge")->isVisibleTo(&window));
-    EXPECT_EQ(GetSettingInt("Options", "ResetResize", -5, kProductStore), 0u);
+    EXPECT_EQ(GetSettingInt("Options", "ResetResize", -5, Store(kProductStore)), 0u);
     PassMarks({0, 1, 2, 3, 4, 5});
   });
   operator_.RunResetDialog(reset);
@@ -86,7 +86,7 @@ TEST_F(ArmStatusWindowsTest, ResetDialogEnlargesAndClosesWithOkOnTheLastMark) {
 }
 
 TEST_F(ArmStatusWindowsTest, TemperatureDialogReturnsTheLineChosen) {
-  TemperatureChoice choice(21);
+  TemperatureChoice choice(21, language());
   WithNextModal([](QWidget& window) {
     EXPECT_EQ(window.windowTitle(), "Pilvo DLL: Reference mark dialog");
     EXPECT_EQ(TextOf(window, "Temperature text"), "Insert the ambient temperature");
@@ -147,7 +147,7 @@ TEST_F(ArmStatusWindowsTest, LimitsWarningShowsTheJointsOutsideAndKeepsItsContro
   EXPECT_TRUE(Named(*window, "OpenGL")->isVisibleTo(window));
   Named<QCheckBox>(*window, "Audio")->click();
   EXPECT_TRUE(Named<QCheckBox>(*window, "Audio")->isChecked());
-  EXPECT_EQ(GetSettingInt("Options", "LimitsAudio", -5, kProductStore), 1u);
+  EXPECT_EQ(GetSettingInt("Options", "LimitsAudio", -5, Store(kProductStore)), 1u);
 
   operator_.HideLimitsWarning();
   EXPECT_FALSE(window->isVisible());

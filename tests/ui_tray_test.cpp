@@ -6,12 +6,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
-#include <cstdlib>
-#include <filesystem>
 
 #include "data/local_text.h"
 #include "dialogs/scripted_operator.h"
 #include "qt_test_support.h"
+#include "scoped_config_dir.h"
 #include "session/arm_session.h"
 #include "ui/battery_window.h"
 #include "ui/tray_icon.h"
@@ -29,17 +28,15 @@ QString LabelNamed(QWidget& window, const QString& name) {
 }
 
 TEST(TrayIconTest, DoubleClickMenuAndWindowsReachTheModel) {
-  const auto config = std::filesystem::path(::testing::TempDir()) / "ui_tray_config";
-  ::setenv("PILVO_CONFIG_DIR", config.c_str(), 1);
-  SetLanguage(kEnglish);
+  testing::ScopedConfigDir config("ui_tray_config");
   ScriptedOperator ui;
-  ArmSession session(SessionVariant::Library, ui.ports());
+  ArmSession session(config.context(), ui.ports());
   session.state().tab.main.probeCount = 1;
   session.state().working.batteryPresent = 1;
   session.state().working.supplyThresholdBytes = {228, 2, 0, 3, 32, 3};
   session.board().SetFirmwareCode(15);
 
-  TrayIcon tray(ui);
+  TrayIcon tray(ui, config.context().language());
   tray.Serve(session);
   int probesOpened = 0;
   tray.onProbesManagement = [&] { ++probesOpened; };
@@ -62,12 +59,12 @@ TEST(TrayIconTest, DoubleClickMenuAndWindowsReachTheModel) {
   probes->trigger();
   EXPECT_EQ(probesOpened, 2);
 
-  SetLanguage(kGerman);
+  config.context().language().Select(kGerman);
   emit menu.aboutToShow();
   EXPECT_EQ(probes->text(), "Pilvo3D: Tasterverwaltung");
   EXPECT_EQ(battery->text(), "Akku");
   EXPECT_EQ(about->text(), "About");
-  SetLanguage(kEnglish);
+  config.context().language().Select(kEnglish);
 
   // Battery: the window opens with the check mark; its Cancel takes both away.
   battery->trigger();

@@ -157,6 +157,10 @@ const ArmRecord& ProbesDialog::SelectedRecord() const {
                          : state().tab.probes[static_cast<std::size_t>(selection_ - 1)];
 }
 
+ProbesDialogLabels ProbesDialog::labels() const {
+  return MakeProbesDialogLabels(session_.language());
+}
+
 std::vector<std::string> ProbesDialog::selectorItems() const {
   std::vector<std::string> items{Text(kTextFactoryCalibration)};
   for (int probe = 0; probe < ProbeCount(); ++probe) {

@@ -75,6 +75,8 @@ class ProbesDialog {
   ProbesDialog(const ProbesDialog&) = delete;
   ProbesDialog& operator=(const ProbesDialog&) = delete;
 
+  // The texts of the controls in the session's language.
+  ProbesDialogLabels labels() const;
   // The selector: "Factory calibration", then the probe names; enabled with at least a probe.
   std::vector<std::string> selectorItems() const;
   int selection() const { return selection_; }
