@@ -38,7 +38,7 @@ ArmRecord SerialDemoArm() {
   TabContents contents;
   ScriptedOperator quiet;
   ReadTabFile(std::filesystem::path(PILVO_DEMO_DIR) / "serial6_dh_marks.tab", contents,
-              TabReaderVariant::Wizard, quiet);
+              ProductContext(Program::Wizard, {}, {}), quiet);
   return contents.main;
 }
 
@@ -94,7 +94,7 @@ BENCHMARK(BM_BarePtyRoundTrip)->UseRealTime();
 
 void BM_DriverCountRead(benchmark::State& state) {
   const std::string folder = "/tmp/pilvo_bench_settings_" + std::to_string(::getpid());
-  ::setenv("PILVO_CONFIG_DIR", folder.c_str(), 1);
+  const ProductContext context(Program::Library, folder, {});
   ArmRecord record = SerialDemoArm();
   sim::VirtualArm arm(record);
   sim::SerialSimServer server(arm);
@@ -103,7 +103,7 @@ void BM_DriverCountRead(benchmark::State& state) {
     return;
   }
   const JointTables tables = DeriveJointTables(record);
-  ArmLink link(record, std::string(kLibraryProfileStore));
+  ArmLink link(record, context);
   ArmBoard board(link, record, tables);
   link.SetPortName(server.slavePath());
   board.BuildSerialRequest(0);
@@ -129,9 +129,9 @@ BENCHMARK(BM_DriverCountRead)->UseRealTime();
 // a quarter turn of joint 0 away from the last.
 void BM_SessionReading(benchmark::State& state, bool jumping) {
   const std::string folder = "/tmp/pilvo_bench_settings_" + std::to_string(::getpid());
-  ::setenv("PILVO_CONFIG_DIR", folder.c_str(), 1);
+  const ProductContext context(Program::Library, folder, {});
   ScriptedOperator ui;
-  ArmSession session(SessionVariant::Library, ui.ports());
+  ArmSession session(context, ui.ports());
   if (session.LeggeParametri(std::filesystem::path(PILVO_DEMO_DIR) / "serial6_dh_marks.tab") != 0) {
     state.SkipWithError("demo arm missing");
     return;

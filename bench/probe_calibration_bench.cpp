@@ -33,8 +33,8 @@ void BM_ComputeProbeCalibration(benchmark::State& state) {
   ArmRecord copy;
   for (auto _ : state) {
     ProbeCalibration calibration;
-    benchmark::DoNotOptimize(
-        ComputeProbeCalibration(points, arm, kProbeDiameter, kSphereDiameter, copy, calibration));
+    benchmark::DoNotOptimize(ComputeProbeCalibration(points, arm, kProbeDiameter, kSphereDiameter,
+                                                     copy, calibration, Language()));
   }
 }
 BENCHMARK(BM_ComputeProbeCalibration)->Unit(benchmark::kMillisecond);
@@ -79,7 +79,8 @@ BENCHMARK(BM_IncrementSolve)->Unit(benchmark::kMicrosecond);
 // The probes dialog's computation: the calibration, then the fits that settle the tip.
 void BM_AcquisitionCompute(benchmark::State& state) {
   ScriptedOperator ui;
-  CalibrationAcquisition acquisition;
+  const Language english;
+  CalibrationAcquisition acquisition(english);
   for (const Pose& point : bench::CalibrationTouches(kMaxCalibrationPoints)) {
     acquisition.OnButtons(1, point, true, ui);
     acquisition.OnButtons(0, point, true, ui);

@@ -36,7 +36,8 @@ void AlignTable(FrameState& frames) {
 
 void BM_Reading(benchmark::State& state, const std::string& arm) {
   ScriptedOperator ui;
-  ArmSession session(SessionVariant::Library, ui.ports());
+  const ProductContext context = ContextFromEnvironment(Program::Library);
+  ArmSession session(context, ui.ports());
   if (session.LeggeParametri(bench::DemoArmPath(arm)) != 0) {
     state.SkipWithError("demo arm missing");
     return;

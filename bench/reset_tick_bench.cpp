@@ -12,6 +12,7 @@
 #include <QImage>
 #include <array>
 
+#include "data/product_context.h"
 #include "demo_arms.h"
 #include "dialogs/reset_procedure.h"
 #include "dialogs/scripted_operator.h"
@@ -31,7 +32,8 @@ constexpr int kUnmarkedJoint = 5;
 void BM_ResetTick(benchmark::State& state) {
   const bool drawn = state.range(0) != 0;
   ScriptedOperator ui;
-  ArmSession session(SessionVariant::Library, ui.ports());
+  const ProductContext context = ContextFromEnvironment(Program::Library);
+  ArmSession session(context, ui.ports());
   if (session.LeggeParametri(bench::DemoArmPath("serial6_dh_marks")) != 0) {
     state.SkipWithError("demo arm missing");
     return;

@@ -3,7 +3,6 @@
 #include <array>
 #include <cstdio>
 
-#include "data/local_text.h"
 #include "data/settings.h"
 #include "dialogs/operator_choice.h"
 #include "session/rotating_table.h"
@@ -13,16 +12,19 @@ namespace pilvo {
 namespace {
 
 // The windows are told the language: the start-up chooses it before the operator exists.
-std::unique_ptr<Operator> StartOperator() {
-  static_cast<void>(InstallationName());
-  SelectLanguageAtStart();
-  return MakeOperatorFromEnvironment(StartWindowsModule);
+ProductContext LibraryContext() {
+  ProductContext context = ContextFromEnvironment(Program::Library);
+  context.SelectLanguageAtStart();
+  return context;
 }
 
 }  // namespace
 
 LibraryInstance::LibraryInstance()
-    : ui_(StartOperator()), session_(SessionVariant::Library, ui_->ports()) {
+    : context_(LibraryContext()),
+      ui_(MakeOperatorFromEnvironment(
+          [this](std::string& why) { return StartWindowsModule(context_.language(), why); })),
+      session_(context_, ui_->ports()) {
   ui_->ServeSession(session_);
   if (const int status = session_.link().LoadUsbLibrary(); status < 0) {
     std::array<char, 64> text{};
@@ -31,7 +33,7 @@ LibraryInstance::LibraryInstance()
   }
   // The session starts with its link closed and its flags clear; the table matrix is read but
   // applied only once the table has been aligned again.
-  LoadTableMatrix(session_.state().frames);
+  LoadTableMatrix(session_.state().frames, context_.Store(kRotatingTableFile));
 }
 
 LibraryInstance::~LibraryInstance() {

@@ -30,6 +30,7 @@ class LibraryInstance {
   bool MayOpenLink();
 
  private:
+  ProductContext context_;
   std::unique_ptr<Operator> ui_;
   ArmSession session_;
   bool portRefused_ = false;

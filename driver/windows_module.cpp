@@ -4,8 +4,6 @@
 
 #include <array>
 
-#include "data/local_text.h"
-
 namespace pilvo {
 namespace {
 
@@ -15,7 +13,7 @@ using OpenWindows = Operator* (*)(int languageCode, char* why, std::size_t whySi
 
 }  // namespace
 
-std::unique_ptr<Operator> StartWindowsModule(std::string& why) {
+std::unique_ptr<Operator> StartWindowsModule(const Language& language, std::string& why) {
   // Found through the library's own run path ($ORIGIN) like the USB access library.
   void* module = ::dlopen(kModule, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   if (module == nullptr) {
@@ -29,7 +27,7 @@ std::unique_ptr<Operator> StartWindowsModule(std::string& why) {
     return nullptr;
   }
   std::array<char, 256> reason{};
-  std::unique_ptr<Operator> windows(open(LanguageBase() / 1000, reason.data(), reason.size()));
+  std::unique_ptr<Operator> windows(open(language.base() / 1000, reason.data(), reason.size()));
   if (!windows) why = reason.data();
   return windows;
 }

@@ -5,13 +5,14 @@
 #include <memory>
 #include <string>
 
+#include "data/local_text.h"
 #include "dialogs/operator.h"
 
 namespace pilvo {
 
-// The operator with windows, or null with the reason in `why` when the module cannot be loaded
-// or Qt cannot start. The module stays loaded for the rest of the process: Qt cannot be
-// unloaded safely.
-std::unique_ptr<Operator> StartWindowsModule(std::string& why);
+// The operator with windows in `language`, or null with the reason in `why` when the module
+// cannot be loaded or Qt cannot start. The module stays loaded for the rest of the process: Qt
+// cannot be unloaded safely.
+std::unique_ptr<Operator> StartWindowsModule(const Language& language, std::string& why);
 
 }  // namespace pilvo

@@ -80,7 +80,7 @@ void CheckTemperatures(const std::array<std::uint8_t, kTemperatureCalibrationRep
 // One of "Battery discharge", "[!] Charge P% Remain Mmin" and "[!] Charge P% Remain Hh, Mmin",
 // "!" (and a charge in tenths) exactly below threshold 2.
 void CheckSupplyText(double reading, const ArmRecord& record) {
-  const std::string text = SupplyStateText(reading, record);
+  const std::string text = SupplyStateText(reading, record, Language());
   const bool discharging = reading < SupplyThresholds(record)[1];
   if (text == "Battery discharge") {
     Check(discharging, "only a discharging battery is flat");

@@ -52,16 +52,26 @@ std::string Key(std::string_view section, int row, int column) {
   return prefix + std::to_string(row) + std::to_string(column);
 }
 
+// The fuzzer's own settings folder, made once.
+const testing::ScopedConfigDir& Folder() {
+  static const testing::ScopedConfigDir folder("pilvo-frame-fuzz");
+  return folder;
+}
+
+SettingsStore Table() {
+  return Folder().Store(kRotatingTableFile);
+}
+
 double StoredElement(std::string_view section, int row, int column, std::size_t maxChars) {
   std::string text =
-      GetSettingString(section, Key(section, row, column), row == column ? "1" : "0", "pilvo.ini");
+      GetSettingString(section, Key(section, row, column), row == column ? "1" : "0", Table());
   return ClassicNumber(text.substr(0, maxChars));
 }
 
 void CheckReadAsStored(const Pose& table, double angle, const Pose& rotation,
                        const Point3& offset) {
   const std::string angleText =
-      GetSettingString(kRotatingTableSection, kTableAngleKey, "0", "pilvo.ini");
+      GetSettingString(kRotatingTableSection, kTableAngleKey, "0", Table());
   Check(Same(angle, ClassicNumber(angleText.substr(0, kTableTextChars))),
         "the table angle is its stored text, cut to 259 characters");
   for (int row = 0; row < 4; ++row) {
@@ -76,7 +86,7 @@ void CheckReadAsStored(const Pose& table, double angle, const Pose& rotation,
   }
   for (int row = 0; row < 3; ++row) {
     const std::string text =
-        GetSettingString(kUserFrameSection, "ref1_" + std::to_string(row) + "3", "0", "pilvo.ini");
+        GetSettingString(kUserFrameSection, "ref1_" + std::to_string(row) + "3", "0", Table());
     Check(Same(offset[row], ClassicNumber(text)), "a frame offset is its stored text");
   }
 }
@@ -84,26 +94,26 @@ void CheckReadAsStored(const Pose& table, double angle, const Pose& rotation,
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  static const testing::ScopedConfigDir folder("pilvo-frame-fuzz");
+  Folder();
   fuzz::UseCommaLocale();
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  Check(!WriteFileAtomically(*SettingsStorePath(kRotatingTableFile), std::span(data, size)),
+  Check(!WriteFileAtomically(*SettingsStorePath(Table()), std::span(data, size)),
         "the store file is written");
   Pose table{};
   double angle = 0.0;
-  ReadTableMatrix(table, angle);
+  ReadTableMatrix(table, angle, Table());
   Pose rotation{};
   Point3 offset{};
-  ReadUserFrame(rotation, offset, kLibraryProfileStore);
+  ReadUserFrame(rotation, offset, Folder().Store(kLibraryProfileStore));
   CheckReadAsStored(table, angle, rotation, offset);
 
-  if (WriteUserFrame(rotation, offset, kWizardProfileStore)) {
+  if (WriteUserFrame(rotation, offset, Folder().Store(kWizardProfileStore))) {
     Pose rotationBack{};
     Point3 offsetBack{};
-    ReadUserFrame(rotationBack, offsetBack, kWizardProfileStore);
+    ReadUserFrame(rotationBack, offsetBack, Folder().Store(kWizardProfileStore));
     for (std::size_t i = 0; i < rotation.size(); ++i) {
       Check(WithinPrintedRounding(rotation[i], rotationBack[i]), "a frame reads back as written");
     }
@@ -111,10 +121,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       Check(WithinPrintedRounding(offset[i], offsetBack[i]), "an offset reads back as written");
     }
   }
-  if (WriteTableMatrix(table, angle)) {
+  if (WriteTableMatrix(table, angle, Table())) {
     Pose back{};
     double angleBack = 0.0;
-    ReadTableMatrix(back, angleBack);
+    ReadTableMatrix(back, angleBack, Table());
     for (std::size_t i = 0; i < table.size(); ++i) {
       if (TableKeeps(table[i])) {
         Check(WithinPrintedRounding(table[i], back[i]), "the table reads back as written");

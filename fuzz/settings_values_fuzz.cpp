@@ -80,14 +80,14 @@ std::optional<std::uint32_t> ExpectedNumber(std::string_view text) {
   return static_cast<std::uint32_t>(negative ? -value : value);
 }
 
-std::string Value(const Name& name, std::string_view store) {
+std::string Value(const Name& name, const SettingsStore& store) {
   return GetSettingString(name.first, name.second, kMissing, store);
 }
 
 using Snapshot = std::vector<std::pair<Name, std::string>>;
 
 // Checks each name's number against its text, and gives the texts.
-Snapshot CheckNumbers(const std::vector<Name>& names, std::string_view store) {
+Snapshot CheckNumbers(const std::vector<Name>& names, const SettingsStore& store) {
   Snapshot values;
   for (const Name& name : names) {
     const std::string text = Value(name, store);
@@ -108,7 +108,7 @@ bool SameName(const Name& a, const Name& b) {
 
 // After a write of `written`: refused, the file is as it was; done, no other value changed.
 void CheckWrite(bool done, const Name& written, const Snapshot& before,
-                const std::vector<std::uint8_t>& fileBefore, std::string_view store) {
+                const std::vector<std::uint8_t>& fileBefore, const SettingsStore& store) {
   const auto path = SettingsStorePath(store);
   if (!done) {
     Check(ReadWholeFile(*path).value_or(std::vector<std::uint8_t>{}) == fileBefore,
@@ -120,46 +120,53 @@ void CheckWrite(bool done, const Name& written, const Snapshot& before,
   }
 }
 
-void Store(std::string_view store, std::span<const std::uint8_t> content) {
+// The fuzzer's own settings folder, made once.
+const testing::ScopedConfigDir& Folder() {
+  static const testing::ScopedConfigDir folder("pilvo-settings-fuzz");
+  return folder;
+}
+
+void Store(const SettingsStore& store, std::span<const std::uint8_t> content) {
   Check(!WriteFileAtomically(*SettingsStorePath(store), content), "the store file is written");
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  static const testing::ScopedConfigDir folder("pilvo-settings-fuzz");
-  std::filesystem::create_directories(SettingsStorePath(kProductStore)->parent_path());
+  std::filesystem::create_directories(
+      SettingsStorePath(Folder().Store(kProductStore))->parent_path());
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::span content(data, size);
-  Store(kLibraryProfileStore, content);
-  Store(kProductStore, content);
-  CheckNumbers(kProductIntegers, kProductStore);
+  const SettingsStore library = Folder().Store(kLibraryProfileStore);
+  const SettingsStore product = Folder().Store(kProductStore);
+  Store(library, content);
+  Store(product, content);
+  CheckNumbers(kProductIntegers, product);
   std::vector<Name> names = NamesIn(std::string_view(reinterpret_cast<const char*>(data), size));
   const bool anyFound = !names.empty();
   names.insert(names.end(), kLibraryIntegers.begin(), kLibraryIntegers.end());
-  const Snapshot before = CheckNumbers(names, kLibraryProfileStore);
+  const Snapshot before = CheckNumbers(names, library);
 
   // Writing back a value read changes nothing that can be read.
   if (anyFound && before.front().second != kMissing) {
     const Name& name = before.front().first;
-    const bool done =
-        WriteSettingString(name.first, name.second, before.front().second, kLibraryProfileStore);
-    CheckWrite(done, {}, before, {content.begin(), content.end()}, kLibraryProfileStore);
+    const bool done = WriteSettingString(name.first, name.second, before.front().second, library);
+    CheckWrite(done, {}, before, {content.begin(), content.end()}, library);
   }
 
   const std::vector<std::uint8_t> fileBefore =
-      ReadWholeFile(*SettingsStorePath(kLibraryProfileStore)).value_or(std::vector<std::uint8_t>{});
+      ReadWholeFile(*SettingsStorePath(library)).value_or(std::vector<std::uint8_t>{});
   const int number = static_cast<int>(size * 7919) - 65536;
   const Name& timeout = kLibraryIntegers.front();
-  const bool done = WriteSettingInt(timeout.first, timeout.second, number, kLibraryProfileStore);
+  const bool done = WriteSettingInt(timeout.first, timeout.second, number, library);
   if (done) {
-    Check(GetSettingInt(timeout.first, timeout.second, kFallback, kLibraryProfileStore) ==
+    Check(GetSettingInt(timeout.first, timeout.second, kFallback, library) ==
               static_cast<std::uint32_t>(number),
           "a number written reads back");
   }
-  CheckWrite(done, timeout, before, fileBefore, kLibraryProfileStore);
+  CheckWrite(done, timeout, before, fileBefore, library);
   return 0;
 }

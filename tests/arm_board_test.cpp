@@ -207,27 +207,28 @@ TEST(UsbStatus, ButtonsFromOneOrBothBoards) {
 }
 
 TEST(SupplyState, ChargeAndRemainingTime) {
-  SetLanguage(kEnglish);
+  const Language english;
   ArmRecord record;
   record.supplyThresholdBytes = {0xE4, 0x02, 0x00, 0x03, 0x20, 0x03};  // 740, 768, 800
   record.batteryCapacity = 480;
-  EXPECT_EQ(SupplyStateText(768, record), " Charge 5% Remain 24min");  // at T2: upper formula
-  EXPECT_EQ(SupplyStateText(784, record), " Charge 55% Remain 4h, 24min");
-  EXPECT_EQ(SupplyStateText(900, record), " Charge 100% Remain 8h, 0min");
-  EXPECT_EQ(SupplyStateText(761, record), "! Charge 7% Remain 36min");
-  EXPECT_EQ(SupplyStateText(741, record), "Battery discharge");
-  EXPECT_EQ(SupplyStateText(100, record), "Battery discharge");
+  EXPECT_EQ(SupplyStateText(768, record, english),
+            " Charge 5% Remain 24min");  // at T2: upper formula
+  EXPECT_EQ(SupplyStateText(784, record, english), " Charge 55% Remain 4h, 24min");
+  EXPECT_EQ(SupplyStateText(900, record, english), " Charge 100% Remain 8h, 0min");
+  EXPECT_EQ(SupplyStateText(761, record, english), "! Charge 7% Remain 36min");
+  EXPECT_EQ(SupplyStateText(741, record, english), "Battery discharge");
+  EXPECT_EQ(SupplyStateText(100, record, english), "Battery discharge");
   record.supplyThresholdBytes = {};  // thresholds never set
-  EXPECT_EQ(SupplyStateText(0, record), " Charge 100% Remain 8h, 0min");
+  EXPECT_EQ(SupplyStateText(0, record, english), " Charge 100% Remain 8h, 0min");
 }
 
 TEST(SupplyState, LargestCapacityDoesNotOverflow) {
-  SetLanguage(kEnglish);
+  const Language english;
   ArmRecord record;
   record.supplyThresholdBytes = {0xE4, 0x02, 0x00, 0x03, 0x20, 0x03};  // 740, 768, 800
   record.batteryCapacity = std::numeric_limits<std::int32_t>::max();
-  EXPECT_EQ(SupplyStateText(761, record), "! Charge 7% Remain 2684354h, 33min");
-  EXPECT_EQ(SupplyStateText(784, record), " Charge 55% Remain 19685266h, 45min");
+  EXPECT_EQ(SupplyStateText(761, record, english), "! Charge 7% Remain 2684354h, 33min");
+  EXPECT_EQ(SupplyStateText(784, record, english), " Charge 55% Remain 19685266h, 45min");
 }
 
 }  // namespace

@@ -88,7 +88,7 @@ TEST_F(ArmDialogsTest, UnpluggingEndsTheResetWithTheMarkQueryStatus) {
 
 TEST_F(ArmDialogsTest, ResetOpeningShowsTitleLabelsAndTemperature) {
   TabContents contents = PlainDemoTab("serial6_dh_marks");
-  Load(contents, SessionVariant::Wizard);
+  Load(contents, Program::Wizard);
   ResetDialogSetup setup = Setup();
   ResetProcedure wizard(*session_, setup);
   EXPECT_EQ(wizard.title(), "PilvoWIZARD: Reference mark dialog");
@@ -173,26 +173,26 @@ TEST_F(ArmDialogsTest, ResetSizeIsKeptForTheNextReset) {
   EXPECT_TRUE(first.reduced()) << "reduced without a stored size";
   first.Enlarge();
   EXPECT_FALSE(first.reduced());
-  EXPECT_EQ(GetSettingInt("Options", "ResetResize", -5, kProductStore), 0u);
+  EXPECT_EQ(GetSettingInt("Options", "ResetResize", -5, Store(kProductStore)), 0u);
 
   ResetProcedure second(*session_, Setup());
   EXPECT_FALSE(second.reduced());
   second.Reduce();
-  EXPECT_EQ(GetSettingInt("Options", "ResetResize", -5, kProductStore), 1u);
+  EXPECT_EQ(GetSettingInt("Options", "ResetResize", -5, Store(kProductStore)), 1u);
 }
 
 TEST_F(ArmDialogsTest, TemperatureDialogAnswersFromScriptOrKeepsTheStoredValue) {
   Load(PlainDemoTab("five_joint"));
-  EXPECT_EQ(session_->dialogs().RunTemperatureDialog(21), 21);
+  EXPECT_EQ(session_->dialogs().RunTemperatureDialog(*session_, 21), 21);
   ui_.ScriptTemperature(23);
-  EXPECT_EQ(session_->dialogs().RunTemperatureDialog(21), 23);
-  EXPECT_EQ(session_->dialogs().RunTemperatureDialog(55), 55)
+  EXPECT_EQ(session_->dialogs().RunTemperatureDialog(*session_, 21), 23);
+  EXPECT_EQ(session_->dialogs().RunTemperatureDialog(*session_, 55), 55)
       << "outside the list: nothing selected";
   ASSERT_EQ(ui_.CountOf(Kind::Temperature), 3u);
   EXPECT_EQ(ui_.requests().front().caption, "Pilvo DLL: Reference mark dialog");
   EXPECT_EQ(ui_.requests().front().text, "Insert the ambient temperature");
 
-  TemperatureChoice choice(55);
+  TemperatureChoice choice(55, language());
   EXPECT_EQ(choice.selectedLine(), -1);
   EXPECT_EQ(choice.lines().front(), "0");
   EXPECT_EQ(choice.lines().back(), "40");
@@ -219,7 +219,7 @@ TEST_F(ArmDialogsTest, LimitsWarningLabelsTheJointsOfTheArm) {
     contents.main.options.insertedAxis = test.insertedAxis;
     contents.main.options.tableChannel = test.tableChannel;
     Load(contents);
-    LimitsWarning warning;
+    LimitsWarning warning(context_);
     warning.LabelJoints(state());
     EXPECT_EQ(warning.title(), "Pilvo3D: Joint limits");
     EXPECT_EQ(warning.jointLabels(), test.labels);
@@ -228,7 +228,7 @@ TEST_F(ArmDialogsTest, LimitsWarningLabelsTheJointsOfTheArm) {
 
 TEST_F(ArmDialogsTest, LimitsWarningFollowsTheReadingsAndKeepsItsSizeAndAudio) {
   Load(PlainDemoTab("serial6_dh_marks"));
-  LimitsWarning first;
+  LimitsWarning first(context_);
   first.LabelJoints(state());
   EXPECT_FALSE(first.enlarged());
   EXPECT_STREQ(first.enlargeButtonText(), ">>");
@@ -238,10 +238,10 @@ TEST_F(ArmDialogsTest, LimitsWarningFollowsTheReadingsAndKeepsItsSizeAndAudio) {
   first.ToggleAudio();
   EXPECT_STREQ(first.enlargeButtonText(), "<<");
   EXPECT_STREQ(first.enlargeButtonName(), "Reduce");
-  EXPECT_EQ(GetSettingInt("Options", "LimitResize", -5, kProductStore), 1u);
-  EXPECT_EQ(GetSettingInt("Options", "LimitsAudio", -5, kProductStore), 1u);
+  EXPECT_EQ(GetSettingInt("Options", "LimitResize", -5, Store(kProductStore)), 1u);
+  EXPECT_EQ(GetSettingInt("Options", "LimitsAudio", -5, Store(kProductStore)), 1u);
 
-  LimitsWarning second;
+  LimitsWarning second(context_);
   second.LabelJoints(state());
   EXPECT_TRUE(second.enlarged());
   ASSERT_TRUE(second.audio());
@@ -255,7 +255,7 @@ TEST_F(ArmDialogsTest, LimitsWarningFollowsTheReadingsAndKeepsItsSizeAndAudio) {
     EXPECT_DOUBLE_EQ(second.viewPose().angles[joint], radians[joint] * 57.29577951308);
   }
   second.ToggleAudio();
-  EXPECT_EQ(GetSettingInt("Options", "LimitsAudio", -5, kProductStore), 0u);
+  EXPECT_EQ(GetSettingInt("Options", "LimitsAudio", -5, Store(kProductStore)), 0u);
 }
 
 class AlignmentTest : public ArmDialogsTest {
@@ -397,7 +397,7 @@ TEST_F(ArmDialogsTest, ConsoleOperatorCancelsAtTheTimeOut) {
   EXPECT_EQ(alignment.result().close, AlignmentClose::Cancel);
   EXPECT_NE(out.str().find("MEASURE THE POINT 1\n"), std::string::npos) << out.str();
 
-  TemperatureChoice choice(24);
+  TemperatureChoice choice(24, language());
   console.RunTemperatureDialog(choice);
   EXPECT_TRUE(choice.closed());
   EXPECT_EQ(choice.temperature(), 24);
@@ -481,10 +481,10 @@ TEST_F(ArmDialogsTest, TrayCommandsExplainWhatIsNotAvailable) {
   contents.main.probeCount = 0;
   contents.main.batteryPresent = 0;
   Load(contents);
-  EXPECT_FALSE(ProbesManagementCommand(state(), ui_));
-  EXPECT_FALSE(BatteryCommand(state(), 20, ui_)) << "no battery";
+  EXPECT_FALSE(ProbesManagementCommand(state(), ui_, language()));
+  EXPECT_FALSE(BatteryCommand(state(), 20, ui_, language())) << "no battery";
   state().working.batteryPresent = 1;
-  EXPECT_FALSE(BatteryCommand(state(), 14, ui_)) << "firmware without supply reports";
+  EXPECT_FALSE(BatteryCommand(state(), 14, ui_, language())) << "firmware without supply reports";
   ASSERT_EQ(ui_.requests().size(), 3u);
   const auto& probes = ui_.requests()[0];
   EXPECT_EQ(probes.text, "Probe management not available");
@@ -494,9 +494,9 @@ TEST_F(ArmDialogsTest, TrayCommandsExplainWhatIsNotAvailable) {
   EXPECT_EQ(ui_.requests()[2].icon, MessageIcon::Error);
 
   ui_.Clear();
-  EXPECT_TRUE(BatteryCommand(state(), 15, ui_));
+  EXPECT_TRUE(BatteryCommand(state(), 15, ui_, language()));
   state().tab.main.probeCount = 1;
-  EXPECT_TRUE(ProbesManagementCommand(state(), ui_));
+  EXPECT_TRUE(ProbesManagementCommand(state(), ui_, language()));
   EXPECT_TRUE(ui_.requests().empty());
 }
 

@@ -307,7 +307,7 @@ TEST_F(InitialisationTest, ResetDialogStoresTheProbeChosenButNoUntypedTemperatur
   ASSERT_EQ(Initialise(), 0);
   EXPECT_EQ(GetSettingInt("TEMPERATURA", "Ambiente", 0, session_->profileStore()), 23u);
   EXPECT_EQ(state().working.ambientTemperature, 23);
-  EXPECT_EQ(GetSettingInt("Tools", "toolInUse", 0, InstallationName()), 2u);
+  EXPECT_EQ(GetSettingInt("Tools", "toolInUse", 0, context_.installationStore()), 2u);
   EXPECT_EQ(state().working.probeName, state().tab.probes[1].probeName);
   ASSERT_EQ(ui_.CountOf(Kind::Connected), 1u);
   EXPECT_TRUE(ui_.requests().back().text.ends_with("\n" + state().tab.probes[1].probeName))

@@ -35,7 +35,6 @@ double ExpectedJointValue(const ArmRecord& record, int joint, double degrees) {
 
 class LinkTest : public ::testing::Test {
  protected:
-  void SetUp() override { SetLanguage(kEnglish); }
   void TearDown() override {
     board_.reset();
     link_.reset();
@@ -48,8 +47,7 @@ class LinkTest : public ::testing::Test {
   void Connect(const ArmRecord& record) {
     record_ = record;
     tables_ = DeriveJointTables(record_);
-    link_ =
-        std::make_unique<ArmLink>(record_, std::string(kLibraryProfileStore), DeviceChooserOf(ui_));
+    link_ = std::make_unique<ArmLink>(record_, config_.context(), DeviceChooserOf(ui_));
     link_->SetCloseListener([this] { ++closes_; });
     board_ = std::make_unique<ArmBoard>(*link_, record_, tables_);
   }
@@ -76,9 +74,9 @@ class LinkTest : public ::testing::Test {
 
   // Quick serial time-outs so that a silent arm fails fast.
   void ShortSerialTimeouts() {
-    WriteSettingInt("TIMEOUT", "ReadInterval", 0, kLibraryProfileStore);
-    WriteSettingInt("TIMEOUT", "ReadTotalMultiplier", 2, kLibraryProfileStore);
-    WriteSettingInt("TIMEOUT", "ReadTotalConstant", 150, kLibraryProfileStore);
+    WriteSettingInt("TIMEOUT", "ReadInterval", 0, config_.Store(kLibraryProfileStore));
+    WriteSettingInt("TIMEOUT", "ReadTotalMultiplier", 2, config_.Store(kLibraryProfileStore));
+    WriteSettingInt("TIMEOUT", "ReadTotalConstant", 150, config_.Store(kLibraryProfileStore));
   }
 
   testing::ScopedConfigDir config_{"arm_link_test"};
@@ -98,15 +96,19 @@ TEST_F(LinkTest, SerialOpenWritesTheTimeoutKeysAndKeepsAStoredZero) {
   Connect(DemoArm("serial6_dh_marks"));
   sim::VirtualArm& arm = AddArm(record_);
   ServeSerial(arm);
-  WriteSettingInt("TIMEOUT", "ReadInterval", 0, kLibraryProfileStore);
+  WriteSettingInt("TIMEOUT", "ReadInterval", 0, config_.Store(kLibraryProfileStore));
   ASSERT_EQ(link_->OpenArmPort(), 0);
   EXPECT_TRUE(link_->IsOpen());
-  EXPECT_EQ(GetSettingString("TIMEOUT", "ReadInterval", "", kLibraryProfileStore), "0");
-  EXPECT_EQ(GetSettingInt("TIMEOUT", "ReadTotalMultiplier", -1, kLibraryProfileStore), 20u);
-  EXPECT_EQ(GetSettingInt("TIMEOUT", "ReadTotalConstant", -1, kLibraryProfileStore), 1000u);
+  EXPECT_EQ(GetSettingString("TIMEOUT", "ReadInterval", "", config_.Store(kLibraryProfileStore)),
+            "0");
+  EXPECT_EQ(
+      GetSettingInt("TIMEOUT", "ReadTotalMultiplier", -1, config_.Store(kLibraryProfileStore)),
+      20u);
+  EXPECT_EQ(GetSettingInt("TIMEOUT", "ReadTotalConstant", -1, config_.Store(kLibraryProfileStore)),
+            1000u);
 
   // The port is held: a second link cannot open it.
-  ArmLink other(record_, std::string(kLibraryProfileStore));
+  ArmLink other(record_, config_.context());
   ASSERT_TRUE(other.SetPortName(serial_->slavePath()));
   EXPECT_EQ(other.OpenArmPort(), -1);
 
@@ -148,8 +150,8 @@ TEST_F(LinkTest, SerialReferenceMarksSwitchToTheLatchedRegisters) {
 }
 
 TEST_F(LinkTest, SerialSilenceFailsAfterTheConfiguredTime) {
-  WriteSettingInt("TIMEOUT", "ReadTotalMultiplier", 10, kLibraryProfileStore);
-  WriteSettingInt("TIMEOUT", "ReadTotalConstant", 300, kLibraryProfileStore);
+  WriteSettingInt("TIMEOUT", "ReadTotalMultiplier", 10, config_.Store(kLibraryProfileStore));
+  WriteSettingInt("TIMEOUT", "ReadTotalConstant", 300, config_.Store(kLibraryProfileStore));
   Connect(DemoArm("serial6_dh_marks"));
   sim::VirtualArm& arm = AddArm(record_);
   ServeSerial(arm);

@@ -210,7 +210,7 @@ std::string TabReaderView(const fs::path& path) {
   TabContents contents;
   ScriptedOperator ui;
   std::vector<std::uint8_t> bytes;
-  if (ReadTabFile(path, contents, TabReaderVariant::Wizard, ui) != 0 ||
+  if (ReadTabFile(path, contents, ProductContext(Program::Wizard, {}, {}), ui) != 0 ||
       SerializeTabFile(contents, bytes) != TabWriteError::None) {
     return "(not readable)";
   }
@@ -228,13 +228,12 @@ struct WriteCase {
 
 class CrashSafety : public ::testing::Test {
  protected:
-  void SetUp() override { SetLanguage(kEnglish); }
-
   fs::path Folder() const { return config_.path(); }
 
   ScopedConfigDir config_{"crash_safety_test"};
+  const Language& english_ = config_.context().language();
   ScriptedOperator ui_;
-  ArmSession session_{SessionVariant::Library, ui_.ports()};
+  ArmSession session_{config_.context(), ui_.ports()};
 };
 
 class EveryStep : public CrashSafety, public ::testing::WithParamInterface<std::string> {
@@ -243,34 +242,33 @@ class EveryStep : public CrashSafety, public ::testing::WithParamInterface<std::
   WriteCase Prepare(const std::string& name) {
     ArmSessionState& state = session_.state();
     const fs::path profile = Folder() / "pilvo.ini";
+    const SettingsStore library = config_.Store(kLibraryProfileStore);
     if (name == "SettingInt") {
-      EXPECT_TRUE(WriteSettingInt("TIMEOUT", "ReadTotalConstant", 100, kLibraryProfileStore));
-      return {
-          profile,
-          [] { return WriteSettingInt("TIMEOUT", "ReadTotalConstant", 25, kLibraryProfileStore); },
-          [] {
-            return std::to_string(
-                GetSettingInt("TIMEOUT", "ReadTotalConstant", -1, kLibraryProfileStore));
-          }};
+      EXPECT_TRUE(WriteSettingInt("TIMEOUT", "ReadTotalConstant", 100, library));
+      return {profile,
+              [library] { return WriteSettingInt("TIMEOUT", "ReadTotalConstant", 25, library); },
+              [library] {
+                return std::to_string(GetSettingInt("TIMEOUT", "ReadTotalConstant", -1, library));
+              }};
     }
     if (name == "SettingString") {
-      EXPECT_TRUE(WriteSettingString("REPORT", "BarLength", "12.5", kWizardProfileStore));
+      const SettingsStore wizard = config_.Store(kWizardProfileStore);
+      EXPECT_TRUE(WriteSettingString("REPORT", "BarLength", "12.5", wizard));
       return {Folder() / "registry" / "pilvowizard.ini",
-              [] { return WriteSettingString("REPORT", "BarLength", "20", kWizardProfileStore); },
-              [] { return GetSettingString("REPORT", "BarLength", "?", kWizardProfileStore); }};
+              [wizard] { return WriteSettingString("REPORT", "BarLength", "20", wizard); },
+              [wizard] { return GetSettingString("REPORT", "BarLength", "?", wizard); }};
     }
     if (name == "ProbeSelection") {
-      EXPECT_TRUE(StoreProbeSelection(state, 12.5, kLibraryProfileStore));
-      return {
-          profile,
-          [&state] {
-            state.toolInUse = 2;
-            return StoreProbeSelection(state, 25.4, kLibraryProfileStore);
-          },
-          [] {
-            return std::to_string(GetSettingInt("Tools", "toolInUse", -1, kLibraryProfileStore)) +
-                   GetSettingString("Data", "SphereDiameter", "?", kLibraryProfileStore);
-          }};
+      EXPECT_TRUE(StoreProbeSelection(state, 12.5, library));
+      return {profile,
+              [&state, library] {
+                state.toolInUse = 2;
+                return StoreProbeSelection(state, 25.4, library);
+              },
+              [library] {
+                return std::to_string(GetSettingInt("Tools", "toolInUse", -1, library)) +
+                       GetSettingString("Data", "SphereDiameter", "?", library);
+              }};
     }
     Pose first = kIdentityPose;
     Pose second = kIdentityPose;
@@ -278,25 +276,26 @@ class EveryStep : public CrashSafety, public ::testing::WithParamInterface<std::
     second[3] = -4.25;
     second[0] = second[5] = 0.5;
     if (name == "UserFrame") {
-      EXPECT_TRUE(WriteUserFrame(first, {1, 2, 3}, kLibraryProfileStore));
+      EXPECT_TRUE(WriteUserFrame(first, {1, 2, 3}, library));
       return {profile,
-              [second] {
-                return WriteUserFrame(second, {4, 5, 6}, kLibraryProfileStore);
+              [second, library] {
+                return WriteUserFrame(second, {4, 5, 6}, library);
               },
-              [] {
+              [library] {
                 Pose rotation{};
                 Point3 offset{};
-                ReadUserFrame(rotation, offset, kLibraryProfileStore);
+                ReadUserFrame(rotation, offset, library);
                 return Join(rotation) + Join(offset);
               }};
     }
     if (name == "TableMatrix") {
-      EXPECT_TRUE(WriteTableMatrix(first, 0.5));
-      return {profile, [second] { return WriteTableMatrix(second, 1.25); },
-              [] {
+      const SettingsStore table = config_.Store(kRotatingTableFile);
+      EXPECT_TRUE(WriteTableMatrix(first, 0.5, table));
+      return {profile, [second, table] { return WriteTableMatrix(second, 1.25, table); },
+              [table] {
                 Pose matrix{};
                 double angle = 0.0;
-                ReadTableMatrix(matrix, angle);
+                ReadTableMatrix(matrix, angle, table);
                 return Join(matrix) + std::to_string(angle);
               }};
     }
@@ -324,13 +323,13 @@ class EveryStep : public CrashSafety, public ::testing::WithParamInterface<std::
     };
     if (name == "AddProbe") {
       return {tab,
-              [this, &state, draft = *NewProbeRecord(state, 1, ui_)] {
-                return AddProbe(state, draft, ui_);
+              [this, &state, draft = *NewProbeRecord(state, 1, ui_, english_)] {
+                return AddProbe(state, draft, ui_, english_);
               },
               reader, memory, reset};
     }
-    return {tab, [this, &state] { return DeleteProbe(state, 1, ui_).has_value(); }, reader, memory,
-            reset};
+    return {tab, [this, &state] { return DeleteProbe(state, 1, ui_, english_).has_value(); },
+            reader, memory, reset};
   }
 };
 
@@ -401,7 +400,7 @@ TEST_P(EveryStep, LeavesAWholeFileAndSaysSo) {
       EXPECT_EQ(FolderNames(write.target.parent_path()), names);
       if (!write.memory().empty() && !written) {
         ASSERT_EQ(ui_.requests().size(), 1u);
-        EXPECT_EQ(ui_.requests()[0].text, LocalText(2437));
+        EXPECT_EQ(ui_.requests()[0].text, LocalText(2437, english_));
       } else {
         EXPECT_TRUE(ui_.requests().empty());
       }

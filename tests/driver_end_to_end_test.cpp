@@ -78,9 +78,9 @@ sim::UserFrame FrameOf(const Eigen::Vector3d& o, const Eigen::Vector3d& x,
 }
 
 // The user frame as the profile keeps it: section "Terna", element (2, 1) under "matRif-21".
-sim::UserFrame StoredUserFrame() {
-  const auto value = [](const std::string& key) {
-    const std::string text = GetSettingString("Terna", key, "nan", kLibraryProfileStore);
+sim::UserFrame StoredUserFrame(const SettingsStore& profile) {
+  const auto value = [&profile](const std::string& key) {
+    const std::string text = GetSettingString("Terna", key, "nan", profile);
     double number = std::nan("");
     std::from_chars(text.data(), text.data() + text.size(), number);
     return number;
@@ -261,7 +261,7 @@ class DriverTest : public ::testing::Test, protected testing::ServedDemoArm {
             [&arm] { return arm.SetButton(1, true); }, [&arm] { return arm.SetButton(1, false); }};
   }
 
-  testing::ScopedConfigDir config_{"driver_end_to_end"};
+  testing::LibraryConfigDir config_{"driver_end_to_end"};
   testing::PilvoLibrary driver_;
   const testing::PilvoExports& api_ = driver_.exports();
   Pose pose_{};
@@ -420,7 +420,7 @@ TEST_F(DriverTest, UserFrameFromThreePressesIsStoredReloadedAndKeptOnCancel) {
   ExpectTruthAlong(14, 6);
 
   // The profile keeps the frame, to six decimals.
-  const sim::UserFrame stored = StoredUserFrame();
+  const sim::UserFrame stored = StoredUserFrame(config_.Store(kLibraryProfileStore));
   EXPECT_LE((stored.axes - surroundings_.userFrame->axes).cwiseAbs().maxCoeff(), 1e-6);
   EXPECT_LE((stored.offset - surroundings_.userFrame->offset).cwiseAbs().maxCoeff(), 1e-6);
 
@@ -496,7 +496,7 @@ TEST_F(DriverTest, UsbArmMeasuresWithItsBoardTemperaturesPushesPointsAndFollowsT
   const TabContents tab = testing::DemoTab("usb6_quaternion");
   ASSERT_GE(tab.main.probeCount, 2);
   const ArmRecord& probe = tab.probes[1];
-  const std::string installation = InstallationNameFor(PILVO_LIBRARY);
+  const SettingsStore installation = config_.Store(InstallationNameFor(PILVO_LIBRARY));
   ASSERT_TRUE(WriteSettingInt("Tools", "toolInUse", 2, installation));
   ASSERT_EQ(api_.ResetEncoder(), 0);
   ASSERT_EQ(api_.LeggeQuota2(pose_.data(), &status_, &diameter), 0);
@@ -516,7 +516,7 @@ TEST_F(DriverTest, UsbArmMeasuresWithItsBoardTemperaturesPushesPointsAndFollowsT
 }
 
 TEST_F(DriverTest, ArmAtRestMeasuresAtTheStoredAmbientTemperature) {
-  ASSERT_TRUE(WriteSettingInt("TEMPERATURA", "Ambiente", 26, kLibraryProfileStore));
+  ASSERT_TRUE(WriteSettingInt("TEMPERATURA", "Ambiente", 26, config_.Store(kLibraryProfileStore)));
   ASSERT_NO_FATAL_FAILURE(Begin("five_joint"));
   ASSERT_TRUE(record_.options.temperatureCompensation);
   ASSERT_EQ(record_.temperatureSensors, 0);
@@ -544,8 +544,10 @@ TEST_F(DriverTest, ArmAtRestMeasuresAtTheStoredAmbientTemperature) {
 
 TEST_F(DriverTest, SerialBoardFaultsCloseTheLinkWithTheirCodeAndResetRecovers) {
   // Short read time-outs, so that a silent board costs little.
-  ASSERT_TRUE(WriteSettingInt("TIMEOUT", "ReadTotalConstant", 100, kLibraryProfileStore));
-  ASSERT_TRUE(WriteSettingInt("TIMEOUT", "ReadTotalMultiplier", 2, kLibraryProfileStore));
+  ASSERT_TRUE(
+      WriteSettingInt("TIMEOUT", "ReadTotalConstant", 100, config_.Store(kLibraryProfileStore)));
+  ASSERT_TRUE(
+      WriteSettingInt("TIMEOUT", "ReadTotalMultiplier", 2, config_.Store(kLibraryProfileStore)));
   ASSERT_NO_FATAL_FAILURE(Begin("five_joint"));
   surroundings_.temperatures = {21.0, 21.0, 21.0};
   Open();

@@ -89,7 +89,7 @@ class DriverExports : public ::testing::Test {
     ASSERT_EQ(pilvo_.ResetEncoder(), 0);
   }
 
-  testing::ScopedConfigDir config_{"driver_exports"};
+  testing::LibraryConfigDir config_{"driver_exports"};
   testing::PilvoLibrary library_;
   const testing::PilvoExports& pilvo_ = library_.exports();
   TabContents contents_;
@@ -162,7 +162,7 @@ TEST_F(DriverExports, PortNameOfTwelveCharactersAndTabPathOf260AreRefused) {
 TEST_F(DriverExports, UserFrameFollowsRuotaTernaAndLeggeTerna) {
   Connect();
   const Point3 offset{100.0, -50.0, 25.0};
-  ASSERT_TRUE(WriteUserFrame(kIdentityPose, offset, kLibraryProfileStore));
+  ASSERT_TRUE(WriteUserFrame(kIdentityPose, offset, config_.Store(kLibraryProfileStore)));
   ASSERT_EQ(pilvo_.LeggeQuota(pose_.data(), &status_), 0);
   const Pose inArm = pose_;
 

@@ -13,8 +13,12 @@
 #include <utility>
 #include <vector>
 
+#include "data/product_context.h"
 #include "data/settings.h"
+#include "dialogs/scripted_operator.h"
+#include "platform/atomic_file.h"
 #include "scoped_config_dir.h"
+#include "session/arm_session.h"
 
 namespace pilvo {
 namespace {
@@ -81,12 +85,7 @@ bool IsBlankAt(std::string_view text, std::size_t i) {
   return text[i] == ' ' || text[i] == '\n';
 }
 
-class LocalTextTest : public ::testing::Test {
- protected:
-  void TearDown() override { SetLanguage(kEnglish); }
-};
-
-TEST_F(LocalTextTest, EveryTextIsServedInEveryLanguageWithItsFormatAndLayout) {
+TEST(LocalTextTest, EveryTextIsServedInEveryLanguageWithItsFormatAndLayout) {
   for (const TableEntry& entry : kTable) {
     EXPECT_EQ(Raw(entry.id), entry.english) << entry.id;
     const std::vector<std::string> conversions = Conversions(entry.english);
@@ -98,8 +97,7 @@ TEST_F(LocalTextTest, EveryTextIsServedInEveryLanguageWithItsFormatAndLayout) {
       // A "-" translation stands for a missing one.
       const std::string expected =
           text == "-" ? ">" + std::string(entry.english) : std::string(text);
-      SetLanguage(language);
-      EXPECT_EQ(LocalText(entry.id), expected);
+      EXPECT_EQ(LocalText(entry.id, Language(language)), expected);
       EXPECT_EQ(Conversions(text), conversions);
       EXPECT_EQ(CountOf(text, '\n'), CountOf(entry.english, '\n'));
       // Texts are joined to others with formats such as "%s %s": their outer blanks matter.
@@ -110,7 +108,7 @@ TEST_F(LocalTextTest, EveryTextIsServedInEveryLanguageWithItsFormatAndLayout) {
   }
 }
 
-TEST_F(LocalTextTest, TextsReadByOtherMeansKeepTheirShape) {
+TEST(LocalTextTest, TextsReadByOtherMeansKeepTheirShape) {
   constexpr std::array<std::string_view, 4> kLanguageNames = {"English", "Italiano", "Français",
                                                               "Deutsch"};
   for (int language : kLanguages) {
@@ -127,30 +125,29 @@ TEST_F(LocalTextTest, TextsReadByOtherMeansKeepTheirShape) {
   }
 }
 
-TEST_F(LocalTextTest, MissingTranslationFallsBackToMarkedEnglish) {
+TEST(LocalTextTest, MissingTranslationFallsBackToMarkedEnglish) {
   // No block at 7000: every text comes out as the English one marked with ">".
-  SetLanguage(7);
-  EXPECT_EQ(LanguageBase(), 7000);
+  const Language unknown(7);
+  EXPECT_EQ(unknown.base(), 7000);
   for (const TableEntry& entry : kTable) {
-    EXPECT_EQ(LocalText(entry.id), ">" + std::string(entry.english)) << entry.id;
+    EXPECT_EQ(LocalText(entry.id, unknown), ">" + std::string(entry.english)) << entry.id;
   }
   // Neither translation nor English text: the mark alone, in English as in any language.
-  EXPECT_EQ(LocalText(2500), ">");
-  SetLanguage(kEnglish);
-  EXPECT_EQ(LocalText(2500), ">");
+  EXPECT_EQ(LocalText(2500, unknown), ">");
+  EXPECT_EQ(LocalText(2500, Language(kEnglish)), ">");
   EXPECT_EQ(StringResource(2500), std::nullopt);
 }
 
-TEST_F(LocalTextTest, OutlandishCodesFallBackWithoutOverflow) {
+TEST(LocalTextTest, OutlandishCodesFallBackWithoutOverflow) {
   for (int code : {INT_MAX, INT_MIN, -1}) {
-    SetLanguage(code);
-    EXPECT_EQ(LocalText(2001), ">TAB file is not valid.") << code;
-    EXPECT_EQ(LocalText(INT_MAX), ">") << code;
+    const Language language(code);
+    EXPECT_EQ(LocalText(2001, language), ">TAB file is not valid.") << code;
+    EXPECT_EQ(LocalText(INT_MAX, language), ">") << code;
   }
 }
 
 // Each test sets every locale variable it depends on.
-class LocaleTest : public LocalTextTest {
+class LocaleTest : public ::testing::Test {
  protected:
   static void Set(const char* name, const std::optional<std::string>& value) {
     if (value) {
@@ -187,30 +184,57 @@ TEST_F(LocaleTest, FirstNonEmptyVariableChoosesTheLanguage) {
   }
 }
 
-// Without a stored code the start language is English; a stored -1 takes the locale's; any other
-// stored code wins over the locale.
-TEST_F(LocaleTest, StartLanguageIsTheStoredCodeOrTheLocales) {
-  const testing::ScopedConfigDir config("local_text_test");
-  ::unsetenv("LC_ALL");
-  ::unsetenv("LC_MESSAGES");
+// Without a stored code the start language is English; a stored -1 takes the system's; any other
+// stored code wins over the system's.
+TEST(StartLanguageTest, StartLanguageIsTheStoredCodeOrTheSystems) {
+  testing::ScopedConfigDir config("local_text_test");
   const struct {
     std::optional<int> stored;
-    const char* lang;
+    int system;
     int base;
     int text;
     const char* expected;
-  } cases[] = {{std::nullopt, "de_DE.UTF-8", 0, 2003, "English"},
-               {-1, "fr_FR.UTF-8", 2000, 2003, "Français"},
-               {kItalian, "de_DE.UTF-8", 1000, 2201, "Annulla"}};
+  } cases[] = {{std::nullopt, kGerman, 0, 2003, "English"},
+               {-1, kFrench, 2000, 2003, "Français"},
+               {kItalian, kGerman, 1000, 2201, "Annulla"}};
   for (const auto& c : cases) {
     if (c.stored) {
-      ASSERT_TRUE(WriteSettingInt("Language", "Code", *c.stored, kProductStore));
+      ASSERT_TRUE(WriteSettingInt("Language", "Code", *c.stored, config.Store(kProductStore)));
     }
-    ::setenv("LANG", c.lang, 1);
-    SelectLanguageAtStart();
-    EXPECT_EQ(LanguageBase(), c.base) << c.expected;
-    EXPECT_EQ(LocalText(c.text), c.expected);
+    ProductContext context(Program::Library, config.path(), testing::kTestInstallation, c.system);
+    context.SelectLanguageAtStart();
+    EXPECT_EQ(context.language().base(), c.base) << c.expected;
+    EXPECT_EQ(LocalText(c.text, context.language()), c.expected);
   }
+}
+
+// Two programs in one process: each session keeps to the settings folder and the language of
+// its own context.
+TEST(StartLanguageTest, SessionsOfTwoContextsKeepTheirOwnSettingsAndLanguage) {
+  testing::ScopedConfigDir library("local_text_library");
+  testing::ScopedConfigDir wizard("local_text_wizard");
+  ProductContext wizardContext(Program::Wizard, wizard.path(), testing::kTestInstallation);
+  ASSERT_TRUE(WriteSettingInt("Language", "Code", kEnglish, library.Store(kProductStore)));
+  ASSERT_TRUE(WriteSettingInt("Language", "Code", kGerman, wizard.Store(kProductStore)));
+  library.context().SelectLanguageAtStart();
+  wizardContext.SelectLanguageAtStart();
+  const std::filesystem::path garbage = library.path() / "garbage.tab";
+  ASSERT_FALSE(WriteFileAtomically(garbage, std::string_view("abc")));
+
+  ScriptedOperator ui;
+  ArmSession first(library.context(), ui.ports());
+  ArmSession second(wizardContext, ui.ports());
+  EXPECT_EQ(first.LeggeParametri(garbage), -2);
+  EXPECT_EQ(second.LeggeParametri(garbage), -2);
+  using Message = std::pair<std::string, std::string>;
+  std::vector<Message> messages;
+  for (const ScriptedOperator::Request& request : ui.requests()) {
+    if (request.kind == ScriptedOperator::Request::Kind::Message) {
+      messages.emplace_back(request.text, request.caption);
+    }
+  }
+  EXPECT_EQ(messages, (std::vector<Message>{{"TAB file is not valid.", "Pilvo DLL"},
+                                            {"TAB-Datei ist ungültig.", "PilvoWizard"}}));
 }
 
 }  // namespace

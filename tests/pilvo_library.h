@@ -22,6 +22,7 @@
 #include "data/arm_record.h"
 #include "demo_arm.h"
 #include "pilvo.h"
+#include "scoped_config_dir.h"
 #include "sim/forward_kinematics.h"
 #include "sim/serial_server.h"
 #include "sim/usb_server.h"
@@ -66,8 +67,19 @@ static_assert(kSameFunction<decltype(&::VedeCinematica), decltype(PilvoExports::
 static_assert(kSameFunction<decltype(&::VedeMaxAssi), decltype(PilvoExports::VedeMaxAssi)>);
 static_assert(kSameFunction<decltype(&::VedeCinematica2), decltype(PilvoExports::VedeCinematica2)>);
 
+// A fresh settings folder that the library loaded next keeps its settings in: a host names it
+// in the library's environment.
+class LibraryConfigDir : public ScopedConfigDir {
+ public:
+  explicit LibraryConfigDir(const std::string& prefix) : ScopedConfigDir(prefix) {
+    ::setenv("PILVO_CONFIG_DIR", path().c_str(), 1);
+  }
+  ~LibraryConfigDir() { ::unsetenv("PILVO_CONFIG_DIR"); }
+};
+
 // The library loaded with dlopen. Each load is a new process-wide session of the library (its
-// operator chosen by PILVO_OPERATOR at that moment); unloading ends it.
+// operator and settings folder chosen by PILVO_OPERATOR and PILVO_CONFIG_DIR at that moment);
+// unloading ends it.
 class PilvoLibrary {
  public:
   PilvoLibrary() = default;

@@ -46,7 +46,7 @@ class ReadingTest : public testing::SimSessionTest {
 
 // Fault: the temperatures a board did not give were taken as -60 degrees, a tip some 0.1 mm off.
 TEST_F(ReadingTest, TemperaturesTheBoardDidNotGiveAreTheAmbientOne) {
-  ASSERT_TRUE(WriteSettingInt("TEMPERATURA", "Ambiente", 26, kLibraryProfileStore));
+  ASSERT_TRUE(WriteSettingInt("TEMPERATURA", "Ambiente", 26, Store(kLibraryProfileStore)));
   const double gain = (9.615 - 1000 * 0.0067) / 1024;  // the virtual arm's calibration
   const struct {
     const char* why;
@@ -202,7 +202,7 @@ TEST_F(ReadingTest, ShortPressOfButton2ReadsTwoOnceReleasedAndAHoldOpensTheChoos
   EXPECT_EQ(StatusWith({1}), 2) << "exactly 2, whatever else is pressed";
   EXPECT_EQ(StatusWith({1}), 1);
 
-  WriteSettingString("DIR", "Percorso", "/data/arms/last.tab", kLibraryProfileStore);
+  WriteSettingString("DIR", "Percorso", "/data/arms/last.tab", Store(kLibraryProfileStore));
   EXPECT_EQ(StatusWith({2}), 0);
   now_ += 2000;
   EXPECT_EQ(StatusWith({2}), 0);
@@ -279,7 +279,7 @@ TEST_F(ReadingTest, AcceptedTabSwapReplacesTheOldProbeTable) {
   EXPECT_EQ(hold(garbage), 0);
   EXPECT_EQ(ui_.requests().back().text, "Il file TAB non è corretto");
   EXPECT_EQ(state().working, before.working);
-  EXPECT_EQ(GetSettingString("DIR", "Percorso", "", kLibraryProfileStore), "");
+  EXPECT_EQ(GetSettingString("DIR", "Percorso", "", Store(kLibraryProfileStore)), "");
 
   const fs::path accepted = Save(other, "other.tab");
   EXPECT_EQ(hold(accepted), 2);  // button 2 still down after the swap
@@ -294,7 +294,8 @@ TEST_F(ReadingTest, AcceptedTabSwapReplacesTheOldProbeTable) {
   EXPECT_EQ(state().tabPath, accepted.string());
   EXPECT_EQ(state().tab.probes[1].probeName, "new probe");
   EXPECT_EQ(state().tab.version, 42);
-  EXPECT_EQ(GetSettingString("DIR", "Percorso", "", kLibraryProfileStore), accepted.string());
+  EXPECT_EQ(GetSettingString("DIR", "Percorso", "", Store(kLibraryProfileStore)),
+            accepted.string());
 
   // The readings now follow the new parameters.
   const auto sweep = sim::WorkspaceSweep(expected, 5, 1);
@@ -451,10 +452,10 @@ TEST_F(LimitsTest, WarningOpensUpdatesAndClosesWithTheLimitStatus) {
 TEST_F(LimitsTest, WizardKeepsTheMaskButShowsNoWarningAndNoSupply) {
   TabContents contents = PlainDemoTab("usb6_quaternion");
   contents.main.options.auxiliaryInput1 = true;
-  for (const SessionVariant variant : {SessionVariant::Library, SessionVariant::Wizard}) {
-    const bool wizard = variant == SessionVariant::Wizard;
+  for (const Program program : {Program::Library, Program::Wizard}) {
+    const bool wizard = program == Program::Wizard;
     SCOPED_TRACE(wizard ? "wizard" : "library");
-    Connect(contents, Link::Usb, variant);
+    Connect(contents, Link::Usb, program);
     state().armReady = true;
     const int refreshes = ui_.supplyDisplay().refreshes;
     const int shows = ui_.limitsWarning().shows;

@@ -199,7 +199,7 @@ TEST_F(ProbeCalibrationEndToEnd, CalibratedProbeMeasuresTheSphereWhereItIs) {
   EXPECT_EQ(probe.probeText2.rfind("Qualify sphere diameter=25.000 Sigma=0.000", 0), 0u)
       << probe.probeText2;
   EXPECT_EQ(state().toolInUse, 4);
-  EXPECT_EQ(GetSettingString("Data", "sphereDiameter", "", InstallationName()), "25.000");
+  EXPECT_EQ(GetSettingString("Data", "sphereDiameter", "", context_.installationStore()), "25.000");
   EXPECT_EQ(state().working.parameters, probe.parameters);
   double offsetError = 0.0;
   for (std::size_t axis = 0; axis < 3; ++axis) {

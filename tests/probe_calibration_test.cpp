@@ -201,7 +201,7 @@ TEST(FitProbeOffset, RefusesWhatItCannotFit) {
 
 class ComputeProbeCalibrationTest : public ::testing::Test {
  protected:
-  void SetUp() override { SetLanguage(kEnglish); }
+  const Language english;
   const ArmRecord arm = DemoArm("usb6_quaternion");
 };
 
@@ -222,9 +222,9 @@ TEST_F(ComputeProbeCalibrationTest, ReportsEachFilterPassThatRemovesPoints) {
     const auto points = Touches{arm, arm, kSphereDiameter, 0.005, 100}.Make();
     ArmRecord copy;
     ProbeCalibration calibration;
-    ASSERT_EQ(
-        ComputeProbeCalibration(points, arm, kProbeDiameter, kSphereDiameter, copy, calibration),
-        kCalibrationDone);
+    ASSERT_EQ(ComputeProbeCalibration(points, arm, kProbeDiameter, kSphereDiameter, copy,
+                                      calibration, english),
+              kCalibrationDone);
     ASSERT_EQ(calibration.report.size(), 5u);
     EXPECT_EQ(calibration.report[0], "");
     EXPECT_EQ(calibration.report[1], "Report:");
@@ -245,9 +245,9 @@ TEST_F(ComputeProbeCalibrationTest, ReportsEachFilterPassThatRemovesPoints) {
     const auto points = Touches{arm, arm, kSphereDiameter + 0.04, 0.001, 40}.Make();
     ArmRecord copy;
     ProbeCalibration calibration;
-    ASSERT_EQ(
-        ComputeProbeCalibration(points, arm, kProbeDiameter, kSphereDiameter, copy, calibration),
-        kCalibrationDone);
+    ASSERT_EQ(ComputeProbeCalibration(points, arm, kProbeDiameter, kSphereDiameter, copy,
+                                      calibration, english),
+              kCalibrationDone);
     ASSERT_EQ(calibration.report.size(), 4u);
     std::smatch first;
     ASSERT_TRUE(std::regex_match(calibration.report[3], first, line)) << calibration.report[3];
@@ -261,7 +261,7 @@ TEST_F(ComputeProbeCalibrationTest, PointCalibrationWithAWrongOffset) {
   const auto points = Touches{arm, wrong, 0.0, 0.0, 30}.Make();
   ArmRecord copy;
   ProbeCalibration calibration;
-  ASSERT_EQ(ComputeProbeCalibration(points, wrong, kProbeDiameter, 0.0, copy, calibration),
+  ASSERT_EQ(ComputeProbeCalibration(points, wrong, kProbeDiameter, 0.0, copy, calibration, english),
             kCalibrationDone);
   EXPECT_TRUE(calibration.report[2].starts_with("Arm point calibration Sigma=0.000"))
       << calibration.report[2];
@@ -279,7 +279,7 @@ TEST_F(ComputeProbeCalibrationTest, ExactTouchesDoNotAbandonTheCalibration) {
   const std::vector<Pose> points(20, still);
   ArmRecord copy;
   ProbeCalibration calibration;
-  ASSERT_EQ(ComputeProbeCalibration(points, arm, kProbeDiameter, 0.0, copy, calibration),
+  ASSERT_EQ(ComputeProbeCalibration(points, arm, kProbeDiameter, 0.0, copy, calibration, english),
             kCalibrationDone);
   EXPECT_EQ(copy, arm);
   EXPECT_EQ(calibration.keptCount, 20);
@@ -293,9 +293,9 @@ TEST_F(ComputeProbeCalibrationTest, AbandonsWhenFilteringLeavesTooFewPoints) {
   points[3][7] = NAN;
   ArmRecord copy = Offset(arm, {1.0, 2.0, 3.0});
   ProbeCalibration calibration;
-  EXPECT_EQ(
-      ComputeProbeCalibration(points, arm, kProbeDiameter, kSphereDiameter, copy, calibration),
-      kCalibrationTooFewKept);
+  EXPECT_EQ(ComputeProbeCalibration(points, arm, kProbeDiameter, kSphereDiameter, copy, calibration,
+                                    english),
+            kCalibrationTooFewKept);
   EXPECT_EQ(copy, arm);
   EXPECT_EQ(calibration.report.back(), "_too few points left: calibration not computed");
 }
@@ -304,12 +304,13 @@ TEST_F(ComputeProbeCalibrationTest, RefusesTooFewOrTooManyPoints) {
   const auto points = Touches{arm, arm, kSphereDiameter, 0.0, 101}.Make();
   ArmRecord copy = arm;
   ProbeCalibration calibration;
-  EXPECT_EQ(ComputeProbeCalibration(std::span(points).first(14), arm, 4, 25, copy, calibration),
-            kCalibrationTooFewPoints);
-  EXPECT_EQ(ComputeProbeCalibration(points, arm, 4, 25, copy, calibration),
+  EXPECT_EQ(
+      ComputeProbeCalibration(std::span(points).first(14), arm, 4, 25, copy, calibration, english),
+      kCalibrationTooFewPoints);
+  EXPECT_EQ(ComputeProbeCalibration(points, arm, 4, 25, copy, calibration, english),
             kCalibrationTooManyPoints);
   EXPECT_TRUE(calibration.report.empty());
-  EXPECT_EQ(TooFewCalibrationPointsMessage(), "Acquire at least  15 points");
+  EXPECT_EQ(TooFewCalibrationPointsMessage(english), "Acquire at least  15 points");
 }
 
 }  // namespace

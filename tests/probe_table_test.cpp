@@ -31,29 +31,29 @@ class ProbeTableTest : public testing::SimSessionTest {
   fs::path tabPath() const { return folder_ / "arm.tab"; }
   void ExpectOnlyMessage(int id, MessageIcon icon) {
     ASSERT_EQ(ui_.requests().size(), 1u);
-    EXPECT_EQ(ui_.requests()[0].text, LocalText(id));
+    EXPECT_EQ(ui_.requests()[0].text, LocalText(id, language()));
     EXPECT_EQ(ui_.requests()[0].caption, "Pilvo DLL");
     EXPECT_EQ(ui_.requests()[0].icon, icon);
     ui_.Clear();
   }
   std::int32_t StoredTool() const {
-    return static_cast<std::int32_t>(GetSettingInt("Tools", "toolInUse", -9, kStore));
+    return static_cast<std::int32_t>(GetSettingInt("Tools", "toolInUse", -9, Store(kStore)));
   }
 
   double sphere_ = -1.0;
 };
 
 TEST_F(ProbeTableTest, SelectionIsReadFromTheStoreAndInvalidProbesReset) {
-  ASSERT_TRUE(WriteSettingInt("Tools", "toolInUse", 3, kStore));
-  ASSERT_TRUE(WriteSettingString("Data", "SphereDiameter", "12.5mm", kStore));
-  EXPECT_EQ(LoadProbeSelection(state(), ui_, sphere_, kStore), 1);
+  ASSERT_TRUE(WriteSettingInt("Tools", "toolInUse", 3, Store(kStore)));
+  ASSERT_TRUE(WriteSettingString("Data", "SphereDiameter", "12.5mm", Store(kStore)));
+  EXPECT_EQ(LoadProbeSelection(state(), ui_, sphere_, Store(kStore), language()), 1);
   EXPECT_EQ(state().toolInUse, 3) << "the count names the last probe";
   EXPECT_EQ(sphere_, 12.5) << "read with atof";
   EXPECT_TRUE(ui_.requests().empty());
 
   for (const int stored : {4, -1}) {
-    ASSERT_TRUE(WriteSettingInt("Tools", "toolInUse", stored, kStore));
-    EXPECT_EQ(LoadProbeSelection(state(), ui_, sphere_, kStore), 1);
+    ASSERT_TRUE(WriteSettingInt("Tools", "toolInUse", stored, Store(kStore)));
+    EXPECT_EQ(LoadProbeSelection(state(), ui_, sphere_, Store(kStore), language()), 1);
     EXPECT_EQ(state().toolInUse, 0) << stored;
     EXPECT_EQ(StoredTool(), 0) << "written back";
     ExpectOnlyMessage(2432, MessageIcon::Information);
@@ -61,20 +61,20 @@ TEST_F(ProbeTableTest, SelectionIsReadFromTheStoreAndInvalidProbesReset) {
 
   // What the dialog's apply keeps comes back on the next load.
   state().toolInUse = 2;
-  ASSERT_TRUE(StoreProbeSelection(state(), 25.4, kStore));
-  EXPECT_EQ(GetSettingString("Data", "SphereDiameter", "", kStore), "25.400");
+  ASSERT_TRUE(StoreProbeSelection(state(), 25.4, Store(kStore)));
+  EXPECT_EQ(GetSettingString("Data", "SphereDiameter", "", Store(kStore)), "25.400");
   state().toolInUse = 0;
-  EXPECT_EQ(LoadProbeSelection(state(), ui_, sphere_, kStore), 1);
+  EXPECT_EQ(LoadProbeSelection(state(), ui_, sphere_, Store(kStore), language()), 1);
   EXPECT_EQ(state().toolInUse, 2);
   EXPECT_EQ(sphere_, 25.4);
 }
 
 TEST_F(ProbeTableTest, ArmsWithoutProbeManagementUseTheBaseRecord) {
   const auto unavailable = [&](const char* why) {
-    ASSERT_TRUE(WriteSettingInt("Tools", "toolInUse", 2, kStore));
+    ASSERT_TRUE(WriteSettingInt("Tools", "toolInUse", 2, Store(kStore)));
     EXPECT_FALSE(ProbeManagementAvailable(state())) << why;
     sphere_ = -1.0;
-    EXPECT_EQ(LoadProbeSelection(state(), ui_, sphere_, kStore), 0) << why;
+    EXPECT_EQ(LoadProbeSelection(state(), ui_, sphere_, Store(kStore), language()), 0) << why;
     EXPECT_EQ(state().toolInUse, 0) << why;
     EXPECT_EQ(StoredTool(), 0) << why;
     EXPECT_EQ(sphere_, -1.0) << why << ": not read";
@@ -115,31 +115,31 @@ TEST_F(ProbeTableTest, ApplyingAProbeCopiesItsRecordAndAcknowledgesItsInput) {
 
 TEST_F(ProbeTableTest, TooltipNamesArmAndProbeWithinItsLimit) {
   state().working.name = "AB";
-  EXPECT_EQ(BuildProbeTooltip(state()), "Pilvo3D M???\nFactory calibration");
+  EXPECT_EQ(BuildProbeTooltip(state(), language()), "Pilvo3D M???\nFactory calibration");
 
   state().working.name = "QX60 long arm";
   state().toolInUse = 3;
   state().tab.probes[2].probeName = std::string(120, 'p');
-  const std::string tooltip = BuildProbeTooltip(state());
+  const std::string tooltip = BuildProbeTooltip(state(), language());
   EXPECT_EQ(tooltip, "Pilvo3D QX60\n" + std::string(85, 'p'));
   EXPECT_EQ(tooltip.size(), kMaxProbeTooltip);
 
   // A character that does not fit whole is left out.
   state().tab.probes[2].probeName = std::string(84, 'p') + "°";
-  EXPECT_EQ(BuildProbeTooltip(state()), "Pilvo3D QX60\n" + std::string(84, 'p'));
+  EXPECT_EQ(BuildProbeTooltip(state(), language()), "Pilvo3D QX60\n" + std::string(84, 'p'));
 }
 
 TEST_F(ProbeTableTest, AddingAndDeletingRewriteTheTabFile) {
-  const auto draft = NewProbeRecord(state(), 2, ui_);
+  const auto draft = NewProbeRecord(state(), 2, ui_, language());
   ASSERT_TRUE(draft);
   EXPECT_EQ(draft->probeName, "probe n° 4");
   EXPECT_EQ(draft->parameters, state().tab.probes[1].parameters);
-  ASSERT_TRUE(AddProbe(state(), *draft, ui_));
+  ASSERT_TRUE(AddProbe(state(), *draft, ui_, language()));
   EXPECT_EQ(OnDisk().main.probeCount, 4);
   EXPECT_EQ(OnDisk().probes[3].probeName, "probe n° 4");
 
   const TabContents before = state().tab;
-  EXPECT_EQ(DeleteProbe(state(), 2, ui_), 1);
+  EXPECT_EQ(DeleteProbe(state(), 2, ui_, language()), 1);
   const TabContents after = OnDisk();
   ASSERT_EQ(after.main.probeCount, 3);
   EXPECT_EQ(state().tab.main.probeCount, 3);
@@ -150,14 +150,15 @@ TEST_F(ProbeTableTest, AddingAndDeletingRewriteTheTabFile) {
   EXPECT_TRUE(ui_.requests().empty());
 
   for (const int probe : {0, 4}) {
-    EXPECT_FALSE(DeleteProbe(state(), probe, ui_)) << probe;
+    EXPECT_FALSE(DeleteProbe(state(), probe, ui_, language())) << probe;
     EXPECT_EQ(OnDisk().main.probeCount, 3) << probe;
   }
 
-  while (state().tab.main.probeCount < kMaxProbes) ASSERT_TRUE(AddProbe(state(), *draft, ui_));
-  EXPECT_FALSE(NewProbeRecord(state(), 0, ui_));
+  while (state().tab.main.probeCount < kMaxProbes)
+    ASSERT_TRUE(AddProbe(state(), *draft, ui_, language()));
+  EXPECT_FALSE(NewProbeRecord(state(), 0, ui_, language()));
   ExpectOnlyMessage(2421, MessageIcon::Error);
-  EXPECT_FALSE(AddProbe(state(), *draft, ui_));
+  EXPECT_FALSE(AddProbe(state(), *draft, ui_, language()));
   ExpectOnlyMessage(2421, MessageIcon::Error);
   EXPECT_EQ(OnDisk().main.probeCount, kMaxProbes);
 }
@@ -165,15 +166,15 @@ TEST_F(ProbeTableTest, AddingAndDeletingRewriteTheTabFile) {
 TEST_F(ProbeTableTest, FailedSaveLeavesFileAndRecordsAsTheyWere) {
   const auto fileBefore = ReadWholeFile(tabPath());
   const TabContents before = state().tab;
-  const auto draft = NewProbeRecord(state(), 0, ui_);
+  const auto draft = NewProbeRecord(state(), 0, ui_, language());
   ASSERT_TRUE(draft);
 
   state().tabPath = (folder_ / "missing" / "arm.tab").string();
-  EXPECT_FALSE(SaveProbeTable(state(), ui_));
+  EXPECT_FALSE(SaveProbeTable(state(), ui_, language()));
   ExpectOnlyMessage(2437, MessageIcon::Error);
-  EXPECT_FALSE(AddProbe(state(), *draft, ui_));
+  EXPECT_FALSE(AddProbe(state(), *draft, ui_, language()));
   ExpectOnlyMessage(2437, MessageIcon::Error);
-  EXPECT_FALSE(DeleteProbe(state(), 1, ui_));
+  EXPECT_FALSE(DeleteProbe(state(), 1, ui_, language()));
   ExpectOnlyMessage(2437, MessageIcon::Error);
   EXPECT_EQ(state().tab.main, before.main);
   EXPECT_EQ(state().tab.probes, before.probes);
@@ -183,7 +184,7 @@ TEST_F(ProbeTableTest, FailedSaveLeavesFileAndRecordsAsTheyWere) {
   state().tabPath = tabPath().string();
   ArmRecord unstorable = *draft;
   unstorable.probeName.assign(kMaxArchiveTextLength + 1, 'n');
-  EXPECT_FALSE(AddProbe(state(), unstorable, ui_));
+  EXPECT_FALSE(AddProbe(state(), unstorable, ui_, language()));
   ExpectOnlyMessage(2437, MessageIcon::Error);
   EXPECT_EQ(state().tab.main, before.main);
   EXPECT_EQ(state().tab.probes, before.probes);

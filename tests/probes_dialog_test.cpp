@@ -41,12 +41,12 @@ class ProbesDialogTest : public testing::SimSessionTest {
 
   // The demo arm with its three probes, the link open, `toolInUse` stored, the dialog open.
   void Open(TabContents contents = PlainDemoTab("usb6_quaternion"), int toolInUse = 0,
-            SessionVariant variant = SessionVariant::Library) {
+            Program program = Program::Library) {
     dialog_.reset();
-    Connect(std::move(contents), Link::Usb, variant);
+    Connect(std::move(contents), Link::Usb, program);
     ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
-    WriteSettingInt("Tools", "toolInUse", toolInUse, InstallationName());
-    WriteSettingString("Data", "SphereDiameter", "25.4", InstallationName());
+    WriteSettingInt("Tools", "toolInUse", toolInUse, context_.installationStore());
+    WriteSettingString("Data", "SphereDiameter", "25.4", context_.installationStore());
     dialog_ = OpenProbesDialog(*session_);
     ASSERT_TRUE(dialog_);
     ui_.Clear();
@@ -128,9 +128,9 @@ TEST_F(ProbesDialogTest, SavesWithoutPointsAScannerAtOnceAStandardProbeAfterAski
 }
 
 TEST_F(ProbesDialogTest, SaveAndComputeCheckTheModeAndTheNumbers) {
-  for (const auto variant : {SessionVariant::Library, SessionVariant::Wizard}) {
-    SCOPED_TRACE(variant == SessionVariant::Wizard ? "wizard" : "library");
-    Open(PlainDemoTab("usb6_quaternion"), 0, variant);
+  for (const auto program : {Program::Library, Program::Wizard}) {
+    SCOPED_TRACE(program == Program::Wizard ? "wizard" : "library");
+    Open(PlainDemoTab("usb6_quaternion"), 0, program);
     dialog_->Add();
     dialog_->Save();
     dialog_->Compute();
@@ -145,7 +145,7 @@ TEST_F(ProbesDialogTest, SaveAndComputeCheckTheModeAndTheNumbers) {
     dialog_->Compute();
     dialog_->SetSphereDiameterText("25.4");
     dialog_->Compute();
-    const Texts commas = variant == SessionVariant::Wizard
+    const Texts commas = program == Program::Wizard
                              ? Texts{"_use dot(.) not comma(,)", "Use dot (.) not comma (,)"}
                              : Texts{kEnterNumber, kEnterNumber};
     EXPECT_EQ(TextsOf(Kind::Message), (Texts{kInsertMode, kInsertMode, kEnterNumber, commas[0],
@@ -179,8 +179,8 @@ TEST_F(ProbesDialogTest, ApplyAsksWhileEditingAndStoresTheSelectionCancelDoesNot
   EXPECT_EQ(TextsOf(Kind::YesNo), Texts(2, "The probe is in calibration.\n\nExit from operation?"));
   EXPECT_TRUE(dialog_->closed());
   EXPECT_EQ(state().toolInUse, 2);
-  EXPECT_EQ(GetSettingInt("Tools", "toolInUse", 0, InstallationName()), 2);
-  EXPECT_EQ(GetSettingString("Data", "sphereDiameter", "", InstallationName()), "30.000");
+  EXPECT_EQ(GetSettingInt("Tools", "toolInUse", 0, context_.installationStore()), 2);
+  EXPECT_EQ(GetSettingString("Data", "sphereDiameter", "", context_.installationStore()), "30.000");
   EXPECT_EQ(state().working.probeName, "Ball 3 mm extension");
   EXPECT_EQ(TextsOf(Kind::Connected), Texts{"Pilvo3D PA60\nBall 3 mm extension"});
 }
@@ -211,7 +211,7 @@ TEST_F(ProbesDialogTest, NumbersDoNotDependOnTheProcessLocale) {
   EXPECT_EQ(TextsOf(Kind::Message), Texts{kAcquireAtLeast});
   EXPECT_EQ(TextsOf(Kind::YesNo), Texts{"Save the probe without calibration?"});
   EXPECT_TRUE(dialog_->closed());
-  EXPECT_EQ(GetSettingString("Data", "sphereDiameter", "", InstallationName()), "25.400");
+  EXPECT_EQ(GetSettingString("Data", "sphereDiameter", "", context_.installationStore()), "25.400");
 }
 
 TEST_F(ProbesDialogTest, ModeButtonsConfigureTheBoardsAndTheGreenButton) {
@@ -292,7 +292,7 @@ TEST_F(ProbesDialogTest, DeletingKeepsTheProbeInUse) {
   EXPECT_EQ(OnDisk().main.probeCount, 2);
   EXPECT_EQ(dialog_->selection(), 1);
   EXPECT_EQ(state().toolInUse, 2) << "still the touch trigger";
-  EXPECT_EQ(GetSettingInt("Tools", "toolInUse", 0, InstallationName()), 2);
+  EXPECT_EQ(GetSettingInt("Tools", "toolInUse", 0, context_.installationStore()), 2);
 
   dialog_->SelectProbe(2);
   ui_.ScriptAnswer(true);
@@ -353,7 +353,8 @@ class CalibrationAcquisitionTest : public ::testing::Test {
 
   std::mt19937 random_{5};
   ScriptedOperator ui_;
-  CalibrationAcquisition acquisition_;
+  const Language english_;
+  CalibrationAcquisition acquisition_{english_};
 };
 
 TEST_F(CalibrationAcquisitionTest, PlotScalesToTheKeptResidualsAndMarksAWideSpread) {

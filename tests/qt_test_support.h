@@ -65,10 +65,9 @@ inline void ExpectNamedAsShown(QWidget& window) {
 }
 
 // The windows' tests run in English and in Italian: the case's language (selected by the
-// fixture's SetUp with SetLanguage(GetParam())), and its texts.
+// fixture's SetUp in the context the windows use), and its texts.
 class InLanguage : public ::testing::WithParamInterface<int> {
  protected:
-  ~InLanguage() { SetLanguage(kEnglish); }
   QString In(const char* english, const char* italian) const {
     return QString::fromUtf8(GetParam() == kItalian ? italian : english);
   }

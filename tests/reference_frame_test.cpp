@@ -126,10 +126,11 @@ class StoredFrames : public ::testing::Test {
                                      std::array<double, 3> angles = {}) {
     return {AlignmentClose::Ok, 0, PoseAt(first), second, third, angles};
   }
-  static std::string Stored(std::string_view section, std::string_view key,
-                            std::string_view store) {
-    return GetSettingString(section, key, "missing", store);
+  std::string Stored(std::string_view section, std::string_view key, std::string_view store) const {
+    return GetSettingString(section, key, "missing", config_.Store(store));
   }
+  // Where the rotating table is kept.
+  SettingsStore Table() const { return config_.Store(kRotatingTableFile); }
 
   int runs_ = 0;
   bool offeredReuse_ = false;
@@ -139,7 +140,7 @@ TEST_F(StoredFrames, UserFrameMapsBasePointsToWorkpiecePointsAndRoundTrips) {
   const Pose truth = Rotation(0.5, 0.25, -1.0);
   const Point3 origin{-210, 35.5, 120};
   FrameState frames;
-  ASSERT_EQ(RuotaTerna(1, true, frames, kWizardProfileStore,
+  ASSERT_EQ(RuotaTerna(1, true, frames, config_.Store(kWizardProfileStore),
                        Dialog(Points(origin, ToBase(truth, origin, {30, 0, 0}),
                                      ToBase(truth, origin, {-4, 20, 0})))),
             0);
@@ -154,11 +155,11 @@ TEST_F(StoredFrames, UserFrameMapsBasePointsToWorkpiecePointsAndRoundTrips) {
   EXPECT_EQ(Stored("Terna", "ref1_13", kWizardProfileStore), Fixed(t[1]));
 
   const FrameState taken = frames;
-  ASSERT_EQ(RuotaTerna(0, false, frames, kWizardProfileStore, nullptr), 0);
+  ASSERT_EQ(RuotaTerna(0, false, frames, config_.Store(kWizardProfileStore), nullptr), 0);
   EXPECT_FALSE(frames.frameActive);
   EXPECT_EQ(frames.frameRotation, kIdentityPose);
   EXPECT_EQ(frames.frameOffset, Point3{});
-  ASSERT_EQ(LeggeTerna(frames, kWizardProfileStore), 0);
+  ASSERT_EQ(LeggeTerna(frames, config_.Store(kWizardProfileStore)), 0);
   EXPECT_TRUE(frames.frameActive);
   ExpectNear(frames.frameRotation, taken.frameRotation, kStored);
   ExpectNear(frames.frameOffset, taken.frameOffset, kStored);
@@ -176,23 +177,23 @@ TEST_F(StoredFrames, UserFrameFailuresAndCancelsKeepTheFrame) {
     EXPECT_EQ(frames.frameActive, active);
   };
   const auto good = Dialog(Points({0, 0, 0}, {10, 0, 0}, {0, 10, 0}));
-  EXPECT_EQ(RuotaTerna(2, true, frames, kLibraryProfileStore, good), -3);
-  EXPECT_EQ(RuotaTerna(1, false, frames, kLibraryProfileStore, good), -1);
+  EXPECT_EQ(RuotaTerna(2, true, frames, config_.Store(kLibraryProfileStore), good), -3);
+  EXPECT_EQ(RuotaTerna(1, false, frames, config_.Store(kLibraryProfileStore), good), -1);
   EXPECT_EQ(runs_, 0);
-  EXPECT_EQ(RuotaTerna(1, true, frames, kLibraryProfileStore, Dialog({})), 0);
+  EXPECT_EQ(RuotaTerna(1, true, frames, config_.Store(kLibraryProfileStore), Dialog({})), 0);
   expectKept(true);
   for (const auto& [second, third] :
        {std::pair<Point3, Point3>{{0, 0, 0}, {0, 10, 0}}, {{10, 0, 0}, {25, 0, 0}}}) {
-    EXPECT_EQ(
-        RuotaTerna(1, true, frames, kLibraryProfileStore, Dialog(Points({0, 0, 0}, second, third))),
-        -2);
+    EXPECT_EQ(RuotaTerna(1, true, frames, config_.Store(kLibraryProfileStore),
+                         Dialog(Points({0, 0, 0}, second, third))),
+              -2);
     expectKept(true);
   }
   EXPECT_EQ(Stored("Terna", "matRif_00", kLibraryProfileStore), "missing");
 
   AlignmentAcquisition failed;
   failed.errorCode = -11;
-  EXPECT_EQ(RuotaTerna(1, true, frames, kLibraryProfileStore, Dialog(failed)), -2);
+  EXPECT_EQ(RuotaTerna(1, true, frames, config_.Store(kLibraryProfileStore), Dialog(failed)), -2);
   expectKept(false);
 }
 
@@ -207,7 +208,8 @@ TEST_F(StoredFrames, TableAlignmentPutsTheAxisOnZAndIsStoredAndLoaded) {
   FrameState frames;
   ASSERT_EQ(AlignRotatingTable(true, frames,
                                Dialog(Points(at(10), at(50), at(30), {0.1, 0.9, 0.5}),
-                                      AlignmentVariant::RotatingTable)),
+                                      AlignmentVariant::RotatingTable),
+                               Table()),
             0);
   EXPECT_TRUE(offeredReuse_);
   EXPECT_TRUE(frames.tableAligned);
@@ -221,7 +223,7 @@ TEST_F(StoredFrames, TableAlignmentPutsTheAxisOnZAndIsStoredAndLoaded) {
   EXPECT_EQ(Stored("TavolaRotante", "matRif_21", kRotatingTableFile), Fixed(frames.tableMatrix[9]));
   EXPECT_EQ(Stored("TavolaRotante", "matRif-21", kRotatingTableFile), "missing");
   FrameState loaded;
-  LoadTableMatrix(loaded);
+  LoadTableMatrix(loaded, Table());
   EXPECT_FALSE(loaded.tableAligned);
   ExpectNear(loaded.tableMatrix, frames.tableMatrix, kStored);
 }
@@ -233,21 +235,24 @@ TEST_F(StoredFrames, TableReferenceAngleOutlivesTheProcess) {
   ASSERT_EQ(
       AlignRotatingTable(false, frames,
                          Dialog(Points({100, 0, 0}, {0, 100, 0}, {-100, 0, 0}, {0.1, 0.9, 0.5}),
-                                AlignmentVariant::RotatingTable)),
+                                AlignmentVariant::RotatingTable),
+                         Table()),
       0);
   EXPECT_EQ(Stored("TavolaRotante", "angRif", kRotatingTableFile), Fixed(0.9));
 
   FrameState restarted;
-  LoadTableMatrix(restarted);
+  LoadTableMatrix(restarted, Table());
   AlignmentAcquisition reuse;
   reuse.close = AlignmentClose::Reuse;
-  ASSERT_EQ(AlignRotatingTable(true, restarted, Dialog(reuse, AlignmentVariant::RotatingTable)), 0);
+  ASSERT_EQ(
+      AlignRotatingTable(true, restarted, Dialog(reuse, AlignmentVariant::RotatingTable), Table()),
+      0);
   EXPECT_TRUE(restarted.tableAligned);
   EXPECT_NEAR(restarted.tableReferenceAngle, 0.9, kStored);
   ExpectNear(restarted.tableMatrix, frames.tableMatrix, kStored);
 
-  ASSERT_TRUE(WriteSettingString("TavolaRotante", "angRif", std::nullopt, kRotatingTableFile));
-  LoadTableMatrix(restarted);
+  ASSERT_TRUE(WriteSettingString("TavolaRotante", "angRif", std::nullopt, Table()));
+  LoadTableMatrix(restarted, Table());
   EXPECT_EQ(restarted.tableReferenceAngle, 0.0);
   ExpectNear(restarted.tableMatrix, frames.tableMatrix, kStored);
 }
@@ -266,17 +271,20 @@ TEST_F(StoredFrames, TableRefusalsAndCancelsKeepTheMatrix) {
   // A repeated position, then opposite positions, which leave the sense of Z undefined.
   for (const auto& answer : {Points({100, 0, 0}, {100, 0, 0}, {0, 100, 0}),
                              Points({100, 0, 0}, {-100, 0, 0}, {0, 100, 0})}) {
-    EXPECT_EQ(AlignRotatingTable(false, frames, Dialog(answer, AlignmentVariant::RotatingTable)),
-              -2);
+    EXPECT_EQ(
+        AlignRotatingTable(false, frames, Dialog(answer, AlignmentVariant::RotatingTable), Table()),
+        -2);
     expectKept(false);
   }
   EXPECT_EQ(Stored("TavolaRotante", "matRif_00", kRotatingTableFile), "missing");
 
   AlignmentAcquisition reuse;
   reuse.close = AlignmentClose::Reuse;
-  EXPECT_EQ(AlignRotatingTable(true, frames, Dialog(reuse, AlignmentVariant::RotatingTable)), 0);
+  EXPECT_EQ(
+      AlignRotatingTable(true, frames, Dialog(reuse, AlignmentVariant::RotatingTable), Table()), 0);
   expectKept(true);
-  EXPECT_EQ(AlignRotatingTable(true, frames, Dialog({}, AlignmentVariant::RotatingTable)), 0);
+  EXPECT_EQ(AlignRotatingTable(true, frames, Dialog({}, AlignmentVariant::RotatingTable), Table()),
+            0);
   expectKept(false);
 }
 
@@ -285,10 +293,10 @@ TEST_F(StoredFrames, NumbersIgnoreTheHostLocale) {
   const char* commaLocale = testing::SetCommaLocale();
   if (!commaLocale) GTEST_SKIP() << "no locale with a decimal comma is installed";
   FrameState frames;
-  RuotaTerna(1, true, frames, kWizardProfileStore,
+  RuotaTerna(1, true, frames, config_.Store(kWizardProfileStore),
              Dialog(Points({0, 0, 0}, {10, 0, 0}, {2, 10.5, 0})));
   FrameState loaded;
-  LeggeTerna(loaded, kWizardProfileStore);
+  LeggeTerna(loaded, config_.Store(kWizardProfileStore));
   std::setlocale(LC_ALL, "C");
   EXPECT_EQ(Stored("Terna", "matRif_00", kWizardProfileStore), "1.000000");
   ExpectNear(loaded.frameRotation, frames.frameRotation, kStored);

@@ -220,16 +220,19 @@ TEST_F(SerialSettingsTest, PortNamesMapToDevicePaths) {
       {"LPT1", std::nullopt},          {"ttyS0", std::nullopt},   {"", std::nullopt},
       {"COM99999999999", std::nullopt}};
   for (const auto& [name, path] : defaults) {
-    EXPECT_EQ(SerialDevicePath(name, kWizardProfileStore), path) << name;
+    EXPECT_EQ(SerialDevicePath(name, config_.Store(kWizardProfileStore)), path) << name;
   }
 
-  ASSERT_TRUE(WriteSettingString("SerialPorts", "COM3", "/dev/ttyUSB9", kWizardProfileStore));
-  ASSERT_TRUE(WriteSettingString("SerialPorts", "COM30", "/dev/rfcomm0", kWizardProfileStore));
-  ASSERT_TRUE(WriteSettingString("SerialPorts", "COM6", "ttyUSB1", kWizardProfileStore));
-  EXPECT_EQ(SerialDevicePath("com3", kWizardProfileStore), "/dev/ttyUSB9");
-  EXPECT_EQ(SerialDevicePath("COM30", kWizardProfileStore), "/dev/rfcomm0");
-  EXPECT_EQ(SerialDevicePath("COM6", kWizardProfileStore), std::nullopt);
-  EXPECT_EQ(SerialDevicePath("COM3", kLibraryProfileStore), "/dev/ttyS2");
+  ASSERT_TRUE(WriteSettingString("SerialPorts", "COM3", "/dev/ttyUSB9",
+                                 config_.Store(kWizardProfileStore)));
+  ASSERT_TRUE(WriteSettingString("SerialPorts", "COM30", "/dev/rfcomm0",
+                                 config_.Store(kWizardProfileStore)));
+  ASSERT_TRUE(
+      WriteSettingString("SerialPorts", "COM6", "ttyUSB1", config_.Store(kWizardProfileStore)));
+  EXPECT_EQ(SerialDevicePath("com3", config_.Store(kWizardProfileStore)), "/dev/ttyUSB9");
+  EXPECT_EQ(SerialDevicePath("COM30", config_.Store(kWizardProfileStore)), "/dev/rfcomm0");
+  EXPECT_EQ(SerialDevicePath("COM6", config_.Store(kWizardProfileStore)), std::nullopt);
+  EXPECT_EQ(SerialDevicePath("COM3", config_.Store(kLibraryProfileStore)), "/dev/ttyS2");
 }
 
 }  // namespace

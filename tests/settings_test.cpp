@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+#include "data/product_context.h"
 #include "platform/module_path.h"
 
 namespace pilvo {
@@ -34,23 +35,22 @@ class SettingsTest : public ::testing::Test {
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
     root_ = pattern;
     folder_ = root_ / "config";
-    ::setenv("PILVO_CONFIG_DIR", folder_.c_str(), 1);
   }
   void TearDown() override {
     EXPECT_EQ(std::distance(fs::directory_iterator(root_), fs::directory_iterator()),
               fs::exists(folder_) ? 1 : 0);
     fs::remove_all(root_);
-    ::unsetenv("PILVO_CONFIG_DIR");
   }
+  SettingsStore Store(std::string_view name) const { return {folder_, std::string(name)}; }
 
   fs::path root_;
   fs::path folder_;
 };
 
 TEST_F(SettingsTest, ReadsOfAnEmptyStoreCreateNothing) {
-  GetSettingInt("Options", "ResetResize", 1, kProductStore);
-  GetSettingString("Data", "SphereDiameter", "0", kInstallA);
-  GetSettingString("TavolaRotante", "matRif_00", "1", kRotatingTableFile);
+  GetSettingInt("Options", "ResetResize", 1, Store(kProductStore));
+  GetSettingString("Data", "SphereDiameter", "0", Store(kInstallA));
+  GetSettingString("TavolaRotante", "matRif_00", "1", Store(kRotatingTableFile));
   EXPECT_FALSE(fs::exists(folder_));
 }
 
@@ -58,98 +58,101 @@ TEST_F(SettingsTest, IntegersReadUpToFirstNonDigit) {
   const std::pair<std::string_view, std::uint32_t> cases[] = {
       {"12abc", 12}, {"abc", 0}, {"-1", 0xFFFFFFFFu}, {"  7", 7}, {"+5", 5}, {"-", 0}};
   for (const auto& [text, expected] : cases) {
-    ASSERT_TRUE(WriteSettingString("S", "K", text, kProductStore));
-    EXPECT_EQ(GetSettingInt("S", "K", 99, kProductStore), expected) << text;
+    ASSERT_TRUE(WriteSettingString("S", "K", text, Store(kProductStore)));
+    EXPECT_EQ(GetSettingInt("S", "K", 99, Store(kProductStore)), expected) << text;
   }
-  ASSERT_TRUE(WriteSettingInt("S", "K", -2, kProductStore));
-  EXPECT_EQ(GetSettingString("S", "K", "", kProductStore), "-2");
-  ASSERT_TRUE(WriteSettingString("S", "K", "", kProductStore));
-  EXPECT_EQ(GetSettingInt("S", "K", 99, kProductStore), 99u);
+  ASSERT_TRUE(WriteSettingInt("S", "K", -2, Store(kProductStore)));
+  EXPECT_EQ(GetSettingString("S", "K", "", Store(kProductStore)), "-2");
+  ASSERT_TRUE(WriteSettingString("S", "K", "", Store(kProductStore)));
+  EXPECT_EQ(GetSettingInt("S", "K", 99, Store(kProductStore)), 99u);
 }
 
 TEST_F(SettingsTest, NamesIgnoreCaseButNotPunctuation) {
-  ASSERT_TRUE(WriteSettingString("Data", "SphereDiameter", "12.5", kInstallA));
-  EXPECT_EQ(GetSettingString("data", "sphereDiameter", "0", "PILVO.DLL\\_OPT_A_"), "12.5");
-  ASSERT_TRUE(WriteSettingString("Data", "sphereDiameter", "20", kInstallA));
-  EXPECT_EQ(GetSettingString("Data", "SphereDiameter", "0", kInstallA), "20");
+  ASSERT_TRUE(WriteSettingString("Data", "SphereDiameter", "12.5", Store(kInstallA)));
+  EXPECT_EQ(GetSettingString("data", "sphereDiameter", "0", Store("PILVO.DLL\\_OPT_A_")), "12.5");
+  ASSERT_TRUE(WriteSettingString("Data", "sphereDiameter", "20", Store(kInstallA)));
+  EXPECT_EQ(GetSettingString("Data", "SphereDiameter", "0", Store(kInstallA)), "20");
   const std::string text = FileText(folder_ / "registry" / "pilvo.dll" / "_opt_a_.ini");
   EXPECT_EQ(text.find("iameter="), text.rfind("iameter=")) << text;
 
-  ASSERT_TRUE(WriteSettingString("Terna", "matRif-21", "1.5", kLibraryProfileStore));
-  ASSERT_TRUE(WriteSettingString("Terna", "matRif_21", "2.5", kLibraryProfileStore));
-  EXPECT_EQ(GetSettingString("Terna", "matRif-21", "", kLibraryProfileStore), "1.5");
-  EXPECT_EQ(GetSettingString("Terna", "matRif_21", "", kLibraryProfileStore), "2.5");
+  ASSERT_TRUE(WriteSettingString("Terna", "matRif-21", "1.5", Store(kLibraryProfileStore)));
+  ASSERT_TRUE(WriteSettingString("Terna", "matRif_21", "2.5", Store(kLibraryProfileStore)));
+  EXPECT_EQ(GetSettingString("Terna", "matRif-21", "", Store(kLibraryProfileStore)), "1.5");
+  EXPECT_EQ(GetSettingString("Terna", "matRif_21", "", Store(kLibraryProfileStore)), "2.5");
 }
 
 TEST_F(SettingsTest, InstallationsKeepOwnToolsAndShareProductStore) {
-  ASSERT_TRUE(WriteSettingInt("Tools", "toolInUse", 3, kInstallA));
-  ASSERT_TRUE(WriteSettingInt("Tools", "toolInUse", 5, kInstallB));
-  ASSERT_TRUE(WriteSettingInt("Options", "LimitsAudio", 1, kProductStore));
-  EXPECT_EQ(GetSettingInt("Tools", "toolInUse", 0, kInstallA), 3u);
-  EXPECT_EQ(GetSettingInt("Tools", "toolInUse", 0, kInstallB), 5u);
-  EXPECT_EQ(GetSettingInt("Tools", "toolInUse", 0, kProductStore), 0u);
-  EXPECT_EQ(GetSettingInt("Options", "LimitsAudio", 0, kProductStore), 1u);
-  EXPECT_EQ(SettingsStorePath(kInstallB), folder_ / "registry" / "pilvo.dll" / "_opt_b_.ini");
-  EXPECT_EQ(SettingsStorePath(kProductStore), folder_ / "registry" / "pilvo3d.ini");
-  EXPECT_EQ(SettingsStorePath("Pilvo.ini"), folder_ / "pilvo.ini");
+  ASSERT_TRUE(WriteSettingInt("Tools", "toolInUse", 3, Store(kInstallA)));
+  ASSERT_TRUE(WriteSettingInt("Tools", "toolInUse", 5, Store(kInstallB)));
+  ASSERT_TRUE(WriteSettingInt("Options", "LimitsAudio", 1, Store(kProductStore)));
+  EXPECT_EQ(GetSettingInt("Tools", "toolInUse", 0, Store(kInstallA)), 3u);
+  EXPECT_EQ(GetSettingInt("Tools", "toolInUse", 0, Store(kInstallB)), 5u);
+  EXPECT_EQ(GetSettingInt("Tools", "toolInUse", 0, Store(kProductStore)), 0u);
+  EXPECT_EQ(GetSettingInt("Options", "LimitsAudio", 0, Store(kProductStore)), 1u);
+  EXPECT_EQ(SettingsStorePath(Store(kInstallB)),
+            folder_ / "registry" / "pilvo.dll" / "_opt_b_.ini");
+  EXPECT_EQ(SettingsStorePath(Store(kProductStore)), folder_ / "registry" / "pilvo3d.ini");
+  EXPECT_EQ(SettingsStorePath(Store("Pilvo.ini")), folder_ / "pilvo.ini");
 }
 
 TEST_F(SettingsTest, DeletesKeysAndSectionsAndMissingOnesSucceed) {
-  EXPECT_TRUE(WriteSettingString("Terna", "ref1_03", std::nullopt, kLibraryProfileStore));
-  EXPECT_TRUE(WriteSettingString("Terna", std::nullopt, std::nullopt, kLibraryProfileStore));
+  EXPECT_TRUE(WriteSettingString("Terna", "ref1_03", std::nullopt, Store(kLibraryProfileStore)));
+  EXPECT_TRUE(WriteSettingString("Terna", std::nullopt, std::nullopt, Store(kLibraryProfileStore)));
   EXPECT_FALSE(fs::exists(folder_ / "pilvo.ini"));
 
   for (const char* key : {"ref1_03", "ref1_13"}) {
-    ASSERT_TRUE(WriteSettingString("Terna", key, "4", kLibraryProfileStore));
+    ASSERT_TRUE(WriteSettingString("Terna", key, "4", Store(kLibraryProfileStore)));
   }
-  ASSERT_TRUE(WriteSettingString("DIR", "Percorso", "/arm/a.tab", kLibraryProfileStore));
-  ASSERT_TRUE(WriteSettingString("Terna", "REF1_03", std::nullopt, kLibraryProfileStore));
-  EXPECT_EQ(GetSettingString("Terna", "ref1_03", "0", kLibraryProfileStore), "0");
-  EXPECT_EQ(GetSettingString("Terna", "ref1_13", "0", kLibraryProfileStore), "4");
-  ASSERT_TRUE(WriteSettingString("terna", std::nullopt, std::nullopt, kLibraryProfileStore));
-  EXPECT_EQ(GetSettingString("Terna", "ref1_13", "0", kLibraryProfileStore), "0");
-  EXPECT_EQ(GetSettingString("DIR", "Percorso", "", kLibraryProfileStore), "/arm/a.tab");
+  ASSERT_TRUE(WriteSettingString("DIR", "Percorso", "/arm/a.tab", Store(kLibraryProfileStore)));
+  ASSERT_TRUE(WriteSettingString("Terna", "REF1_03", std::nullopt, Store(kLibraryProfileStore)));
+  EXPECT_EQ(GetSettingString("Terna", "ref1_03", "0", Store(kLibraryProfileStore)), "0");
+  EXPECT_EQ(GetSettingString("Terna", "ref1_13", "0", Store(kLibraryProfileStore)), "4");
+  ASSERT_TRUE(WriteSettingString("terna", std::nullopt, std::nullopt, Store(kLibraryProfileStore)));
+  EXPECT_EQ(GetSettingString("Terna", "ref1_13", "0", Store(kLibraryProfileStore)), "0");
+  EXPECT_EQ(GetSettingString("DIR", "Percorso", "", Store(kLibraryProfileStore)), "/arm/a.tab");
 }
 
 TEST_F(SettingsTest, RefusesStoreNamesThatLeaveTheFolder) {
   for (const std::string_view store : {"", "../pilvo.ini", "a/pilvo.ini", "a\\pilvo.ini", "..",
                                        "a\\\\b", "a\\..\\b", "a/b", "\\a", "a\\", "pilvo.dll\\"}) {
-    EXPECT_FALSE(SettingsStorePath(store)) << store;
-    EXPECT_FALSE(WriteSettingInt("S", "K", 1, store)) << store;
-    EXPECT_EQ(GetSettingInt("S", "K", 7, store), 7u) << store;
+    EXPECT_FALSE(SettingsStorePath(Store(store))) << store;
+    EXPECT_FALSE(WriteSettingInt("S", "K", 1, Store(store))) << store;
+    EXPECT_EQ(GetSettingInt("S", "K", 7, Store(store)), 7u) << store;
   }
 }
 
 TEST_F(SettingsTest, ValuesKeepTheirTextAndUnstorableInputIsRefused) {
   for (const std::string_view value :
        {"  padded\t", "\"quoted\"", "\"", "<<<END", "; not a comment", "a=b", "#x", "[x]", ""}) {
-    ASSERT_TRUE(WriteSettingString("REPORT", "BarLength", value, kWizardProfileStore)) << value;
-    EXPECT_EQ(GetSettingString("REPORT", "BarLength", "?", kWizardProfileStore), value);
+    ASSERT_TRUE(WriteSettingString("REPORT", "BarLength", value, Store(kWizardProfileStore)))
+        << value;
+    EXPECT_EQ(GetSettingString("REPORT", "BarLength", "?", Store(kWizardProfileStore)), value);
   }
-  EXPECT_FALSE(WriteSettingString("REPORT", "BarLength", "1\n[Evil]\nx=1", kWizardProfileStore));
-  EXPECT_FALSE(WriteSettingString("REPORT", "BarLength", "1\r2", kWizardProfileStore));
-  EXPECT_FALSE(WriteSettingString("REPORT", "a=b", "1", kWizardProfileStore));
-  EXPECT_FALSE(WriteSettingString("REPORT", ";k", "1", kWizardProfileStore));
-  EXPECT_FALSE(WriteSettingString("REP]ORT", "k", "1", kWizardProfileStore));
-  EXPECT_FALSE(WriteSettingString(" REPORT", "k", "1", kWizardProfileStore));
-  EXPECT_EQ(GetSettingString("REPORT", "BarLength", "?", kWizardProfileStore), "");
-  EXPECT_EQ(GetSettingString("Evil", "x", "?", kWizardProfileStore), "?");
+  EXPECT_FALSE(
+      WriteSettingString("REPORT", "BarLength", "1\n[Evil]\nx=1", Store(kWizardProfileStore)));
+  EXPECT_FALSE(WriteSettingString("REPORT", "BarLength", "1\r2", Store(kWizardProfileStore)));
+  EXPECT_FALSE(WriteSettingString("REPORT", "a=b", "1", Store(kWizardProfileStore)));
+  EXPECT_FALSE(WriteSettingString("REPORT", ";k", "1", Store(kWizardProfileStore)));
+  EXPECT_FALSE(WriteSettingString("REP]ORT", "k", "1", Store(kWizardProfileStore)));
+  EXPECT_FALSE(WriteSettingString(" REPORT", "k", "1", Store(kWizardProfileStore)));
+  EXPECT_EQ(GetSettingString("REPORT", "BarLength", "?", Store(kWizardProfileStore)), "");
+  EXPECT_EQ(GetSettingString("Evil", "x", "?", Store(kWizardProfileStore)), "?");
 }
 
 TEST_F(SettingsTest, UnreadableStoreIsNeitherReadNorOverwritten) {
   fs::create_directories(folder_);
   const std::string corrupt("[S]\nkeep=1\n\0[T]\nlost=2\n", 23);
   std::ofstream(folder_ / "pilvo.ini", std::ios::binary) << corrupt;
-  EXPECT_EQ(GetSettingInt("S", "keep", 0, kLibraryProfileStore), 0u);
-  EXPECT_FALSE(WriteSettingInt("S", "new", 1, kLibraryProfileStore));
+  EXPECT_EQ(GetSettingInt("S", "keep", 0, Store(kLibraryProfileStore)), 0u);
+  EXPECT_FALSE(WriteSettingInt("S", "new", 1, Store(kLibraryProfileStore)));
   EXPECT_EQ(FileText(folder_ / "pilvo.ini"), corrupt);
 
   if (::geteuid() == 0) return;  // root reads any file
-  ASSERT_TRUE(WriteSettingInt("S", "keep", 1, kProductStore));
+  ASSERT_TRUE(WriteSettingInt("S", "keep", 1, Store(kProductStore)));
   fs::permissions(folder_ / "registry" / "pilvo3d.ini", fs::perms::none);
-  EXPECT_FALSE(WriteSettingInt("S", "new", 1, kProductStore));
+  EXPECT_FALSE(WriteSettingInt("S", "new", 1, Store(kProductStore)));
   fs::permissions(folder_ / "registry" / "pilvo3d.ini", fs::perms::owner_all);
-  EXPECT_EQ(GetSettingInt("S", "keep", 0, kProductStore), 1u);
+  EXPECT_EQ(GetSettingInt("S", "keep", 0, Store(kProductStore)), 1u);
 }
 
 TEST_F(SettingsTest, TwoProcessesWritingAtOnceLoseNoKey) {
@@ -168,7 +171,7 @@ TEST_F(SettingsTest, TwoProcessesWritingAtOnceLoseNoKey) {
       ::close(startGate[1]);
       bool ok = ::read(startGate[0], &go, 1) == 0;  // both start when the gate closes
       for (int i = 0; i < kKeysPerWriter; ++i) {
-        if (!WriteSettingInt("Race", keyOf(w, i), i, kLibraryProfileStore)) ok = false;
+        if (!WriteSettingInt("Race", keyOf(w, i), i, Store(kLibraryProfileStore))) ok = false;
       }
       ::_exit(ok ? 0 : 1);
     }
@@ -182,7 +185,8 @@ TEST_F(SettingsTest, TwoProcessesWritingAtOnceLoseNoKey) {
   }
   for (int w = 0; w < 2; ++w) {
     for (int i = 0; i < kKeysPerWriter; ++i) {
-      ASSERT_EQ(GetSettingInt("Race", keyOf(w, i), -1, kLibraryProfileStore), std::uint32_t(i))
+      ASSERT_EQ(GetSettingInt("Race", keyOf(w, i), -1, Store(kLibraryProfileStore)),
+                std::uint32_t(i))
           << keyOf(w, i);
     }
   }
@@ -192,7 +196,8 @@ TEST(InstallationNameTest, FolderOfModuleWithSlashesReplaced) {
   EXPECT_EQ(InstallationNameFor("/opt/arm/libpilvo.so"), "pilvo.dll\\_opt_arm_");
   EXPECT_EQ(InstallationNameFor("/PilvoWizard"), "pilvo.dll\\_");
   const fs::path self = fs::canonical("/proc/self/exe");
-  EXPECT_EQ(InstallationName(), InstallationNameFor(self.string()));
+  EXPECT_EQ(ContextFromEnvironment(Program::Library).installationName(),
+            InstallationNameFor(self.string()));
 }
 
 TEST(ModulePathTest, FindsProgramAndSharedLibrary) {

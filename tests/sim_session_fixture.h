@@ -11,13 +11,15 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include <Eigen/Core>
 
-#include "data/local_text.h"
+#include "data/product_context.h"
 #include "data/tab_file.h"
 #include "dialogs/scripted_operator.h"
 #include "platform/atomic_file.h"
+#include "scoped_config_dir.h"
 #include "session/arm_session.h"
 #include "sim/in_process_transport.h"
 #include "sim/serial_server.h"
@@ -54,8 +56,7 @@ class SimSessionTest : public ::testing::Test {
     folder_ = std::filesystem::temp_directory_path() / (suite + "_" + std::to_string(::getpid()));
     std::filesystem::remove_all(folder_);
     std::filesystem::create_directories(folder_);
-    ::setenv("PILVO_CONFIG_DIR", (folder_ / "config").c_str(), 1);
-    SetLanguage(kEnglish);
+    context_ = ContextOf(Program::Library);
   }
   void TearDown() override {
     Disconnect();
@@ -77,9 +78,9 @@ class SimSessionTest : public ::testing::Test {
 
   // A session on a file of `contents`, with the virtual arm of that file served on `link` over
   // wire_.
-  void Connect(TabContents contents, Link link, SessionVariant variant = SessionVariant::Library) {
+  void Connect(TabContents contents, Link link, Program program = Program::Library) {
     contents.main.linkType = link == Link::Usb ? 1 : 0;
-    Load(contents, variant);
+    Load(contents, program);
     arm_ = std::make_unique<sim::VirtualArm>(state().working, armOptions_);
     if (wire_ == Wire::InProcess) {
       transports_ = std::make_unique<sim::InProcessTransports>(*arm_);
@@ -97,11 +98,19 @@ class SimSessionTest : public ::testing::Test {
   }
 
   // A session on a file of `contents` without an arm behind it.
-  void Load(const TabContents& contents, SessionVariant variant = SessionVariant::Library) {
+  void Load(const TabContents& contents, Program program = Program::Library) {
     Disconnect();
-    session_ = std::make_unique<ArmSession>(variant, ui_.ports(), [this] { return now_; });
+    context_ = ContextOf(program);
+    session_ = std::make_unique<ArmSession>(context_, ui_.ports(), [this] { return now_; });
     ASSERT_EQ(session_->LeggeParametri(Save(contents, "arm.tab")), 0);
   }
+
+  // A fresh context of `program` on the test's settings folder.
+  ProductContext ContextOf(Program program) const {
+    return ProductContext(program, folder_ / "config", kTestInstallation);
+  }
+  SettingsStore Store(std::string_view name) const { return context_.Store(name); }
+  const Language& language() const { return context_.language(); }
 
   ArmSessionState& state() { return session_->state(); }
   void Hold(std::initializer_list<int> buttons) {
@@ -125,6 +134,7 @@ class SimSessionTest : public ::testing::Test {
   std::size_t Acknowledged() const { return arm_->observations().acknowledgedInputs.size(); }
 
   std::filesystem::path folder_;
+  ProductContext context_ = ContextOf(Program::Library);
   ScriptedOperator ui_;
   std::uint32_t now_ = 1000;
   sim::VirtualArmOptions armOptions_;  // for the arm of the next Connect

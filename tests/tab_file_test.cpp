@@ -9,7 +9,7 @@
 #include <limits>
 
 #include "data/byte_io.h"
-#include "data/local_text.h"
+#include "data/product_context.h"
 #include "dialogs/scripted_operator.h"
 #include "pilvo_tab/tab_conversion.h"
 #include "pilvo_tab/tab_json.h"
@@ -19,6 +19,10 @@
 
 namespace pilvo {
 namespace {
+
+// The programs reading TAB files, without settings.
+const ProductContext kLibrary(Program::Library, {}, {});
+const ProductContext kWizard(Program::Wizard, {}, {});
 
 using testing::GoldenBytes;
 using Bytes = std::vector<std::uint8_t>;
@@ -247,31 +251,31 @@ TEST(TabRead, CountsPastTheLimitsAreRejected) {
 }
 
 TEST(TabRead, MessagesOfTheLibraryAndTheWizard) {
-  SetLanguage(kEnglish);
   Bytes later = testing::GoldenT4x(4, 0);
   later[2] = '5';
   ScriptedOperator ui;
   TabContents contents;
-  EXPECT_EQ(ReadTabFile(later, contents, TabReaderVariant::Library, ui), -1);
+  EXPECT_EQ(ReadTabFile(later, contents, kLibrary, ui), -1);
   ASSERT_EQ(ui.requests().size(), 1u);
-  EXPECT_EQ(ui.requests()[0].text, LocalText(1999));
+  EXPECT_EQ(ui.requests()[0].text, LocalText(1999, kLibrary.language()));
   EXPECT_EQ(ui.requests()[0].caption, "Pilvo DLL");
   EXPECT_EQ(ui.requests()[0].icon, MessageIcon::Error);
 
   ui.Clear();
-  EXPECT_EQ(ReadTabFile(Bytes{'a', 'b', 'c', 0}, contents, TabReaderVariant::Wizard, ui), -1);
+  EXPECT_EQ(ReadTabFile(Bytes{'a', 'b', 'c', 0}, contents, kWizard, ui), -1);
   ASSERT_EQ(ui.requests().size(), 1u);
   EXPECT_EQ(ui.requests()[0].text, "TAB file is not valid.");
 
   // Older than the current version: the library warns once, the wizard does not.
   ui.Clear();
-  EXPECT_EQ(ReadTabFile(testing::GoldenT4x(1, 2), contents, TabReaderVariant::Library, ui), 0);
+  EXPECT_EQ(ReadTabFile(testing::GoldenT4x(1, 2), contents, kLibrary, ui), 0);
   ASSERT_EQ(ui.requests().size(), 1u);
-  EXPECT_EQ(ui.requests()[0].text, LocalText(2000) + "\n\n" + LocalText(1997));
+  EXPECT_EQ(ui.requests()[0].text,
+            LocalText(2000, kLibrary.language()) + "\n\n" + LocalText(1997, kLibrary.language()));
   EXPECT_EQ(ui.requests()[0].icon, MessageIcon::Information);
   ui.Clear();
-  EXPECT_EQ(ReadTabFile(testing::GoldenT4x(1, 2), contents, TabReaderVariant::Wizard, ui), 0);
-  EXPECT_EQ(ReadTabFile(testing::GoldenT4x(4, 2), contents, TabReaderVariant::Library, ui), 0);
+  EXPECT_EQ(ReadTabFile(testing::GoldenT4x(1, 2), contents, kWizard, ui), 0);
+  EXPECT_EQ(ReadTabFile(testing::GoldenT4x(4, 2), contents, kLibrary, ui), 0);
   EXPECT_TRUE(ui.requests().empty());
 }
 
@@ -323,8 +327,7 @@ TEST(TabFileOnDisk, MissingFileIsRejectedAndChangesNothing) {
   const TabContents contents = Parse(testing::GoldenT4x(4, 3));
   TabContents back = contents;
   ScriptedOperator ui;
-  EXPECT_EQ(ReadTabFile(::testing::TempDir() + "tab_file_test_missing.tab", back,
-                        TabReaderVariant::Library, ui),
+  EXPECT_EQ(ReadTabFile(::testing::TempDir() + "tab_file_test_missing.tab", back, kLibrary, ui),
             -1);
   EXPECT_EQ(back.main, contents.main);
 }

@@ -28,8 +28,8 @@ ArmRecord BatteryRecord() {
 }
 
 TEST(BatteryDialogTest, OpensWithItsTextsAndResetsToDisconnected) {
-  SetLanguage(kEnglish);
-  BatteryDialog dialog;
+  const Language english;
+  BatteryDialog dialog(english);
   const BatteryDialogLabels& labels = dialog.labels();
   EXPECT_EQ(labels.title, "Pilvo3D Battery");
   EXPECT_EQ(labels.powerSupply, "Power supply");
@@ -73,7 +73,7 @@ struct UpdateCase {
 
 TEST(BatteryDialogTest, UpdateShowsLowSupplyOrOnRequestAndRaisesTheAlarm) {
   const char* comma = testing::SetCommaLocale();
-  SetLanguage(kEnglish);
+  const Language english;
   const ArmRecord record = BatteryRecord();
   const std::string external = "Battery not available.";
   const UpdateCase cases[] = {
@@ -89,7 +89,7 @@ TEST(BatteryDialogTest, UpdateShowsLowSupplyOrOnRequestAndRaisesTheAlarm) {
   };
   for (const UpdateCase& c : cases) {
     SCOPED_TRACE(c.name);
-    BatteryDialog dialog;
+    BatteryDialog dialog(english);
     dialog.SetAudioAlarm(c.alarm);
     if (c.fromMenu) dialog.ToggleFromMenu(record);
     dialog.Update(c.supply, record);
@@ -98,7 +98,7 @@ TEST(BatteryDialogTest, UpdateShowsLowSupplyOrOnRequestAndRaisesTheAlarm) {
     EXPECT_EQ(dialog.barPosition(), c.bar);
     if (c.voltage != nullptr) {
       EXPECT_EQ(dialog.status(),
-                c.supply.onBattery ? SupplyStateText(c.supply.reading, record) : external);
+                c.supply.onBattery ? SupplyStateText(c.supply.reading, record, english) : external);
     }
     EXPECT_EQ(dialog.TakePendingBeep(), c.beep);
     EXPECT_FALSE(dialog.TakePendingBeep()) << "one beep per update";
@@ -114,7 +114,7 @@ class TrayShellTest : public testing::SimSessionTest {
     session_->board().SetFirmwareCode(15);
     tray_.Serve(*session_);
   }
-  TrayShell tray_;
+  TrayShell tray_{context_.language()};
 };
 
 TEST_F(TrayShellTest, IconMenuAndCommandsFollowTheConnection) {
@@ -151,15 +151,15 @@ TEST_F(TrayShellTest, IconMenuAndCommandsFollowTheConnection) {
   EXPECT_FALSE(tray_.menu().probesManagementEnabled);
 
   // The menu and the about box speak the language of the moment.
-  SetLanguage(kItalian);
+  context_.language().Select(kItalian);
   const TrayMenu menu = tray_.menu();
   EXPECT_EQ(menu.probesManagement, "Pilvo3D: Gestione tastatori");
   EXPECT_EQ(menu.battery, "Batteria");
-  const AboutBoxTexts about = MakeAboutBoxTexts();
+  const AboutBoxTexts about = tray_.about();
   EXPECT_EQ(about.title, "Informazioni su Pilvo.dll");
   EXPECT_EQ(about.libraryName, "Pilvo.dll");
   EXPECT_EQ(about.fileVersion, "4, 4, 0, 3");
-  EXPECT_EQ(about.installationName, InstallationName());
+  EXPECT_EQ(about.installationName, context_.installationName());
 }
 
 TEST_F(TrayShellTest, TickSaysDisconnectedWithoutAFreshReadAndBeepsOncePerLowUpdate) {

@@ -45,11 +45,14 @@ class ArmStatusWindowsTest : public testing::SimSessionTest, public testing::InL
   }
   void SetUp() override {
     SimSessionTest::SetUp();
-    SetLanguage(GetParam());
+    SelectLanguage();
   }
+  // A session starts in a fresh context.
+  void SelectLanguage() { context_.language().Select(GetParam()); }
   void ConnectArm() {
     armOptions_.referenced = false;
     Connect(PlainDemoTab("serial6_dh_marks"), Link::Serial);
+    SelectLanguage();
     ASSERT_EQ(session_->ReadArmCounts(), 0);
     operator_.ServeSession(*session_);
   }
@@ -71,7 +74,7 @@ TEST_P(ArmStatusWindowsTest, ResetDialogEnlargesAndClosesWithOkOnTheLastMark) {
     ButtonNamed(window, "Enlarge")->click();
     EXPECT_TRUE(view->isVisibleTo(&window));
     EXPECT_FALSE(ButtonNamed(window, "Enlarge")->isVisibleTo(&window));
-    EXPECT_EQ(GetSettingInt("Options", "ResetResize", -5, kProductStore), 0u);
+    EXPECT_EQ(GetSettingInt("Options", "ResetResize", -5, Store(kProductStore)), 0u);
     PassMarks({0, 1, 2, 3, 4, 5});
   });
   operator_.RunResetDialog(reset);
@@ -93,7 +96,7 @@ TEST_P(ArmStatusWindowsTest, ResetDialogEnlargesAndClosesWithOkOnTheLastMark) {
 }
 
 TEST_P(ArmStatusWindowsTest, TemperatureDialogReturnsTheLineChosen) {
-  TemperatureChoice choice(21);
+  TemperatureChoice choice(21, language());
   WithNextModal([this](QWidget& window) {
     EXPECT_EQ(window.windowTitle(),
               In("Pilvo DLL: Reference mark dialog", "Pilvo DLL: Tacche di riferimento"));
@@ -164,7 +167,7 @@ TEST_P(ArmStatusWindowsTest, LimitsWarningShowsTheJointsOutsideAndKeepsItsContro
   EXPECT_TRUE(Named(*window, "OpenGL")->isVisibleTo(window));
   Named<QCheckBox>(*window, "Audio")->click();
   EXPECT_TRUE(Named<QCheckBox>(*window, "Audio")->isChecked());
-  EXPECT_EQ(GetSettingInt("Options", "LimitsAudio", -5, kProductStore), 1u);
+  EXPECT_EQ(GetSettingInt("Options", "LimitsAudio", -5, Store(kProductStore)), 1u);
 
   operator_.HideLimitsWarning();
   EXPECT_FALSE(window->isVisible());

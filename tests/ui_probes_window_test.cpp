@@ -62,16 +62,11 @@ class ProbesWindowTest : public testing::SimSessionTest {
   ProbesWindowOwner owner_;
 };
 
-class ProbesWindowLanguageTest : public ProbesWindowTest, public testing::InLanguage {
- protected:
-  void SetUp() override {
-    ProbesWindowTest::SetUp();
-    SetLanguage(GetParam());
-  }
-};
+class ProbesWindowLanguageTest : public ProbesWindowTest, public testing::InLanguage {};
 
 TEST_P(ProbesWindowLanguageTest, OpensWithItsTextsAndTheControlsReachTheModel) {
   Connect(PlainDemoTab("usb6_quaternion"), Link::Usb);
+  context_.language().Select(GetParam());
   ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
   owner_.Open(*session_);
   ProbesWindow* window = owner_.window();

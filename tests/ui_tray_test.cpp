@@ -7,13 +7,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
-#include <cstdlib>
-#include <filesystem>
 #include <vector>
 
 #include "data/local_text.h"
 #include "dialogs/scripted_operator.h"
 #include "qt_test_support.h"
+#include "scoped_config_dir.h"
 #include "session/arm_session.h"
 #include "ui/battery_window.h"
 #include "ui/qt_prompts.h"
@@ -32,22 +31,19 @@ QString LabelNamed(QWidget& window, const QString& name) {
   return "(none)";
 }
 
-class TrayIconTest : public ::testing::Test, public testing::InLanguage {
- protected:
-  void SetUp() override { SetLanguage(GetParam()); }
-};
+class TrayIconTest : public ::testing::Test, public testing::InLanguage {};
 
 TEST_P(TrayIconTest, DoubleClickMenuAndWindowsReachTheModel) {
-  const auto config = std::filesystem::path(::testing::TempDir()) / "ui_tray_config";
-  ::setenv("PILVO_CONFIG_DIR", config.c_str(), 1);
+  testing::ScopedConfigDir config("ui_tray_config");
+  config.context().language().Select(GetParam());
   ScriptedOperator ui;
-  ArmSession session(SessionVariant::Library, ui.ports());
+  ArmSession session(config.context(), ui.ports());
   session.state().tab.main.probeCount = 1;
   session.state().working.batteryPresent = 1;
   session.state().working.supplyThresholdBytes = {228, 2, 0, 3, 32, 3};
   session.board().SetFirmwareCode(15);
 
-  TrayIcon tray(ui);
+  TrayIcon tray(ui, config.context().language());
   tray.Serve(session);
   int probesOpened = 0;
   tray.onProbesManagement = [&] { ++probesOpened; };
@@ -70,12 +66,12 @@ TEST_P(TrayIconTest, DoubleClickMenuAndWindowsReachTheModel) {
   probes->trigger();
   EXPECT_EQ(probesOpened, 2);
 
-  SetLanguage(kGerman);
+  config.context().language().Select(kGerman);
   emit menu.aboutToShow();
   EXPECT_EQ(probes->text(), "Pilvo3D: Tasterverwaltung");
   EXPECT_EQ(battery->text(), "Akku");
   EXPECT_EQ(about->text(), "About");
-  SetLanguage(GetParam());
+  config.context().language().Select(GetParam());
 
   // Battery: the window opens with the check mark; its Cancel takes both away.
   battery->trigger();

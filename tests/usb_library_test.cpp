@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "data/product_context.h"
 #include "data/settings.h"
 #include "dialogs/scripted_operator.h"
 #include "fake_mpusbapi.h"
@@ -93,7 +94,8 @@ TEST(UsbAccessLibraryLoad, LinkShowsTheLoadFailureWithItsStatusAtEveryOpen) {
   ArmRecord record;
   record.linkType = 1;
   ScriptedOperator ui;
-  ArmLink link(record, std::string(kLibraryProfileStore), DeviceChooserOf(ui));
+  const ProductContext context(Program::Library, {}, {});
+  ArmLink link(record, context, DeviceChooserOf(ui));
   for (int open = 0; open < 2; ++open) {
     EXPECT_EQ(link.OpenArmPort(), -1);
     EXPECT_EQ(link.libraryStatus(), -2);

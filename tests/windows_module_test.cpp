@@ -1,7 +1,7 @@
 // The driver's windows as a client meets them. With a display, libpilvo.so loads its windows
 // module and asks through Qt windows, in a QApplication of its own or in the one the client
 // already runs; without a display it loads no GUI library at all (driver_exports_test).
-// ScopedConfigDir names the settings folder through the environment, as a client's would.
+// LibraryConfigDir names the settings folder through the environment, as a client's would.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -19,7 +19,6 @@
 #include "pilvo.h"
 #include "pilvo_library.h"
 #include "qt_test_support.h"
-#include "scoped_config_dir.h"
 #include "sim/serial_server.h"
 #include "sim_session_fixture.h"
 
@@ -36,7 +35,7 @@ class WindowsModule : public ::testing::TestWithParam<bool> {};
 
 TEST_P(WindowsModule, LibraryAsksThroughQtWindows) {
   const bool clientRunsQt = GetParam();
-  testing::ScopedConfigDir config("windows_module");
+  testing::LibraryConfigDir config("windows_module");
   ::unsetenv("PILVO_OPERATOR");
   int argc = 1;
   char name[] = "client";
@@ -101,7 +100,7 @@ TEST(WindowsModuleOnADesktop, ResetDialogFollowsTheMarksAndTheTrayShowsTheArm) {
     if (!trayUp) ::usleep(50000);
   }
   ASSERT_TRUE(trayUp) << "trayer did not start";
-  testing::ScopedConfigDir config("windows_desktop");
+  testing::LibraryConfigDir config("windows_desktop");
   ::unsetenv("PILVO_OPERATOR");
   TabContents contents = testing::PlainDemoTab("serial6_dh_marks");
   const auto tabPath = config.path() / "arm.tab";

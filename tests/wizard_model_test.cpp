@@ -19,19 +19,19 @@ namespace {
 
 std::vector<std::string> Values(const ArmRecord& asRead, const ArmRecord& working) {
   std::vector<std::string> values;
-  for (const TabInfoRow& row : TabInfoRows(asRead, working)) values.push_back(row.value);
+  for (const TabInfoRow& row : TabInfoRows(asRead, working, Language()))
+    values.push_back(row.value);
   return values;
 }
 
 TEST(TabInfoTest, RowsShowTheRecordAsReadAndTheWorkingOneWhereItMatters) {
-  SetLanguage(kEnglish);
   ArmRecord plain;
   plain.signature = {'t', '4', '4', '\0'};
   plain.jointCount = 6;
   const std::vector<std::string> unset{"t44", "6", "Rest", "-", "-", "-", "COM: 9.600, 8, 1, NO",
                                        "-",   "-", "-",    "-", "-", "-", "-"};
   EXPECT_EQ(Values(plain, plain), unset);
-  ASSERT_EQ(TabInfoRows(plain, plain).front().parameter, "Version");
+  ASSERT_EQ(TabInfoRows(plain, plain, Language()).front().parameter, "Version");
 
   ArmRecord full = plain;
   full.options.referenceMarks = full.options.resetDialog = true;
@@ -78,7 +78,6 @@ TEST(TabInfoTest, RowsShowTheRecordAsReadAndTheWorkingOneWhereItMatters) {
 }
 
 TEST(BatteryMonitorTest, SupplyFieldAndBarFollowTheBoard) {
-  SetLanguage(kEnglish);
   struct Case {
     PowerState power;
     std::string field;
@@ -93,7 +92,7 @@ TEST(BatteryMonitorTest, SupplyFieldAndBarFollowTheBoard) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(PowerSupplyField(c.power, "11.90V"), c.field);
-    const auto bar = BatteryBar(c.power, "charge");
+    const auto bar = BatteryBar(c.power, "charge", Language());
     ASSERT_EQ(bar.has_value(), c.bar.has_value()) << c.field;
     if (bar) {
       EXPECT_EQ(bar->position, *c.bar);
@@ -131,13 +130,14 @@ TEST(BatteryMonitorTest, LogTakesALinePerIntervalStartingAtTheFirstTick) {
 }
 
 TEST(PortSelectionTest, OnlyPortsOpenableAtTheStartAreTriedAndNoLineKeepsThePort) {
-  SetLanguage(kEnglish);
+  const Language english;
   PortSelection selection(
       4, [](int port) { return port == 2 || port == 5 || port == 7; },
       [](int port) {
         return port <= 4 ? std::optional<std::string>("/dev/ttyS" + std::to_string(port - 1))
                          : std::nullopt;
-      });
+      },
+      english);
   ASSERT_EQ(selection.lines().size(), 20u);
   EXPECT_EQ(selection.lines()[1].port, "COM2");
   EXPECT_EQ(selection.lines()[1].path, "/dev/ttyS1");
@@ -172,8 +172,8 @@ class PortDetectionTest : public testing::SimSessionTest {};
 
 TEST_F(PortDetectionTest, AnArmAnswersTheEchoTestAndAnEmptyPortNothing) {
   const TabContents contents = testing::PlainDemoTab("serial6_dh_marks");
-  Connect(contents, testing::Link::Serial, SessionVariant::Wizard);
-  const std::string store = session_->profileStore();
+  Connect(contents, testing::Link::Serial, Program::Wizard);
+  const SettingsStore store = session_->profileStore();
   ASSERT_TRUE(WriteSettingString("SerialPorts", "COM3", serial_->slavePath(), store));
   ASSERT_TRUE(WriteSettingString("SerialPorts", "COM4", (folder_ / "none").string(), store));
   EXPECT_TRUE(PortCanBeOpened(3, store));
@@ -191,9 +191,9 @@ class MainWindowTest : public testing::SimSessionTest {
   void Open(TabContents contents, testing::Link link, bool referenceMarks = false) {
     wire_ = testing::Wire::InProcess;
     contents.main.options.referenceMarks = referenceMarks;
-    Connect(contents, link, SessionVariant::Wizard);
+    Connect(contents, link, Program::Wizard);
     window_ = std::make_unique<MainWindow>(
-        *session_, std::string(kProductStore),
+        *session_, context_.language(),
         [this](const std::string& proposed, const std::filesystem::path&) {
           proposedName_ = proposed;
           return saveAs_;
@@ -228,18 +228,18 @@ TEST_F(MainWindowTest, StartAsksForATabFileAndChangeLoadsIt) {
   EXPECT_EQ(shown().tabVersion, "t44");
   EXPECT_EQ(shown().port, "USB");
   EXPECT_EQ(shown().menu.connectionItem, "Detect");
-  EXPECT_EQ(GetSettingString("TAB", "Nome", "", kProductStore), state().tabPath);
+  EXPECT_EQ(GetSettingString("TAB", "Nome", "", Store(kProductStore)), state().tabPath);
   ASSERT_TRUE(window_->TabInfo());
   EXPECT_EQ(window_->TabInfo()->size(), 14u);
 
   window_->ChoosePort(2);
-  EXPECT_EQ(GetSettingString("Porta seriale", "Nome", "", kProductStore), "COM3");
+  EXPECT_EQ(GetSettingString("Porta seriale", "Nome", "", Store(kProductStore)), "COM3");
 }
 
 TEST_F(MainWindowTest, ConnectedWindowShowsTheArmAtEveryTick) {
   Open(testing::PlainDemoTab("usb6_quaternion"), testing::Link::Usb);
-  WriteSettingString("TAB", "Nome", state().tabPath, kProductStore);
-  WriteSettingInt("BatteryLog", "Enable", 5, kProductStore);
+  WriteSettingString("TAB", "Nome", state().tabPath, Store(kProductStore));
+  WriteSettingInt("BatteryLog", "Enable", 5, Store(kProductStore));
   window_->Start();
   ASSERT_TRUE(window_->Connect(1700000000));
   const auto messages = Messages();
@@ -282,7 +282,7 @@ TEST_F(MainWindowTest, OldFileIsOfferedItsUpgradeAndFailedResetsExplainThemselve
   SignatureOfVersion(42, old.main.signature);
   armOptions_.referenced = false;
   Open(old, testing::Link::Usb, true);
-  WriteSettingString("TAB", "Nome", state().tabPath, kProductStore);
+  WriteSettingString("TAB", "Nome", state().tabPath, Store(kProductStore));
   window_->Start();
   window_->ChooseReset(true);
   ui_.ScriptAnswer(true);
@@ -296,7 +296,7 @@ TEST_F(MainWindowTest, OldFileIsOfferedItsUpgradeAndFailedResetsExplainThemselve
   // The reset dialog, with no mark passed, is cancelled.
   EXPECT_FALSE(window_->Connect(0));
   EXPECT_EQ(OnDisk().main.signature, (std::array<char, 4>{'t', '4', '4', '\0'}));
-  EXPECT_EQ(GetSettingString("TAB", "Nome", "", kProductStore),
+  EXPECT_EQ(GetSettingString("TAB", "Nome", "", Store(kProductStore)),
             (folder_ / "upgraded.tab").string());
   EXPECT_EQ(Messages().back(), "ERROR n° -4:\nReset with reference mark cancelled");
   EXPECT_FALSE(shown().connected);

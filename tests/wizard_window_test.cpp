@@ -25,10 +25,10 @@ TEST_F(WizardWindowTest, OpensOnTheStoredFileConnectsAndRelabels) {
   wire_ = testing::Wire::InProcess;
   TabContents contents = testing::PlainDemoTab("usb6_quaternion");
   contents.main.options.referenceMarks = false;
-  Connect(contents, testing::Link::Usb, SessionVariant::Wizard);
-  WriteSettingString("TAB", "Nome", state().tabPath, kProductStore);
+  Connect(contents, testing::Link::Usb, Program::Wizard);
+  WriteSettingString("TAB", "Nome", state().tabPath, Store(kProductStore));
 
-  MainWindowView window(*session_);
+  MainWindowView window(*session_, context_.language());
   window.show();
   EXPECT_EQ(window.windowTitle(), "Pilvo3D Wizard");
   ASSERT_NE(window.action("Change"), nullptr);
@@ -50,8 +50,7 @@ TEST_F(WizardWindowTest, OpensOnTheStoredFileConnectsAndRelabels) {
   EXPECT_FALSE(window.timer().isActive());
   window.action("Italiano")->trigger();
   EXPECT_NE(Button(window, "Connetti"), nullptr);
-  EXPECT_EQ(GetSettingInt("Language", "Code", 0, kProductStore), 1u);
-  window.action("English")->trigger();
+  EXPECT_EQ(GetSettingInt("Language", "Code", 0, Store(kProductStore)), 1u);
 }
 
 }  // namespace

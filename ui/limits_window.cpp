@@ -11,8 +11,9 @@
 
 namespace pilvo {
 
-LimitsWindow::LimitsWindow()
-    : indicators_(new JointIndicators("limit_indicator.svg")),
+LimitsWindow::LimitsWindow(const ProductContext& context)
+    : model_(context),
+      indicators_(new JointIndicators("limit_indicator.svg")),
       enlarge_(new QPushButton),
       audio_(new QCheckBox("&Audio")),
       view_(new ArmView) {

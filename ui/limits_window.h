@@ -19,7 +19,8 @@ struct ArmSessionState;
 
 class LimitsWindow : public QDialog {
  public:
-  LimitsWindow();
+  // `context`, the session's, outlives the window.
+  explicit LimitsWindow(const ProductContext& context);
 
   // Labels the joints of the arm of `state` and shows the window.
   void Open(const ArmSessionState& state);

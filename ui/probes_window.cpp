@@ -66,7 +66,7 @@ void ShowText(QLineEdit& edit, const std::string& text) {
 
 ProbesWindow::ProbesWindow(std::unique_ptr<ProbesDialog> model, QWidget* parent)
     : QDialog(parent), model_(std::move(model)) {
-  const ProbesDialogLabels labels = MakeProbesDialogLabels();
+  const ProbesDialogLabels labels = model_->labels();
   setWindowTitle(ToQString(labels.title));
   setAccessibleName(ToQString(labels.title));
 
@@ -269,7 +269,7 @@ ProbesWindowOwner::~ProbesWindowOwner() {
 }
 
 void ProbesWindowOwner::Open(ArmSession& session) {
-  if (!ProbesManagementCommand(session.state(), session.prompts())) return;
+  if (!ProbesManagementCommand(session.state(), session.prompts(), session.language())) return;
   if (window_ != nullptr) {
     window_->raise();
     window_->activateWindow();

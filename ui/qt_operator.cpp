@@ -7,12 +7,12 @@
 
 namespace pilvo {
 
-QtOperator::QtOperator(WindowsApplication application, SessionVariant variant)
-    : application_(std::move(application)) {
+QtOperator::QtOperator(WindowsApplication application, Program program, Language language)
+    : application_(std::move(application)), language_(language) {
   // The library's windows come and go: closing the last one must not end a client's loop.
   if (application_.owned) application_.owned->setQuitOnLastWindowClosed(false);
-  if (variant != SessionVariant::Library) return;
-  tray_ = std::make_unique<TrayIcon>(prompts_);
+  if (program != Program::Library) return;
+  tray_ = std::make_unique<TrayIcon>(prompts_, language_);
   tray_->onProbesManagement = [this] { OpenProbesWindow(); };
 }
 
@@ -59,17 +59,15 @@ void QtOperator::RefreshSupplyDisplay(const SupplyReading& supply, const ArmReco
 }
 
 void QtOperator::ShowLimitsWarning() {
-  if (!limits_) limits_ = std::make_unique<LimitsWindow>();
-  if (session_ != nullptr) {
-    limits_->Open(session_->state());
-  } else {
-    limits_->show();
-  }
+  // Only the readings of a session served warn: the window keeps its settings in its context.
+  if (session_ == nullptr) return;
+  if (!limits_) limits_ = std::make_unique<LimitsWindow>(session_->context());
+  limits_->Open(session_->state());
 }
 
 void QtOperator::UpdateLimitsWarning(std::uint32_t outMask, std::span<const double> angles) {
   if (!limits_) ShowLimitsWarning();
-  if (limits_->Update(outMask, angles)) Beep();
+  if (limits_ && limits_->Update(outMask, angles)) Beep();
 }
 
 void QtOperator::HideLimitsWarning() {
@@ -104,10 +102,10 @@ void QtOperator::ProcessPendingEvents() {
   QCoreApplication::processEvents();
 }
 
-std::unique_ptr<QtOperator> StartQtOperator(std::string& why) {
+std::unique_ptr<QtOperator> StartQtOperator(Language language, std::string& why) {
   WindowsApplication application = StartWindowsApplication(why);
   if (application.application == nullptr) return nullptr;
-  return std::make_unique<QtOperator>(std::move(application), SessionVariant::Library);
+  return std::make_unique<QtOperator>(std::move(application), Program::Library, language);
 }
 
 }  // namespace pilvo

@@ -17,9 +17,9 @@ namespace pilvo {
 
 class QtOperator final : public Operator {
  public:
-  // The library's operator has the tray; the wizard's has none.
-  explicit QtOperator(WindowsApplication application,
-                      SessionVariant variant = SessionVariant::Wizard);
+  // The library's operator has the tray, its texts in `language`; the wizard's has none.
+  explicit QtOperator(WindowsApplication application, Program program = Program::Wizard,
+                      Language language = Language());
   ~QtOperator() override;
 
   void ShowMessage(std::string_view text, std::string_view caption, MessageIcon icon) override;
@@ -51,6 +51,7 @@ class QtOperator final : public Operator {
 
  private:
   WindowsApplication application_;
+  Language language_;
   QtPrompts prompts_;
   ArmSession* session_ = nullptr;
   std::unique_ptr<LimitsWindow> limits_;  // made at its first showing
@@ -59,8 +60,8 @@ class QtOperator final : public Operator {
   ProbesWindowOwner probes_;
 };
 
-// The operator of the library's windows module: null, with the reason in `why`, when Qt cannot
-// start.
-std::unique_ptr<QtOperator> StartQtOperator(std::string& why);
+// The operator of the library's windows module, in the library's `language`: null, with the
+// reason in `why`, when Qt cannot start.
+std::unique_ptr<QtOperator> StartQtOperator(Language language, std::string& why);
 
 }  // namespace pilvo

@@ -40,8 +40,9 @@ QIcon TrayPicture(bool connected) {
 
 }  // namespace
 
-TrayIcon::TrayIcon(Prompts& prompts)
-    : prompts_(prompts),
+TrayIcon::TrayIcon(Prompts& prompts, const Language& language)
+    : model_(language),
+      prompts_(prompts),
       frame_(std::make_unique<HiddenFrame>(model_)),
       batteryWindow_(new BatteryWindow(model_.battery(), frame_.get())) {
   frame_->setWindowTitle("Pilvo3D");
@@ -95,7 +96,7 @@ void TrayIcon::UpdateBattery(const SupplyReading& supply, const ArmRecord& recor
 }
 
 void TrayIcon::ShowAbout() {
-  const AboutBoxTexts texts = MakeAboutBoxTexts();
+  const AboutBoxTexts texts = model_.about();
   QDialog box(frame_.get());
   box.setWindowTitle(ToQString(texts.title));
   auto* layout = new QVBoxLayout(&box);

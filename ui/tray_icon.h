@@ -21,8 +21,9 @@ class BatteryWindow;
 
 class TrayIcon final : public QObject {
  public:
-  // `prompts` tells the operator why a command is refused; it outlives the tray.
-  explicit TrayIcon(Prompts& prompts);
+  // `prompts` tells the operator why a command is refused; it and `language`, the language of
+  // the tray's texts, outlive the tray.
+  TrayIcon(Prompts& prompts, const Language& language);
   // Closes the hidden frame for real and removes the icon.
   ~TrayIcon() override;
 

@@ -11,9 +11,9 @@ extern "C" __attribute__((visibility("default"))) pilvo::Operator* pilvo_ui_open
     int languageCode, char* why, std::size_t whySize) noexcept {
   std::string reason;
   try {
-    // The module keeps its own copy of the text table's language.
-    pilvo::SetLanguage(languageCode);
-    if (auto windows = pilvo::StartQtOperator(reason)) return windows.release();
+    if (auto windows = pilvo::StartQtOperator(pilvo::Language(languageCode), reason)) {
+      return windows.release();
+    }
   } catch (const std::exception& error) {
     reason = error.what();
   }

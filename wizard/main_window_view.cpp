@@ -32,10 +32,6 @@ constexpr std::array<std::uint32_t, 4> kButtonBits{
     reading_status::kButton1, reading_status::kButton2, reading_status::kButton3,
     reading_status::kAuxiliaryPress};
 
-QString Text(int id) {
-  return ToQString(LocalText(id));
-}
-
 // A label whose accessible name says what it shows.
 QLabel* Field(const QString& name, QWidget* parent) {
   auto* label = new QLabel(parent);
@@ -80,10 +76,10 @@ std::optional<std::filesystem::path> ChooseSaveFile(QWidget* parent, const std::
 
 }  // namespace
 
-MainWindowView::MainWindowView(ArmSession& session)
+MainWindowView::MainWindowView(ArmSession& session, Language& language)
     : session_(session),
       model_(
-          session, std::string(kProductStore),
+          session, language,
           [this](const std::string& proposed, const std::filesystem::path& folder) {
             return ChooseSaveFile(this, proposed, folder);
           },
@@ -107,6 +103,10 @@ QAction* MainWindowView::action(const QString& text) const {
     if (candidate->text() == text) return candidate;
   }
   return nullptr;
+}
+
+QString MainWindowView::Text(int id) const {
+  return ToQString(LocalText(id, session_.language()));
 }
 
 void MainWindowView::BuildMenus() {
@@ -263,7 +263,7 @@ void MainWindowView::Relabel() {
   for (int code = 0; code < kLanguageCount; ++code) {
     const auto name = StringResource(2003 + code * 1000);
     languages_[code]->setText(ToQString(name.value_or("?")));
-    languages_[code]->setChecked(LanguageBase() == code * 1000);
+    languages_[code]->setChecked(session_.language().base() == code * 1000);
   }
   for (int joint = 0; joint < kMaxJoints; ++joint) {
     countLabels_[joint]->setText(QString::number(joint + 1));
@@ -363,7 +363,7 @@ void MainWindowView::ChangeTab() {
 }
 
 void MainWindowView::ShowTabInfo() {
-  if (const auto rows = model_.TabInfo()) TabInfoDialog(*rows, this).exec();
+  if (const auto rows = model_.TabInfo()) TabInfoDialog(*rows, session_.language(), this).exec();
   Refresh();
 }
 
@@ -372,13 +372,14 @@ void MainWindowView::SelectPort() {
     session_.link().ChooseUsbDevice(true);
     return;
   }
-  const std::string store = session_.profileStore();
+  const SettingsStore store = session_.profileStore();
   PortSelection selection(
       model_.portIndex(), [&store](int port) { return PortCanBeOpened(port, store); },
-      [&store](int port) { return PortDevicePath(port, store); });
+      [&store](int port) { return PortDevicePath(port, store); }, session_.language());
   const std::filesystem::path tab = model_.tabPath();
   PortDialog dialog(
-      selection, [this, tab](int port) { return DetectArmOnPort(session_, port, tab); }, this);
+      selection, [this, tab](int port) { return DetectArmOnPort(session_, port, tab); },
+      session_.language(), this);
   if (dialog.exec() == QDialog::Accepted) model_.ChoosePort(dialog.chosenPort());
   Refresh();
 }

@@ -23,7 +23,8 @@ namespace pilvo::wizard {
 
 class MainWindowView final : public QMainWindow {
  public:
-  explicit MainWindowView(ArmSession& session);
+  // `language`: the session's context's, which the ? menu switches.
+  MainWindowView(ArmSession& session, Language& language);
 
   MainWindow& model() { return model_; }
   QTimer& timer() { return timer_; }
@@ -49,6 +50,7 @@ class MainWindowView final : public QMainWindow {
   void Calibration();
   void About();
   void ChooseLanguage(int code);
+  QString Text(int id) const;
 
   ArmSession& session_;
   MainWindow model_;

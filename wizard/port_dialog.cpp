@@ -18,22 +18,23 @@ namespace {
 // The scan starts once the window has drawn its disabled buttons.
 constexpr int kDetectDelayMs = 500;
 
-QPushButton* Button(int textId, QWidget* parent) {
-  auto* button = new QPushButton(ToQString(LocalText(textId)), parent);
+QPushButton* Button(int textId, const Language& language, QWidget* parent) {
+  auto* button = new QPushButton(ToQString(LocalText(textId, language)), parent);
   button->setAccessibleName(button->text());
   return button;
 }
 
 }  // namespace
 
-PortDialog::PortDialog(PortSelection& selection, PortSelection::Detector detect, QWidget* parent)
+PortDialog::PortDialog(PortSelection& selection, PortSelection::Detector detect,
+                       const Language& language, QWidget* parent)
     : QDialog(parent),
       selection_(selection),
       detect_(std::move(detect)),
       list_(new QTreeWidget(this)),
       progress_(new QProgressBar(this)),
-      ok_(Button(2200, this)),
-      detectButton_(Button(2273, this)),
+      ok_(Button(2200, language, this)),
+      detectButton_(Button(2273, language, this)),
       chosen_(selection.portIndex()) {
   setWindowTitle(ToQString(selection_.title()));
   setAccessibleName(windowTitle());
@@ -47,7 +48,7 @@ PortDialog::PortDialog(PortSelection& selection, PortSelection::Detector detect,
   progress_->setAccessibleName(QStringLiteral("Detection progress"));
   progress_->setRange(0, kListedPorts);
   progress_->setValue(0);
-  auto* cancel = Button(2201, this);
+  auto* cancel = Button(2201, language, this);
   connect(ok_, &QPushButton::clicked, this, &PortDialog::Accept);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
   connect(detectButton_, &QPushButton::clicked, this, &PortDialog::Detect);

@@ -14,7 +14,8 @@ namespace pilvo::wizard {
 
 class PortDialog final : public QDialog {
  public:
-  PortDialog(PortSelection& selection, PortSelection::Detector detect, QWidget* parent);
+  PortDialog(PortSelection& selection, PortSelection::Detector detect, const Language& language,
+             QWidget* parent);
 
   // After OK: the port chosen, or the one in use when no line was selected.
   int chosenPort() const { return chosen_; }

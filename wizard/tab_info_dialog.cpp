@@ -9,13 +9,15 @@
 
 namespace pilvo::wizard {
 
-TabInfoDialog::TabInfoDialog(const std::vector<TabInfoRow>& rows, QWidget* parent)
+TabInfoDialog::TabInfoDialog(const std::vector<TabInfoRow>& rows, const Language& language,
+                             QWidget* parent)
     : QDialog(parent) {
-  setWindowTitle(ToQString(LocalText(2206)));
+  setWindowTitle(ToQString(LocalText(2206, language)));
   setAccessibleName(windowTitle());
   auto* list = new QTreeWidget(this);
   list->setAccessibleName(windowTitle());
-  list->setHeaderLabels({ToQString(LocalText(2207)), ToQString(LocalText(2208))});
+  list->setHeaderLabels(
+      {ToQString(LocalText(2207, language)), ToQString(LocalText(2208, language))});
   list->setRootIsDecorated(false);
   list->setSelectionBehavior(QAbstractItemView::SelectRows);
   list->setColumnWidth(0, 200);
@@ -23,7 +25,7 @@ TabInfoDialog::TabInfoDialog(const std::vector<TabInfoRow>& rows, QWidget* paren
   for (const TabInfoRow& row : rows) {
     new QTreeWidgetItem(list, {ToQString(row.parameter), ToQString(row.value)});
   }
-  auto* ok = new QPushButton(ToQString(LocalText(2200)), this);
+  auto* ok = new QPushButton(ToQString(LocalText(2200, language)), this);
   ok->setAccessibleName(ok->text());
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);

@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cstdint>
-#include <cstdlib>
 #include <iterator>
 #include <limits>
 
@@ -17,7 +15,7 @@ constexpr int kLanguageCount = 4;
 constexpr int kLanguageStep = 1000;
 constexpr std::string_view kMissingTranslation = "-";
 constexpr std::string_view kFallbackMark = ">";
-constexpr std::uint32_t kLanguageFromLocale = 0xFFFFFFFF;
+constexpr std::uint32_t kSystemLanguage = 0xFFFFFFFF;
 
 struct TextEntry {
   int id;
@@ -59,50 +57,24 @@ constexpr auto kResources = [] {
 static_assert(std::ranges::adjacent_find(kResources, {}, &Resource::id) == kResources.end(),
               "two texts of texts.inc share a resource id");
 
-std::atomic<int> languageBase{0};
-
 int BaseOf(long long code) {
   const long long base = code * kLanguageStep;
   return static_cast<int>(std::clamp<long long>(base, std::numeric_limits<int>::min(),
                                                 std::numeric_limits<int>::max()));
 }
 
-const char* NonEmptyEnv(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr && *value != '\0' ? value : nullptr;
-}
-
 }  // namespace
 
-void SetLanguage(int code) {
-  languageBase.store(BaseOf(code));
+void Language::Select(int code) {
+  base_ = BaseOf(code);
 }
 
-int LanguageBase() {
-  return languageBase.load();
-}
-
-int LanguageCodeFromLocale() {
-  const char* locale = NonEmptyEnv("LC_ALL");
-  if (locale == nullptr) locale = NonEmptyEnv("LC_MESSAGES");
-  if (locale == nullptr) locale = NonEmptyEnv("LANG");
-  if (locale == nullptr) return kEnglish;
-  const std::string_view name(locale);
-  if (name.starts_with("de")) return kGerman;
-  if (name.starts_with("fr")) return kFrench;
-  if (name.starts_with("it")) return kItalian;
-  return kEnglish;
-}
-
-void SelectLanguageAtStart() {
-  const std::uint32_t code = GetSettingInt("Language", "Code", kEnglish, kProductStore);
-  if (code == kLanguageFromLocale) {
-    SetLanguage(LanguageCodeFromLocale());
-  } else {
-    // Any other stored value, even one without a language block, is taken as it is: its texts
-    // then show in English marked with ">", which tells the user the setting is wrong.
-    SetLanguage(static_cast<std::int32_t>(code));
-  }
+int LanguageCodeAtStart(const SettingsStore& productStore, int systemLanguage) {
+  const std::uint32_t code = GetSettingInt("Language", "Code", kEnglish, productStore);
+  if (code == kSystemLanguage) return systemLanguage;
+  // Any other stored value, even one without a language block, is taken as it is: its texts
+  // then show in English marked with ">", which tells the user the setting is wrong.
+  return static_cast<std::int32_t>(code);
 }
 
 std::optional<std::string_view> StringResource(int resourceId) {
@@ -111,8 +83,8 @@ std::optional<std::string_view> StringResource(int resourceId) {
   return found->text;
 }
 
-std::string LocalText(int id) {
-  const long long resourceId = static_cast<long long>(LanguageBase()) + id;
+std::string LocalText(int id, const Language& language) {
+  const long long resourceId = static_cast<long long>(language.base()) + id;
   if (resourceId >= std::numeric_limits<int>::min() &&
       resourceId <= std::numeric_limits<int>::max()) {
     const auto translated = StringResource(static_cast<int>(resourceId));

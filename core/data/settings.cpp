@@ -1,17 +1,12 @@
 #include "data/settings.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 #include <system_error>
 #include <vector>
 
 #include "platform/atomic_file.h"
 #include "platform/file_lock.h"
-#include "platform/module_path.h"
 
 // Only the narrow-character parser is used, so no Unicode conversion library is needed; the
 // packaged header compiles its template bodies in only on request, which keeps the parser
@@ -38,23 +33,6 @@ std::string ToLower(std::string_view text) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
   });
   return lower;
-}
-
-const char* NonEmptyEnv(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr && *value != '\0' ? value : nullptr;
-}
-
-fs::path HomeFolder() {
-  if (const char* home = NonEmptyEnv("HOME")) return home;
-  passwd entry{};
-  passwd* found = nullptr;
-  std::array<char, 4096> buffer{};
-  if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
-      found != nullptr && found->pw_dir != nullptr) {
-    return found->pw_dir;
-  }
-  return {};
 }
 
 // One file or folder name: never a way out of the settings folder.
@@ -134,7 +112,7 @@ bool LoadStore(const fs::path& path, CSimpleIniA& ini) {
 }
 
 std::optional<std::string> ReadValue(std::string_view section, std::string_view key,
-                                     std::string_view store) {
+                                     const SettingsStore& store) {
   if (!IsStorableSection(section) || !IsStorableKey(key)) return std::nullopt;
   const std::optional<fs::path> path = SettingsStorePath(store);
   if (!path) return std::nullopt;
@@ -149,13 +127,13 @@ std::optional<std::string> ReadValue(std::string_view section, std::string_view 
 // other writer's keys are lost. `change` returns SI_OK when it left the store as it was, more
 // when it changed it, less on failure.
 template <typename Change>
-bool UpdateStore(std::string_view store, Change change) {
+bool UpdateStore(const SettingsStore& store, Change change) {
   const std::optional<fs::path> path = SettingsStorePath(store);
   if (!path) return false;
   std::error_code error;
   fs::create_directories(path->parent_path(), error);
   if (error) return false;
-  const FileLock lock(SettingsFolder() / kLockFileName);
+  const FileLock lock(store.folder / kLockFileName);
   if (!lock.held()) return false;
 
   CSimpleIniA ini;
@@ -174,20 +152,10 @@ SI_Error Outcome(bool changed) {
 
 }  // namespace
 
-fs::path SettingsFolder() {
-  if (const char* folder = NonEmptyEnv("PILVO_CONFIG_DIR")) return folder;
-  if (const char* config = NonEmptyEnv("XDG_CONFIG_HOME");
-      config && fs::path(config).is_absolute()) {
-    return fs::path(config) / "Kelmorad";
-  }
-  const fs::path home = HomeFolder();
-  if (home.empty()) return {};
-  return home / ".config" / "Kelmorad";
-}
-
-std::optional<fs::path> SettingsStorePath(std::string_view store) {
-  const fs::path folder = SettingsFolder();
+std::optional<fs::path> SettingsStorePath(const SettingsStore& settingsStore) {
+  const fs::path& folder = settingsStore.folder;
   if (folder.empty()) return std::nullopt;
+  std::string_view store = settingsStore.name;
   if (store.find(kPrivateProfileMark) != std::string_view::npos) {
     if (!IsPlainName(store)) return std::nullopt;
     return folder / ToLower(store);
@@ -207,7 +175,7 @@ std::optional<fs::path> SettingsStorePath(std::string_view store) {
 }
 
 std::uint32_t GetSettingInt(std::string_view section, std::string_view key, int fallback,
-                            std::string_view store) {
+                            const SettingsStore& store) {
   // An empty value counts as missing, so clearing a number brings back its default.
   const std::optional<std::string> text = ReadValue(section, key, store);
   if (!text || text->empty()) return static_cast<std::uint32_t>(fallback);
@@ -215,17 +183,17 @@ std::uint32_t GetSettingInt(std::string_view section, std::string_view key, int 
 }
 
 std::string GetSettingString(std::string_view section, std::string_view key,
-                             std::string_view fallback, std::string_view store) {
+                             std::string_view fallback, const SettingsStore& store) {
   return ReadValue(section, key, store).value_or(std::string(fallback));
 }
 
 bool WriteSettingInt(std::string_view section, std::string_view key, int value,
-                     std::string_view store) {
+                     const SettingsStore& store) {
   return WriteSettingString(section, key, std::to_string(value), store);
 }
 
 bool WriteSettingString(std::string_view section, std::optional<std::string_view> key,
-                        std::optional<std::string_view> text, std::string_view store) {
+                        std::optional<std::string_view> text, const SettingsStore& store) {
   if (!IsStorableSection(section)) return false;
   const std::string sectionName(section);
   if (!key) {
@@ -242,7 +210,7 @@ bool WriteSettingString(std::string_view section, std::optional<std::string_view
   return WriteSettings(std::array{SettingText{section, *key, *text}}, store);
 }
 
-bool WriteSettings(std::span<const SettingText> values, std::string_view store) {
+bool WriteSettings(std::span<const SettingText> values, const SettingsStore& store) {
   for (const SettingText& value : values) {
     if (!IsStorableSection(value.section) || !IsStorableKey(value.key) ||
         !IsSingleLine(value.text)) {
@@ -268,13 +236,6 @@ std::string InstallationNameFor(std::string_view modulePath) {
                                                          : modulePath.substr(0, lastSlash + 1));
   std::replace(folder.begin(), folder.end(), '/', '_');
   return "pilvo.dll\\" + folder;
-}
-
-const std::string& InstallationName() {
-  // Any object of this file lies in the module being asked about.
-  static const char anchor = 0;
-  static const std::string name = InstallationNameFor(ModulePathOf(&anchor).string());
-  return name;
 }
 
 }  // namespace pilvo

@@ -26,32 +26,34 @@ inline constexpr std::string_view kLibraryProfileStore = "pilvo.ini";
 inline constexpr std::string_view kWizardProfileStore = "PilvoWizard";
 inline constexpr std::string_view kRotatingTableFile = "pilvo.ini";
 
-// The folder that holds every store: $PILVO_CONFIG_DIR, else $XDG_CONFIG_HOME/Kelmorad, else
-// ~/.config/Kelmorad.
-std::filesystem::path SettingsFolder();
+// One store of one settings folder: the file-or-application argument of the settings functions.
+struct SettingsStore {
+  std::filesystem::path folder;  // the folder that holds every store of a program
+  std::string name;
+};
 
 // The file that keeps `store`, or nothing when the name cannot be a store (empty, a path,
-// ".." and the like).
-std::optional<std::filesystem::path> SettingsStorePath(std::string_view store);
+// ".." and the like) or there is no folder.
+std::optional<std::filesystem::path> SettingsStorePath(const SettingsStore& store);
 
 // An integer setting; `fallback` when the store, section or key is missing. Text is read as a
 // decimal number up to the first character that is not a digit (an optional sign first), so
 // "-1" gives 0xFFFFFFFF and "12abc" gives 12.
 std::uint32_t GetSettingInt(std::string_view section, std::string_view key, int fallback,
-                            std::string_view store);
+                            const SettingsStore& store);
 
 // A text setting; `fallback` when the store, section or key is missing.
 std::string GetSettingString(std::string_view section, std::string_view key,
-                             std::string_view fallback, std::string_view store);
+                             std::string_view fallback, const SettingsStore& store);
 
 // Writes the value formatted with "%d". Returns false when the store cannot be written.
 bool WriteSettingInt(std::string_view section, std::string_view key, int value,
-                     std::string_view store);
+                     const SettingsStore& store);
 
 // Writes a text. Without `key` the whole section is deleted; without `text` the key is.
 // Returns false when the store cannot be written.
 bool WriteSettingString(std::string_view section, std::optional<std::string_view> key,
-                        std::optional<std::string_view> text, std::string_view store);
+                        std::optional<std::string_view> text, const SettingsStore& store);
 
 // One value of a group that WriteSettings writes together.
 struct SettingText {
@@ -63,14 +65,10 @@ struct SettingText {
 // Writes every value in one replacement of the store file, so that a failure leaves none of them
 // written. False, with nothing written, when one of them could not be kept as given or the store
 // cannot be written.
-bool WriteSettings(std::span<const SettingText> values, std::string_view store);
+bool WriteSettings(std::span<const SettingText> values, const SettingsStore& store);
 
 // "pilvo.dll\" followed by the module's folder (up to and including the last "/") with every
 // "/" replaced by "_": /opt/arm/libpilvo.so gives "pilvo.dll\_opt_arm_".
 std::string InstallationNameFor(std::string_view modulePath);
-
-// The installation name of the running module (the shared library when the core is linked
-// into one, else the program), computed on first use.
-const std::string& InstallationName();
 
 }  // namespace pilvo

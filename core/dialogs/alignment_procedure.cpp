@@ -24,8 +24,9 @@ std::int32_t AcquisitionButton(const ArmOptions& options) {
                                                             : reading_status::kButton1;
 }
 
-std::string TextOf(AlignmentVariant variant, int frameText, int tableText) {
-  return LocalText(variant == AlignmentVariant::RotatingTable ? tableText : frameText);
+std::string TextOf(AlignmentVariant variant, int frameText, int tableText,
+                   const Language& language) {
+  return LocalText(variant == AlignmentVariant::RotatingTable ? tableText : frameText, language);
 }
 
 }  // namespace
@@ -34,16 +35,18 @@ AlignmentProcedure::AlignmentProcedure(ArmSession& session, AlignmentVariant var
                                        bool offerReuse)
     : session_(session),
       variant_(variant),
-      title_(TextOf(variant, kTextFrameTitle, kTextTableTitle)),
-      instructions_(TextOf(variant, kTextFrameInstructions, kTextTableInstructions)),
-      cancelLabel_(TextOf(variant, kTextCancel, kTextOnlyArm)),
+      title_(TextOf(variant, kTextFrameTitle, kTextTableTitle, session.language())),
+      instructions_(
+          TextOf(variant, kTextFrameInstructions, kTextTableInstructions, session.language())),
+      cancelLabel_(TextOf(variant, kTextCancel, kTextOnlyArm, session.language())),
       reuseShown_(offerReuse),
       acquisitionButton_(AcquisitionButton(session.state().working.options)) {
   SetPrompt();
 }
 
 void AlignmentProcedure::SetPrompt() {
-  prompt_ = LocalText(kTextMeasurePoint) + " " + std::to_string(pointsTaken_ + 1);
+  prompt_ =
+      LocalText(kTextMeasurePoint, session_.language()) + " " + std::to_string(pointsTaken_ + 1);
 }
 
 AlignmentAcquisition AlignmentProcedure::result() const {

@@ -3,6 +3,7 @@
 #include "dialogs/alignment_procedure.h"
 #include "dialogs/reset_procedure.h"
 #include "dialogs/temperature_choice.h"
+#include "session/arm_session.h"
 
 namespace pilvo {
 
@@ -13,8 +14,9 @@ ResetDialogOutcome ModelArmDialogs::RunResetDialog(ArmSession& session,
   return procedure.outcome();
 }
 
-std::int32_t ModelArmDialogs::RunTemperatureDialog(std::int32_t current) {
-  TemperatureChoice choice(current);
+std::int32_t ModelArmDialogs::RunTemperatureDialog(const ArmSession& session,
+                                                   std::int32_t current) {
+  TemperatureChoice choice(current, session.language());
   views_.RunTemperatureDialog(choice);
   return choice.temperature();
 }

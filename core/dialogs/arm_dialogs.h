@@ -12,7 +12,7 @@ class ModelArmDialogs final : public ArmDialogs {
   explicit ModelArmDialogs(DialogViews& views) : views_(views) {}
 
   ResetDialogOutcome RunResetDialog(ArmSession& session, const ResetDialogSetup& setup) override;
-  std::int32_t RunTemperatureDialog(std::int32_t current) override;
+  std::int32_t RunTemperatureDialog(const ArmSession& session, std::int32_t current) override;
   AlignmentDialog MakeAlignmentDialog(ArmSession& session) override;
 
  private:

@@ -20,17 +20,18 @@ constexpr int kTextAudioAlarm = 2355;
 
 }  // namespace
 
-BatteryDialogLabels MakeBatteryDialogLabels() {
-  const std::string battery = LocalText(kTextBattery);
+BatteryDialogLabels MakeBatteryDialogLabels(const Language& language) {
+  const std::string battery = LocalText(kTextBattery, language);
   return {.title = "Pilvo3D " + battery,
-          .powerSupply = LocalText(kTextPowerSupply),
+          .powerSupply = LocalText(kTextPowerSupply, language),
           .battery = battery,
-          .audioAlarm = LocalText(kTextAudioAlarm),
+          .audioAlarm = LocalText(kTextAudioAlarm, language),
           .minimum = "Min",
           .maximum = "Max"};
 }
 
-BatteryDialog::BatteryDialog() : labels_(MakeBatteryDialogLabels()) {}
+BatteryDialog::BatteryDialog(const Language& language)
+    : language_(language), labels_(MakeBatteryDialogLabels(language)) {}
 
 int BatteryDialog::barPosition() const {
   // A bar clamps what lies outside its range.
@@ -62,7 +63,7 @@ void BatteryDialog::Cancel() {
 void BatteryDialog::Reset() {
   voltage_ = " -";
   barValue_ = 0;
-  status_ = LocalText(kTextArmDisconnect);
+  status_ = LocalText(kTextArmDisconnect, language_);
 }
 
 void BatteryDialog::Update(const SupplyReading& supply, const ArmRecord& record) {
@@ -74,7 +75,7 @@ void BatteryDialog::Update(const SupplyReading& supply, const ArmRecord& record)
   if (!supply.onBattery) {
     Reset();
     SetVoltage(supply.reading);
-    status_ = LocalText(kTextBattery) + " " + LocalText(kTextNotAvailable);
+    status_ = LocalText(kTextBattery, language_) + " " + LocalText(kTextNotAvailable, language_);
     return;
   }
   const bool low = supply.reading < SupplyThresholds(record)[1];
@@ -85,7 +86,7 @@ void BatteryDialog::Update(const SupplyReading& supply, const ArmRecord& record)
   visible_ = true;
   SetVoltage(supply.reading);
   barValue_ = static_cast<int>(supply.reading);
-  status_ = SupplyStateText(supply.reading, record);
+  status_ = SupplyStateText(supply.reading, record, language_);
   if (low && audioAlarm_) beepPending_ = true;
 }
 

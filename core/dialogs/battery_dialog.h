@@ -7,6 +7,7 @@
 #include <string>
 
 #include "data/arm_record.h"
+#include "data/local_text.h"
 #include "session/operator_ports.h"
 
 namespace pilvo {
@@ -14,15 +15,16 @@ namespace pilvo {
 // Volts of one unit of the supply reading.
 inline constexpr double kSupplyVoltsPerUnit = 0.01953125;
 
-// The texts of the dialog's controls in the current language.
+// The texts of the dialog's controls in `language`.
 struct BatteryDialogLabels {
   std::string title, powerSupply, battery, audioAlarm, minimum, maximum;
 };
-BatteryDialogLabels MakeBatteryDialogLabels();
+BatteryDialogLabels MakeBatteryDialogLabels(const Language& language);
 
 class BatteryDialog {
  public:
-  BatteryDialog();
+  // Its texts are in `language`, which must outlive it.
+  explicit BatteryDialog(const Language& language);
 
   const BatteryDialogLabels& labels() const { return labels_; }
   bool visible() const { return visible_; }
@@ -55,6 +57,7 @@ class BatteryDialog {
   void SetRange(const ArmRecord& record);
   void SetVoltage(double reading);
 
+  const Language& language_;
   BatteryDialogLabels labels_;
   bool visible_ = false;
   std::string voltage_;

@@ -83,7 +83,7 @@ bool CalibrationAcquisition::TakePoint(const Pose& pose, bool modeChosen, Prompt
   if (count_ == 0 && !modeChosen) {
     if (!modeWarningShown_) {
       modeWarningShown_ = true;
-      ui.ShowMessage(LocalText(kTextInsertMode), kLibraryCaption, MessageIcon::Error);
+      ui.ShowMessage(LocalText(kTextInsertMode, language_), kLibraryCaption, MessageIcon::Error);
     }
     return false;
   }
@@ -105,7 +105,7 @@ int CalibrationAcquisition::Compute(const ArmRecord& working, double probeDiamet
                                     double sphereDiameter, ArmRecord& probeCopy) {
   calibration_.report.clear();
   int result = ComputeProbeCalibration(points(), working, probeDiameter, sphereDiameter, probeCopy,
-                                       calibration_);
+                                       calibration_, language_);
   if (result == kCalibrationDone) {
     result = Settle(working, probeDiameter, sphereDiameter, probeCopy);
   }
@@ -128,7 +128,8 @@ int CalibrationAcquisition::Settle(const ArmRecord& working, double probeDiamete
     for (int axis = 0; axis < 3; ++axis) total[axis] += move[axis];
     if (Length(move) < kSettledMove) {
       fit.correction = total;
-      if (fits > 1) calibration_.report.push_back(CalibrationResultLine(sphereDiameter, fit));
+      if (fits > 1)
+        calibration_.report.push_back(CalibrationResultLine(sphereDiameter, fit, language_));
       return kCalibrationDone;
     }
   }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "data/arm_record.h"
+#include "data/local_text.h"
 #include "measure/transforms.h"
 #include "probes/probe_calibration.h"
 
@@ -37,6 +38,9 @@ inline constexpr int kCalibrationNotSettled = -5;
 
 class CalibrationAcquisition {
  public:
+  // Its messages and report are in `language`, which must outlive it.
+  explicit CalibrationAcquisition(const Language& language) : language_(language) {}
+
   // A new editing period: no points, no result, the mode warning not yet shown.
   void Start();
 
@@ -83,6 +87,7 @@ class CalibrationAcquisition {
   int count_ = 0;
   std::vector<std::string> lines_;
   std::array<bool, 3> latches_{};
+  const Language& language_;
   bool modeWarningShown_ = false;
   ProbeCalibration calibration_;
   LevenbergWorkspace workspace_{3, kMaxCalibrationPoints};

@@ -20,21 +20,22 @@ constexpr std::string_view kAudioKey = "LimitsAudio";
 // The view shows the first six joints; joint 7 keeps its place.
 constexpr std::size_t kJointsShown = 6;
 
-bool ReadFlag(std::string_view key) {
-  return GetSettingInt(kSection, key, 0, kProductStore) == 1;
+bool ReadFlag(std::string_view key, const ProductContext& context) {
+  return GetSettingInt(kSection, key, 0, context.productStore()) == 1;
 }
 
-void WriteFlag(std::string_view key, bool on) {
-  WriteSettingInt(kSection, key, on ? 1 : 0, kProductStore);
+void WriteFlag(std::string_view key, bool on, const ProductContext& context) {
+  WriteSettingInt(kSection, key, on ? 1 : 0, context.productStore());
 }
 
 }  // namespace
 
-LimitsWarning::LimitsWarning()
-    : title_("Pilvo3D: " + LocalText(kTextJointLimits)),
+LimitsWarning::LimitsWarning(const ProductContext& context)
+    : context_(context),
+      title_("Pilvo3D: " + LocalText(kTextJointLimits, context.language())),
       viewPose_{.angles = {}, .unmarkedMask = 0},
-      enlarged_(ReadFlag(kSizeKey)),
-      audio_(ReadFlag(kAudioKey)) {}
+      enlarged_(ReadFlag(kSizeKey, context)),
+      audio_(ReadFlag(kAudioKey, context)) {}
 
 void LimitsWarning::LabelJoints(const ArmSessionState& state) {
   const ArmRecord& main = state.tab.main;
@@ -44,19 +45,20 @@ void LimitsWarning::LabelJoints(const ArmSessionState& state) {
   for (int joint = 1; joint <= shown; ++joint) {
     jointLabels_.push_back("ENCODER " + std::to_string(joint));
   }
-  if (main.options.tableChannel && shown > 0) jointLabels_.back() = LocalText(kTextRotatingTable);
+  if (main.options.tableChannel && shown > 0)
+    jointLabels_.back() = LocalText(kTextRotatingTable, context_.language());
   viewPose_.variantGeometry = UsesVariantGeometry(main.armVariant);
   viewPose_.rotatingProbe = DrawsRotatingProbe(state);
 }
 
 void LimitsWarning::ToggleEnlarged() {
   enlarged_ = !enlarged_;
-  WriteFlag(kSizeKey, enlarged_);
+  WriteFlag(kSizeKey, enlarged_, context_);
 }
 
 void LimitsWarning::ToggleAudio() {
   audio_ = !audio_;
-  WriteFlag(kAudioKey, audio_);
+  WriteFlag(kAudioKey, audio_, context_);
 }
 
 bool LimitsWarning::Update(std::uint32_t outMask, std::span<const double> radians) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "data/product_context.h"
 #include "dialogs/arm_view_pose.h"
 
 namespace pilvo {
@@ -17,7 +18,8 @@ struct ArmSessionState;
 
 class LimitsWarning {
  public:
-  LimitsWarning();
+  // Its texts and settings are those of `context`, which outlives it.
+  explicit LimitsWarning(const ProductContext& context);
 
   // One label per joint of the arm of `state`, the table channel's reading "ROTATING TABLE".
   void LabelJoints(const ArmSessionState& state);
@@ -44,6 +46,7 @@ class LimitsWarning {
   bool Update(std::uint32_t outMask, std::span<const double> radians);
 
  private:
+  const ProductContext& context_;
   std::string title_;
   std::vector<std::string> jointLabels_;
   int jointCount_ = 0;

@@ -95,34 +95,35 @@ ProbeMode ProbeModeOf(const ArmOptions& options) {
   return ProbeMode::Standard;
 }
 
-ProbesDialogLabels MakeProbesDialogLabels() {
-  return {.title = LocalText(kTextTitle),
-          .apply = LocalText(kTextApply),
+ProbesDialogLabels MakeProbesDialogLabels(const Language& language) {
+  return {.title = LocalText(kTextTitle, language),
+          .apply = LocalText(kTextApply, language),
           .cancel = "_Cancel",
-          .add = LocalText(kTextAdd),
-          .remove = LocalText(kTextDelete),
-          .modify = LocalText(kTextModify),
-          .name = LocalText(kTextNewProbeName),
+          .add = LocalText(kTextAdd, language),
+          .remove = LocalText(kTextDelete, language),
+          .modify = LocalText(kTextModify, language),
+          .name = LocalText(kTextNewProbeName, language),
           .mode = "Mode",
-          .probeDiameter = LocalText(kTextProbeDiameter),
+          .probeDiameter = LocalText(kTextProbeDiameter, language),
           .unit = "mm",
-          .resetMemory = LocalText(kTextResetMemory),
-          .greenButton = LocalText(kTextGreenButton),
-          .additionalAxis = LocalText(kTextAdditionalAxis),
-          .sphereDiameter =
-              LocalText(kTextQualifySphereDiameter) + LocalText(kTextPointCalibrationHint),
-          .compute = LocalText(kTextCompute),
-          .save = LocalText(kTextSave),
-          .abort = LocalText(kTextAbort),
-          .modes = {"Standard", "Renishaw", "Scanner (" + LocalText(kTextEcu) + ")",
-                    "Scanner (" + LocalText(kTextProbe) + ")"}};
+          .resetMemory = LocalText(kTextResetMemory, language),
+          .greenButton = LocalText(kTextGreenButton, language),
+          .additionalAxis = LocalText(kTextAdditionalAxis, language),
+          .sphereDiameter = LocalText(kTextQualifySphereDiameter, language) +
+                            LocalText(kTextPointCalibrationHint, language),
+          .compute = LocalText(kTextCompute, language),
+          .save = LocalText(kTextSave, language),
+          .abort = LocalText(kTextAbort, language),
+          .modes = {"Standard", "Renishaw", "Scanner (" + LocalText(kTextEcu, language) + ")",
+                    "Scanner (" + LocalText(kTextProbe, language) + ")"}};
 }
 
 ProbesDialog::ProbesDialog(ArmSession& session, double sphereDiameter)
     : session_(session),
       storedSphereDiameter_(sphereDiameter),
       selection_(std::clamp(session.state().toolInUse, 0, ProbeCount())),
-      initialAdditionalAxis_(session.state().working.options.board3ThirdAxisCompanion) {
+      initialAdditionalAxis_(session.state().working.options.board3ThirdAxisCompanion),
+      acquisition_(session.language()) {
   session_.SetProbesDialogOpen(true);
   session_.board().SetProbeMode(1);
   fields_.sphereDiameter = Millimetres(sphereDiameter);
@@ -143,6 +144,10 @@ const ArmSessionState& ProbesDialog::state() const {
   return session_.state();
 }
 
+std::string ProbesDialog::Text(int id) const {
+  return LocalText(id, session_.language());
+}
+
 int ProbesDialog::ProbeCount() const {
   return std::clamp(state().tab.main.probeCount, 0, kMaxProbes);
 }
@@ -152,8 +157,12 @@ const ArmRecord& ProbesDialog::SelectedRecord() const {
                          : state().tab.probes[static_cast<std::size_t>(selection_ - 1)];
 }
 
+ProbesDialogLabels ProbesDialog::labels() const {
+  return MakeProbesDialogLabels(session_.language());
+}
+
 std::vector<std::string> ProbesDialog::selectorItems() const {
-  std::vector<std::string> items{LocalText(kTextFactoryCalibration)};
+  std::vector<std::string> items{Text(kTextFactoryCalibration)};
   for (int probe = 0; probe < ProbeCount(); ++probe) {
     items.push_back(state().tab.probes[static_cast<std::size_t>(probe)].probeName);
   }
@@ -193,7 +202,7 @@ void ProbesDialog::EnterEditing(bool adding) {
                .save = true,
                .abort = true};
   if (adding) reportLines_.clear();
-  reportLines_.push_back(TooFewCalibrationPointsMessage());
+  reportLines_.push_back(TooFewCalibrationPointsMessage(session_.language()));
   acquisition_.Start();
   adding_ = adding;
   computed_ = false;
@@ -222,17 +231,17 @@ void ProbesDialog::Message(std::string_view text) {
 }
 
 bool ProbesDialog::Ask(int textId) {
-  return session_.prompts().AskYesNo(LocalText(textId), kLibraryCaption);
+  return session_.prompts().AskYesNo(Text(textId), kLibraryCaption);
 }
 
 bool ProbesDialog::ReadDiameters(double& probeDiameter, double& sphereDiameter) {
-  if (session_.variant() == SessionVariant::Wizard) {
+  if (!session_.context().isLibrary()) {
     if (fields_.probeDiameter.find(',') != std::string::npos) {
       Message(kUseDotInProbeDiameter);
       return false;
     }
     if (fields_.sphereDiameter.find(',') != std::string::npos) {
-      Message(LocalText(kTextUseDot));
+      Message(Text(kTextUseDot));
       return false;
     }
   }
@@ -277,10 +286,10 @@ void ProbesDialog::ChooseMode(ProbeMode mode) {
   DropCalibration();
   fields_.mode = mode;
   computed_ = IsScanner(mode);
-  reportLines_ = {TooFewCalibrationPointsMessage()};
+  reportLines_ = {TooFewCalibrationPointsMessage(session_.language())};
   if (computed_) {
     reportLines_.emplace_back();
-    reportLines_.push_back(LocalText(kTextScannerCalibrates));
+    reportLines_.push_back(Text(kTextScannerCalibrates));
   }
   controls_.greenButton = mode == ProbeMode::Standard;
   if (mode != ProbeMode::Standard) SetGreenButton(false);
@@ -295,7 +304,8 @@ void ProbesDialog::ChooseMode(ProbeMode mode) {
 
 void ProbesDialog::Add() {
   if (editing_) return;
-  const std::optional<ArmRecord> probe = NewProbeRecord(state(), selection_, session_.prompts());
+  const std::optional<ArmRecord> probe =
+      NewProbeRecord(state(), selection_, session_.prompts(), session_.language());
   if (!probe) return;
   EnterEditing(true);
   nameFocus_ = true;
@@ -313,7 +323,7 @@ void ProbesDialog::Add() {
 void ProbesDialog::Modify() {
   if (editing_) return;
   if (selection_ == 0) {
-    Message(LocalText(kTextFactoryTool));
+    Message(Text(kTextFactoryTool));
     return;
   }
   EnterEditing(false);
@@ -333,12 +343,13 @@ void ProbesDialog::Modify() {
 void ProbesDialog::Delete() {
   if (editing_) return;
   if (selection_ == 0) {
-    Message(LocalText(kTextFactoryTool));
+    Message(Text(kTextFactoryTool));
     return;
   }
   if (!Ask(kTextConfirmDelete)) return;
   const int deleted = selection_;
-  const std::optional<int> previous = DeleteProbe(state(), deleted, session_.prompts());
+  const std::optional<int> previous =
+      DeleteProbe(state(), deleted, session_.prompts(), session_.language());
   if (!previous) return;
   selection_ = *previous;
   // The probe in use keeps its record: its number follows the table, and a deleted one gives
@@ -346,7 +357,7 @@ void ProbesDialog::Delete() {
   const std::int32_t inUse = state().toolInUse;
   if (inUse >= deleted) {
     session_.SelectProbe(inUse == deleted ? 0 : inUse - 1);
-    StoreProbeSelection(state(), storedSphereDiameter_);
+    StoreProbeSelection(state(), storedSphereDiameter_, session_.context().installationStore());
   } else {
     session_.NotifyProbeChanged();
   }
@@ -358,14 +369,14 @@ void ProbesDialog::Delete() {
 void ProbesDialog::Compute() {
   if (!editing_) return;
   if (fields_.mode == ProbeMode::None) {
-    Message(LocalText(kTextInsertMode));
+    Message(Text(kTextInsertMode));
     return;
   }
   double probeDiameter = 0.0;
   double sphereDiameter = 0.0;
   if (!ReadDiameters(probeDiameter, sphereDiameter)) return;
   if (pointCount() < kMinCalibrationPoints) {
-    Message(TooFewCalibrationPointsMessage());
+    Message(TooFewCalibrationPointsMessage(session_.language()));
     return;
   }
   const int result =
@@ -387,7 +398,7 @@ void ProbesDialog::Save() {
   }
   const ProbeMode mode = fields_.mode;
   if (mode == ProbeMode::None) {
-    Message(LocalText(kTextInsertMode));
+    Message(Text(kTextInsertMode));
     return;
   }
   double probeDiameter = 0.0;
@@ -400,8 +411,9 @@ void ProbesDialog::Save() {
   probe.probeName = fields_.name;
   // Without a calibration sigma is 0.
   const ProbeOffsetFit fit = acquisition_.fit();
-  probe.probeText2 =
-      fit.sigma != 0.0 ? CalibrationResultLine(sphereDiameter, fit) : std::string(kNoReport);
+  probe.probeText2 = fit.sigma != 0.0
+                         ? CalibrationResultLine(sphereDiameter, fit, session_.language())
+                         : std::string(kNoReport);
   SetModeFlags(probe.options, mode);
   probe.options.probeMode = fields_.resetMemory;
   probe.options.buttonRemap = fields_.greenButton;
@@ -411,7 +423,7 @@ void ProbesDialog::Save() {
   const TabContents previous = state().tab;
   state().tab.probes[static_cast<std::size_t>(target_)] = probe;
   if (adding_) state().tab.main.probeCount = target_ + 1;
-  if (!SaveProbeTable(state(), session_.prompts())) {
+  if (!SaveProbeTable(state(), session_.prompts(), session_.language())) {
     state().tab = previous;
     return;
   }
@@ -438,7 +450,7 @@ void ProbesDialog::Apply() {
     return;
   }
   session_.SelectProbe(selection_);
-  StoreProbeSelection(state(), *sphereDiameter);
+  StoreProbeSelection(state(), *sphereDiameter, session_.context().installationStore());
   Close();
 }
 
@@ -456,8 +468,8 @@ void ProbesDialog::Close() {
   board.ConfigureBoards();
   ApplySelectedProbe(session_);
   session_.NotifyProbeChanged();
-  if (session_.variant() == SessionVariant::Library) {
-    session_.display().ArmConnected(BuildProbeTooltip(arm));
+  if (session_.context().isLibrary()) {
+    session_.display().ArmConnected(BuildProbeTooltip(arm, session_.language()));
   }
   // A scanner axis switched on needs the boards configured for it and referenced.
   if (!initialAdditionalAxis_ && arm.working.options.board3ThirdAxisCompanion) {
@@ -488,8 +500,9 @@ void ProbesDialog::Tick() {
 
 std::unique_ptr<ProbesDialog> OpenProbesDialog(ArmSession& session) {
   double sphereDiameter = 0.0;
-  if (LoadProbeSelection(session.state(), session.prompts(), sphereDiameter) < 1) {
-    session.prompts().ShowMessage(LocalText(kTextNotAvailable), kLibraryCaption,
+  if (LoadProbeSelection(session.state(), session.prompts(), sphereDiameter,
+                         session.context().installationStore(), session.language()) < 1) {
+    session.prompts().ShowMessage(LocalText(kTextNotAvailable, session.language()), kLibraryCaption,
                                   MessageIcon::Error);
     return nullptr;
   }

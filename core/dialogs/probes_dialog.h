@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "data/arm_record.h"
+#include "data/local_text.h"
 #include "dialogs/calibration_acquisition.h"
 
 namespace pilvo {
@@ -33,7 +34,7 @@ struct ProbesDialogLabels {
   std::string resetMemory, greenButton, additionalAxis, sphereDiameter, compute, save, abort;
   std::array<std::string, 4> modes;  // Standard, Renishaw, Scanner (ECU), Scanner (Probe)
 };
-ProbesDialogLabels MakeProbesDialogLabels();
+ProbesDialogLabels MakeProbesDialogLabels(const Language& language);
 
 // What the editable controls hold. The diameters are texts, read as numbers by the commands.
 struct ProbeFields {
@@ -75,6 +76,8 @@ class ProbesDialog {
   ProbesDialog(const ProbesDialog&) = delete;
   ProbesDialog& operator=(const ProbesDialog&) = delete;
 
+  // The texts of the controls in the session's language.
+  ProbesDialogLabels labels() const;
   // The selector: "Factory calibration", then the probe names; enabled with at least a probe.
   std::vector<std::string> selectorItems() const;
   int selection() const { return selection_; }
@@ -128,6 +131,7 @@ class ProbesDialog {
  private:
   ArmSessionState& state();
   const ArmSessionState& state() const;
+  std::string Text(int id) const;
   int ProbeCount() const;
   const ArmRecord& SelectedRecord() const;
   void ShowSelectionFields();

@@ -30,8 +30,8 @@ constexpr int kReducedByDefault = 1;
 
 constexpr std::uint32_t kIndicatorBits = (1u << kMaxJoints) - 1;
 
-std::vector<std::string> ProbeLines(const ArmSessionState& state) {
-  std::vector<std::string> lines{LocalText(kTextFactoryCalibration)};
+std::vector<std::string> ProbeLines(const ArmSessionState& state, const Language& language) {
+  std::vector<std::string> lines{LocalText(kTextFactoryCalibration, language)};
   const int count = std::clamp(state.tab.main.probeCount, 0, kMaxProbes);
   for (int probe = 0; probe < count; ++probe) lines.push_back(state.tab.probes[probe].probeName);
   return lines;
@@ -42,19 +42,20 @@ std::vector<std::string> ProbeLines(const ArmSessionState& state) {
 ResetProcedure::ResetProcedure(ArmSession& session, const ResetDialogSetup& setup)
     : session_(session),
       setup_(setup),
-      title_(LocalText(session.variant() == SessionVariant::Wizard ? kTextWizardTitle
-                                                                   : kTextLibraryTitle)),
-      instruction_(LocalText(kTextInstruction)),
-      markStatusLabel_(LocalText(kTextMarkStatus)),
-      cancelLabel_(LocalText(kTextCancel)),
-      temperatureText_(LocalText(setup.temperatureSensors == 0 ? kTextInsertTemperature
-                                                               : kTextCompensationEnabled)),
+      title_(LocalText(session.context().isLibrary() ? kTextLibraryTitle : kTextWizardTitle,
+                       session.language())),
+      instruction_(LocalText(kTextInstruction, session.language())),
+      markStatusLabel_(LocalText(kTextMarkStatus, session.language())),
+      cancelLabel_(LocalText(kTextCancel, session.language())),
+      temperatureText_(LocalText(
+          setup.temperatureSensors == 0 ? kTextInsertTemperature : kTextCompensationEnabled,
+          session.language())),
       temperatureLine_(AmbientTemperatureLine(setup.ambientTemperature)),
-      reduced_(GetSettingInt(kSizeSection, kSizeKey, kReducedByDefault, kProductStore) ==
-               kReducedByDefault),
+      reduced_(GetSettingInt(kSizeSection, kSizeKey, kReducedByDefault,
+                             session.context().productStore()) == kReducedByDefault),
       viewPose_(ResetViewPose(0, {}, UsesVariantGeometry(session.state().tab.main.armVariant))) {
   session_.SelectProbe(setup.toolInUse);
-  if (setup.probeManagement) probeLines_ = ProbeLines(session_.state());
+  if (setup.probeManagement) probeLines_ = ProbeLines(session_.state(), session_.language());
   LabelEncoders();
 }
 
@@ -70,7 +71,8 @@ void ResetProcedure::LabelEncoders() {
   for (int encoder = 1; encoder <= shown; ++encoder) {
     encoderLabels_.push_back("ENCODER " + std::to_string(encoder));
   }
-  if (options.tableChannel && shown > 0) encoderLabels_.back() = LocalText(kTextRotatingTable);
+  if (options.tableChannel && shown > 0)
+    encoderLabels_.back() = LocalText(kTextRotatingTable, session_.language());
   viewPose_.rotatingProbe = DrawsRotatingProbe(state);
 }
 
@@ -154,7 +156,7 @@ void ResetProcedure::Reduce() {
 
 void ResetProcedure::StoreReduced(bool reduced) {
   reduced_ = reduced;
-  WriteSettingInt(kSizeSection, kSizeKey, reduced ? 1 : 0, kProductStore);
+  WriteSettingInt(kSizeSection, kSizeKey, reduced ? 1 : 0, session_.context().productStore());
 }
 
 }  // namespace pilvo

@@ -27,15 +27,15 @@ std::int32_t AmbientTemperatureLine(std::int32_t temperature) {
   return listed ? temperature - kLowestAmbientTemperature : -1;
 }
 
-TemperatureChoice::TemperatureChoice(std::int32_t current)
-    : current_(current), selectedLine_(AmbientTemperatureLine(current)) {}
+TemperatureChoice::TemperatureChoice(std::int32_t current, const Language& language)
+    : current_(current), language_(language), selectedLine_(AmbientTemperatureLine(current)) {}
 
 std::string TemperatureChoice::title() const {
-  return LocalText(kTextTitle);
+  return LocalText(kTextTitle, language_);
 }
 
 std::string TemperatureChoice::text() const {
-  return LocalText(kTextInsertTemperature);
+  return LocalText(kTextInsertTemperature, language_);
 }
 
 bool TemperatureChoice::Select(std::int32_t line) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "data/local_text.h"
+
 namespace pilvo {
 
 inline constexpr std::int32_t kLowestAmbientTemperature = 0;
@@ -20,7 +22,8 @@ std::int32_t AmbientTemperatureLine(std::int32_t temperature);
 // The temperature dialog's model: opened on the temperature the caller keeps, closed with OK.
 class TemperatureChoice {
  public:
-  explicit TemperatureChoice(std::int32_t current);
+  // Its texts are in `language`, which must outlive it.
+  TemperatureChoice(std::int32_t current, const Language& language);
 
   std::string title() const;
   std::string text() const;
@@ -37,6 +40,7 @@ class TemperatureChoice {
 
  private:
   std::int32_t current_;
+  const Language& language_;
   std::int32_t selectedLine_;
   bool closed_ = false;
 };

@@ -13,16 +13,17 @@ constexpr int kTextNoProbeManagement = 2434;
 
 }  // namespace
 
-bool ProbesManagementCommand(const ArmSessionState& state, Prompts& ui) {
+bool ProbesManagementCommand(const ArmSessionState& state, Prompts& ui, const Language& language) {
   if (state.tab.main.probeCount >= 1) return true;
-  ui.ShowMessage(LocalText(kTextNoProbeManagement), kLibraryCaption, MessageIcon::Error);
+  ui.ShowMessage(LocalText(kTextNoProbeManagement, language), kLibraryCaption, MessageIcon::Error);
   return false;
 }
 
-bool BatteryCommand(const ArmSessionState& state, int firmwareCode, Prompts& ui) {
+bool BatteryCommand(const ArmSessionState& state, int firmwareCode, Prompts& ui,
+                    const Language& language) {
   if (state.working.batteryPresent > 0 && firmwareCode >= kFirstSupplyFirmware) return true;
-  ui.ShowMessage(LocalText(kTextBattery) + " " + LocalText(kTextNotAvailable), kLibraryCaption,
-                 MessageIcon::Error);
+  ui.ShowMessage(LocalText(kTextBattery, language) + " " + LocalText(kTextNotAvailable, language),
+                 kLibraryCaption, MessageIcon::Error);
   return false;
 }
 

@@ -2,6 +2,7 @@
 // and when not, tells the operator why and changes nothing.
 #pragma once
 
+#include "data/local_text.h"
 #include "session/operator_ports.h"
 
 namespace pilvo {
@@ -10,10 +11,11 @@ struct ArmSessionState;
 
 // Probes management: false, after "Probe management not available", when the probe table holds
 // no probe.
-bool ProbesManagementCommand(const ArmSessionState& state, Prompts& ui);
+bool ProbesManagementCommand(const ArmSessionState& state, Prompts& ui, const Language& language);
 
 // Battery: false, after "Battery not available.", unless the working record has a battery and
 // the board's firmware (`firmwareCode`) reports the supply.
-bool BatteryCommand(const ArmSessionState& state, int firmwareCode, Prompts& ui);
+bool BatteryCommand(const ArmSessionState& state, int firmwareCode, Prompts& ui,
+                    const Language& language);
 
 }  // namespace pilvo

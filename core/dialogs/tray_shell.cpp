@@ -1,7 +1,6 @@
 #include "dialogs/tray_shell.h"
 
 #include "data/local_text.h"
-#include "data/settings.h"
 #include "dialogs/tray_commands.h"
 #include "session/arm_session.h"
 
@@ -28,16 +27,17 @@ std::string_view FileVersion() {
   return PILVO_FILE_VERSION;
 }
 
-AboutBoxTexts MakeAboutBoxTexts() {
-  return {.title = LocalText(kTextAbout),
-          .ok = LocalText(kTextOk),
-          .libraryName = LocalText(kTextTemperatureTitle).substr(0, kLibraryNameLength),
+TrayShell::TrayShell(const Language& language)
+    : language_(language), tooltip_(LocalText(kTextNotConnected, language)), battery_(language) {}
+
+AboutBoxTexts TrayShell::about() const {
+  return {.title = LocalText(kTextAbout, language_),
+          .ok = LocalText(kTextOk, language_),
+          .libraryName = LocalText(kTextTemperatureTitle, language_).substr(0, kLibraryNameLength),
           .fileVersion = std::string(FileVersion()),
-          .installationName = InstallationName(),
+          .installationName = session_ != nullptr ? session_->context().installationName() : "",
           .makerLines = "Pilvo3D arm driver\nKelmorad measuring arms\nTAB 4"};
 }
-
-TrayShell::TrayShell() : tooltip_(LocalText(kTextNotConnected)) {}
 
 void TrayShell::ShowConnected(std::string_view probeTooltip) {
   connected_ = true;
@@ -46,12 +46,12 @@ void TrayShell::ShowConnected(std::string_view probeTooltip) {
 
 void TrayShell::ShowDisconnected() {
   connected_ = false;
-  tooltip_ = LocalText(kTextNotConnected);
+  tooltip_ = LocalText(kTextNotConnected, language_);
 }
 
 TrayMenu TrayShell::menu() const {
-  return {.probesManagement = LocalText(kTextProbesManagement),
-          .battery = LocalText(kTextBattery),
+  return {.probesManagement = LocalText(kTextProbesManagement, language_),
+          .battery = LocalText(kTextBattery, language_),
           .about = "About",
           .probesManagementEnabled = connected_,
           .batteryChecked = battery_.shownFromMenu()};
@@ -59,13 +59,13 @@ TrayMenu TrayShell::menu() const {
 
 bool TrayShell::ProbesManagement(Prompts& ui) {
   // A disabled command does not run, whether from the menu or from the icon.
-  return connected_ && ProbesManagementCommand(StateOf(session_), ui);
+  return connected_ && ProbesManagementCommand(StateOf(session_), ui, language_);
 }
 
 void TrayShell::Battery(Prompts& ui) {
   const int firmware = session_ != nullptr ? session_->board().firmwareCode() : 0;
   const ArmSessionState& state = StateOf(session_);
-  if (BatteryCommand(state, firmware, ui)) battery_.ToggleFromMenu(state.working);
+  if (BatteryCommand(state, firmware, ui, language_)) battery_.ToggleFromMenu(state.working);
 }
 
 bool TrayShell::Tick() {

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "data/local_text.h"
 #include "dialogs/battery_dialog.h"
 #include "session/operator_ports.h"
 
@@ -30,14 +31,14 @@ struct AboutBoxTexts {
   std::string installationName;  // the key of this installation's settings
   std::string makerLines;
 };
-AboutBoxTexts MakeAboutBoxTexts();
 
 // The file version compiled into the programs, in the form of a version resource: "4, 4, 0, 3".
 std::string_view FileVersion();
 
 class TrayShell {
  public:
-  TrayShell();
+  // Its texts are in `language`, which must outlive it.
+  explicit TrayShell(const Language& language);
 
   // The commands that read the arm work on `session` from now on; it outlives the tray.
   void Serve(ArmSession& session) { session_ = &session; }
@@ -50,6 +51,8 @@ class TrayShell {
 
   // Texts in the language of the moment.
   TrayMenu menu() const;
+  // The about box, the installation being the one of the session served.
+  AboutBoxTexts about() const;
 
   // Probes management, from the menu or a double click on the icon: true when the probes
   // window is to open (or come forward). Nothing while disconnected; without probes, the
@@ -71,6 +74,7 @@ class TrayShell {
   const BatteryDialog& battery() const { return battery_; }
 
  private:
+  const Language& language_;
   ArmSession* session_ = nullptr;
   bool connected_ = false;
   std::string tooltip_;

@@ -101,7 +101,7 @@ void ArmBoard::ReleaseArm() {
 }
 
 std::string ArmBoard::SupplyStateText() const {
-  return pilvo::SupplyStateText(supplyReading(), record_);
+  return pilvo::SupplyStateText(supplyReading(), record_, link_.context().language());
 }
 
 int ArmBoard::RawExchange(std::span<std::uint8_t> buffer) {

@@ -6,10 +6,11 @@
 
 namespace pilvo {
 
-ArmLink::ArmLink(const ArmRecord& record, std::string profileStore, UsbDeviceChooser chooser)
+ArmLink::ArmLink(const ArmRecord& record, const ProductContext& context, UsbDeviceChooser chooser)
     : record_(record),
-      serialPort_(record, std::move(profileStore)),
-      usbLibrary_(std::move(chooser)) {}
+      context_(context),
+      serialPort_(record, context.profileStore()),
+      usbLibrary_(std::move(chooser), context.language()) {}
 
 void ArmLink::UseTransports(ArmTransport& serial, ArmTransport& usb) {
   serial_ = &serial;

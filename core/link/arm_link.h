@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "data/arm_record.h"
+#include "data/product_context.h"
 #include "link/serial_transport.h"
 #include "link/transport.h"
 #include "link/usb_transport.h"
@@ -16,11 +17,13 @@ namespace pilvo {
 
 class ArmLink {
  public:
-  // `record` is the working arm record (link type, speed code, probe mode);
-  // `profileStore` the application profile holding "TIMEOUT" and the serial port names.
-  ArmLink(const ArmRecord& record, std::string profileStore, UsbDeviceChooser chooser = {});
+  // `record` is the working arm record (link type, speed code, probe mode); `context` gives the
+  // application profile holding "TIMEOUT" and the serial port names, and the language.
+  ArmLink(const ArmRecord& record, const ProductContext& context, UsbDeviceChooser chooser = {});
   ArmLink(const ArmLink&) = delete;
   ArmLink& operator=(const ArmLink&) = delete;
+
+  const ProductContext& context() const { return context_; }
 
   // Called on every close, before anything is closed: the owner clears its parameters-loaded
   // and arm-ready flags and tells its displays.
@@ -61,6 +64,7 @@ class ArmLink {
   ArmTransport& transport() const { return IsUsb() ? *usb_ : *serial_; }
 
   const ArmRecord& record_;
+  const ProductContext& context_;
   std::function<void()> closeListener_;
   SerialTransport serialPort_;
   UsbTransport usbLibrary_;

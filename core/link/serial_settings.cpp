@@ -28,7 +28,7 @@ constexpr std::array<DefaultPorts, 3> kDefaultPorts{{
 }};
 
 std::uint32_t ReadTimeout(std::string_view key, std::uint32_t fallback,
-                          std::string_view profileStore) {
+                          const SettingsStore& profileStore) {
   const std::uint32_t value = GetSettingInt(kTimeoutSection, key, -1, profileStore);
   if (value != kMissing) return value;
   WriteSettingInt(kTimeoutSection, key, static_cast<int>(fallback), profileStore);
@@ -76,7 +76,7 @@ bool FitsPortNameField(std::string_view portName) {
          portName.find('\0') == std::string_view::npos;
 }
 
-SerialTimeouts ReadSerialTimeouts(std::string_view profileStore) {
+SerialTimeouts ReadSerialTimeouts(const SettingsStore& profileStore) {
   const SerialTimeouts defaults;
   SerialTimeouts timeouts;
   timeouts.readInterval = ReadTimeout("ReadInterval", defaults.readInterval, profileStore);
@@ -88,7 +88,7 @@ SerialTimeouts ReadSerialTimeouts(std::string_view profileStore) {
 }
 
 std::optional<std::string> SerialDevicePath(std::string_view portName,
-                                            std::string_view profileStore) {
+                                            const SettingsStore& profileStore) {
   if (IsDevicePath(portName)) return std::string(portName);
   const std::optional<unsigned> portNumber = ComPortNumber(portName);
   if (!portNumber) return std::nullopt;

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "data/settings.h"
 #include "link/serial_port.h"
 
 namespace pilvo {
@@ -22,7 +23,7 @@ bool FitsPortNameField(std::string_view portName);
 // "ReadTotalMultiplier" 20, "ReadTotalConstant" 1000 ms). A missing key (read as 0xFFFFFFFF) is
 // taken at its default, and the default is written back at once; any other stored value,
 // 0 included, is used as it is and left alone.
-SerialTimeouts ReadSerialTimeouts(std::string_view profileStore);
+SerialTimeouts ReadSerialTimeouts(const SettingsStore& profileStore);
 
 // The device to open for `portName`:
 // - a name beginning with "/" is a device path and is used as given;
@@ -34,6 +35,6 @@ SerialTimeouts ReadSerialTimeouts(std::string_view profileStore);
 //   (USB modem-class devices), and higher numbers have no default;
 // - any other name gives nothing.
 std::optional<std::string> SerialDevicePath(std::string_view portName,
-                                            std::string_view profileStore);
+                                            const SettingsStore& profileStore);
 
 }  // namespace pilvo

@@ -6,7 +6,7 @@
 
 namespace pilvo {
 
-SerialTransport::SerialTransport(const ArmRecord& record, std::string profileStore)
+SerialTransport::SerialTransport(const ArmRecord& record, SettingsStore profileStore)
     : record_(record), profileStore_(std::move(profileStore)) {}
 
 bool SerialTransport::SetPortName(std::string_view name) {

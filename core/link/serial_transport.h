@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "data/arm_record.h"
+#include "data/settings.h"
 #include "link/serial_port.h"
 #include "link/transport.h"
 
@@ -14,7 +15,7 @@ namespace pilvo {
 class SerialTransport final : public ArmTransport {
  public:
   // `record` gives the speed code; `profileStore` holds "TIMEOUT" and the serial port names.
-  SerialTransport(const ArmRecord& record, std::string profileStore);
+  SerialTransport(const ArmRecord& record, SettingsStore profileStore);
 
   // False, and nothing recorded, when the name does not fit the 11-character field.
   bool SetPortName(std::string_view name);
@@ -28,7 +29,7 @@ class SerialTransport final : public ArmTransport {
 
  private:
   const ArmRecord& record_;
-  std::string profileStore_;
+  SettingsStore profileStore_;
   std::string portName_;
   SerialPort port_;
 };

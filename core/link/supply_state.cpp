@@ -26,7 +26,7 @@ int PercentBetween(double reading, double from, double to) {
 
 }  // namespace
 
-std::string SupplyStateText(double reading, const ArmRecord& record) {
+std::string SupplyStateText(double reading, const ArmRecord& record, const Language& language) {
   const std::array<double, 3> thresholds = SupplyThresholds(record);
   const int capacity = record.batteryCapacity;
   const char* prefix = "";
@@ -48,15 +48,16 @@ std::string SupplyStateText(double reading, const ArmRecord& record) {
 
   std::array<char, 512> text{};
   if (shown < 1) {
-    std::snprintf(text.data(), text.size(), "%s %s", LocalText(kTextBattery).c_str(),
-                  LocalText(kTextDischarge).c_str());
+    std::snprintf(text.data(), text.size(), "%s %s", LocalText(kTextBattery, language).c_str(),
+                  LocalText(kTextDischarge, language).c_str());
   } else if (hours >= 1) {
     std::snprintf(text.data(), text.size(), "%s %s %i%% %s %ih, %imin", prefix,
-                  LocalText(kTextCharge).c_str(), shown, LocalText(kTextRemain).c_str(), hours,
-                  minutes);
+                  LocalText(kTextCharge, language).c_str(), shown,
+                  LocalText(kTextRemain, language).c_str(), hours, minutes);
   } else {
     std::snprintf(text.data(), text.size(), "%s %s %i%% %s %imin", prefix,
-                  LocalText(kTextCharge).c_str(), shown, LocalText(kTextRemain).c_str(), minutes);
+                  LocalText(kTextCharge, language).c_str(), shown,
+                  LocalText(kTextRemain, language).c_str(), minutes);
   }
   return text.data();
 }

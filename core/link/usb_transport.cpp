@@ -22,7 +22,8 @@ constexpr std::size_t kIdentifierReplyLength = 5;
 
 }  // namespace
 
-UsbTransport::UsbTransport(UsbDeviceChooser chooser) : chooser_(std::move(chooser)) {}
+UsbTransport::UsbTransport(UsbDeviceChooser chooser, const Language& language)
+    : chooser_(std::move(chooser)), language_(language) {}
 
 UsbTransport::~UsbTransport() {
   ClosePipes();
@@ -98,7 +99,7 @@ int UsbTransport::ChooseDevice(bool showMessages) {
   const std::uint32_t count = library_.DeviceCount(kArmVidPid);
   if (count == 0) {
     if (showMessages && chooser_.showNotFound) {
-      chooser_.showNotFound(LocalText(kTextDevicesNotFound));
+      chooser_.showNotFound(LocalText(kTextDevicesNotFound, language_));
     }
     return kNoUsbArm;
   }
@@ -121,7 +122,7 @@ int UsbTransport::ChooseDevice(bool showMessages) {
   if (instances.empty()) return kNoUsbArm;
   if (count == 1 && !showMessages) return instances.front();
   if (!chooser_.choose) return kNoUsbArm;
-  const auto line = chooser_.choose(LocalText(kTextUsbDevicesTitle), identifiers);
+  const auto line = chooser_.choose(LocalText(kTextUsbDevicesTitle, language_), identifiers);
   if (!line || *line >= instances.size()) return kNoUsbArm;
   return instances[*line];
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "data/local_text.h"
 #include "link/transport.h"
 #include "link/usb_library.h"
 
@@ -37,7 +38,8 @@ struct UsbDeviceChooser {
 
 class UsbTransport final : public ArmTransport {
  public:
-  explicit UsbTransport(UsbDeviceChooser chooser);
+  // The chooser's texts are in `language`, which must outlive the transport.
+  UsbTransport(UsbDeviceChooser chooser, const Language& language);
   UsbTransport(const UsbTransport&) = delete;
   UsbTransport& operator=(const UsbTransport&) = delete;
   // The pipes go without a release: nobody is listening any more.
@@ -70,6 +72,7 @@ class UsbTransport final : public ArmTransport {
   void HandleLibraryFailure();
 
   UsbDeviceChooser chooser_;
+  const Language& language_;
   UsbAccessLibrary library_;
   int libraryStatus_ = usb_load::kCannotLoad;  // not loaded yet
   int instance_ = kNoUsbArm;

@@ -36,7 +36,7 @@ class SectionValues {
       }
     }
   }
-  bool Write(std::string_view store) const {
+  bool Write(const SettingsStore& store) const {
     std::vector<SettingText> values;
     for (std::size_t i = 0; i < keys_.size(); ++i) {
       values.push_back({section_, keys_[i], texts_[i]});
@@ -51,13 +51,13 @@ class SectionValues {
 };
 
 double ReadValue(std::string_view section, const std::string& key, bool diagonal,
-                 std::string_view store, std::size_t maxChars) {
+                 const SettingsStore& store, std::size_t maxChars) {
   std::string text = GetSettingString(section, key, diagonal ? "1" : "0", store);
   if (text.size() > maxChars) text.resize(maxChars);
   return LeadingNumber(text.c_str());
 }
 
-Pose ReadMatrix(std::string_view section, std::string_view store, std::size_t maxChars) {
+Pose ReadMatrix(std::string_view section, const SettingsStore& store, std::size_t maxChars) {
   Pose matrix;
   for (int row = 0; row < 4; ++row) {
     for (int column = 0; column < 4; ++column) {
@@ -74,31 +74,31 @@ std::string OffsetKey(int row) {
 
 }  // namespace
 
-bool WriteUserFrame(const Pose& rotation, const Point3& offset, std::string_view store) {
+bool WriteUserFrame(const Pose& rotation, const Point3& offset, const SettingsStore& store) {
   SectionValues values(kUserFrameSection);
   values.AddMatrix(rotation);
   for (int row = 0; row < 3; ++row) values.Add(OffsetKey(row), offset[row]);
   return values.Write(store);
 }
 
-void ReadUserFrame(Pose& rotation, Point3& offset, std::string_view store) {
+void ReadUserFrame(Pose& rotation, Point3& offset, const SettingsStore& store) {
   rotation = ReadMatrix(kUserFrameSection, store, std::string::npos);
   for (int row = 0; row < 3; ++row) {
     offset[row] = ReadValue(kUserFrameSection, OffsetKey(row), false, store, std::string::npos);
   }
 }
 
-bool WriteTableMatrix(const Pose& matrix, double referenceAngle) {
+bool WriteTableMatrix(const Pose& matrix, double referenceAngle, const SettingsStore& store) {
   SectionValues values(kRotatingTableSection);
   values.AddMatrix(matrix);
   values.Add(std::string(kTableAngleKey), referenceAngle);
-  return values.Write(kRotatingTableFile);
+  return values.Write(store);
 }
 
-void ReadTableMatrix(Pose& matrix, double& referenceAngle) {
-  matrix = ReadMatrix(kRotatingTableSection, kRotatingTableFile, kTableValueChars);
-  referenceAngle = ReadValue(kRotatingTableSection, std::string(kTableAngleKey), false,
-                             kRotatingTableFile, kTableValueChars);
+void ReadTableMatrix(Pose& matrix, double& referenceAngle, const SettingsStore& store) {
+  matrix = ReadMatrix(kRotatingTableSection, store, kTableValueChars);
+  referenceAngle =
+      ReadValue(kRotatingTableSection, std::string(kTableAngleKey), false, store, kTableValueChars);
 }
 
 }  // namespace pilvo

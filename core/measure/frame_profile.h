@@ -6,6 +6,7 @@
 
 #include <string_view>
 
+#include "data/settings.h"
 #include "measure/frame_geometry.h"
 #include "measure/transforms.h"
 
@@ -18,13 +19,13 @@ inline constexpr std::string_view kTableAngleKey = "angRif";
 
 // The user frame's rotation and offset in `store`, all 19 keys in one write. False, with none of
 // them written, when the store cannot be written.
-bool WriteUserFrame(const Pose& rotation, const Point3& offset, std::string_view store);
-void ReadUserFrame(Pose& rotation, Point3& offset, std::string_view store);
+bool WriteUserFrame(const Pose& rotation, const Point3& offset, const SettingsStore& store);
+void ReadUserFrame(Pose& rotation, Point3& offset, const SettingsStore& store);
 
-// The rotating table's matrix and reference angle in "pilvo.ini", all 17 keys in one write.
-// False, with none of them written, when the store cannot be written.
-bool WriteTableMatrix(const Pose& matrix, double referenceAngle);
+// The rotating table's matrix and reference angle in `store` ("pilvo.ini"), all 17 keys in one
+// write. False, with none of them written, when the store cannot be written.
+bool WriteTableMatrix(const Pose& matrix, double referenceAngle, const SettingsStore& store);
 // A file written before the angle was kept reads it as 0.
-void ReadTableMatrix(Pose& matrix, double& referenceAngle);
+void ReadTableMatrix(Pose& matrix, double& referenceAngle, const SettingsStore& store);
 
 }  // namespace pilvo

@@ -110,13 +110,14 @@ ResidualStatistics Statistics(std::span<const Pose> points) {
 }
 
 // The report's numbers are those the TAB file keeps in its result line: C numbers.
-std::string SigmaText(double sigma) {
-  return LocalText(kTextSigma) + "=" + FixedText(sigma, 3);
+std::string SigmaText(double sigma, const Language& language) {
+  return LocalText(kTextSigma, language) + "=" + FixedText(sigma, 3);
 }
 
-std::string FilteringLine(const char* pass, int removed, int total, double sigma) {
+std::string FilteringLine(const char* pass, int removed, int total, double sigma,
+                          const Language& language) {
   return std::string(pass) + " " + std::to_string(removed) + "/" + std::to_string(total) + " " +
-         LocalText(kTextPoints) + " " + SigmaText(sigma);
+         LocalText(kTextPoints, language) + " " + SigmaText(sigma, language);
 }
 
 }  // namespace
@@ -187,21 +188,22 @@ bool KeptByFilter(double residual, const ResidualStatistics& statistics, double 
   return sigma == 0.0 || std::abs(residual - statistics.mean) < sigma;
 }
 
-std::string TooFewCalibrationPointsMessage() {
-  return LocalText(kTextAcquireAtLeast) + " " + std::to_string(kMinCalibrationPoints) + " " +
-         LocalText(kTextPoints);
+std::string TooFewCalibrationPointsMessage(const Language& language) {
+  return LocalText(kTextAcquireAtLeast, language) + " " + std::to_string(kMinCalibrationPoints) +
+         " " + LocalText(kTextPoints, language);
 }
 
-std::string CalibrationResultLine(double sphereDiameter, const ProbeOffsetFit& fit) {
-  const std::string sigma = SigmaText(fit.sigma);
-  if (sphereDiameter == 0.0) return LocalText(kTextArmPointCalibration) + " " + sigma;
-  return LocalText(kTextQualifySphereDiameter) + "=" + FixedText(fit.measuredDiameter, 3) + " " +
-         sigma;
+std::string CalibrationResultLine(double sphereDiameter, const ProbeOffsetFit& fit,
+                                  const Language& language) {
+  const std::string sigma = SigmaText(fit.sigma, language);
+  if (sphereDiameter == 0.0) return LocalText(kTextArmPointCalibration, language) + " " + sigma;
+  return LocalText(kTextQualifySphereDiameter, language) + "=" +
+         FixedText(fit.measuredDiameter, 3) + " " + sigma;
 }
 
 int ComputeProbeCalibration(std::span<const Pose> rawPoints, const ArmRecord& workingRecord,
                             double probeDiameter, double sphereDiameter, ArmRecord& probeCopy,
-                            ProbeCalibration& calibration) {
+                            ProbeCalibration& calibration, const Language& language) {
   const int total = static_cast<int>(rawPoints.size());
   if (total < kMinCalibrationPoints) return kCalibrationTooFewPoints;
   if (total > kMaxCalibrationPoints) return kCalibrationTooManyPoints;
@@ -226,8 +228,8 @@ int ComputeProbeCalibration(std::span<const Pose> rawPoints, const ArmRecord& wo
   std::copy(rawPoints.begin(), rawPoints.end(), working.begin());
   refit(total);
   calibration.report.push_back("");
-  calibration.report.push_back(LocalText(kTextReport));
-  calibration.report.push_back(CalibrationResultLine(sphereDiameter, calibration.fit));
+  calibration.report.push_back(LocalText(kTextReport, language));
+  calibration.report.push_back(CalibrationResultLine(sphereDiameter, calibration.fit, language));
 
   // Pass 1 judges the raw points by the residuals of the fit of all of them.
   calibration.statistics = Statistics(std::span(working.data(), rawPoints.size()));
@@ -240,7 +242,7 @@ int ComputeProbeCalibration(std::span<const Pose> rawPoints, const ArmRecord& wo
   if (kept < kMinFitPoints) return abandon();
   refit(kept);
   calibration.report.push_back(
-      FilteringLine(kFilteringPass1, total - kept, total, calibration.fit.sigma));
+      FilteringLine(kFilteringPass1, total - kept, total, calibration.fit.sigma, language));
 
   // Pass 2 compacts the working points in place by their new residuals.
   calibration.statistics = Statistics(std::span(working.data(), static_cast<std::size_t>(kept)));
@@ -255,7 +257,7 @@ int ComputeProbeCalibration(std::span<const Pose> rawPoints, const ArmRecord& wo
   refit(kept);
   if (kept < keptBefore) {
     calibration.report.push_back(
-        FilteringLine(kFilteringPass2, total - kept, total, calibration.fit.sigma));
+        FilteringLine(kFilteringPass2, total - kept, total, calibration.fit.sigma, language));
   }
   return kCalibrationDone;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "data/arm_record.h"
+#include "data/local_text.h"
 #include "measure/transforms.h"
 #include "probes/levenberg_marquardt.h"
 
@@ -65,10 +66,11 @@ struct ProbeCalibration {
 // The report line of a calibration, which the TAB file keeps with the probe: "Qualify sphere
 // diameter=<measured> Sigma=<sigma>", or with sphere diameter 0 "Arm point calibration
 // Sigma=<sigma>", three decimals after a "." whatever the locale.
-std::string CalibrationResultLine(double sphereDiameter, const ProbeOffsetFit& fit);
+std::string CalibrationResultLine(double sphereDiameter, const ProbeOffsetFit& fit,
+                                  const Language& language);
 
 // The message shown when fewer than kMinCalibrationPoints points were acquired.
-std::string TooFewCalibrationPointsMessage();
+std::string TooFewCalibrationPointsMessage(const Language& language);
 
 // Fits, filters the points whose residual is not strictly within sigma of the mean, refits,
 // filters again and refits. Every fit starts from `workingRecord`, the record the points were
@@ -77,6 +79,6 @@ std::string TooFewCalibrationPointsMessage();
 // reset to `workingRecord` (the calibration in use stays) and the report says so.
 int ComputeProbeCalibration(std::span<const Pose> rawPoints, const ArmRecord& workingRecord,
                             double probeDiameter, double sphereDiameter, ArmRecord& probeCopy,
-                            ProbeCalibration& calibration);
+                            ProbeCalibration& calibration, const Language& language);
 
 }  // namespace pilvo

@@ -24,11 +24,11 @@ constexpr std::int32_t kFirstWrapWindow = 5000;
 constexpr int kFirstFirmwareWithThresholds = 15;
 
 bool IsLibrary(const ArmSession& session) {
-  return session.variant() == SessionVariant::Library;
+  return session.context().isLibrary();
 }
 
 std::string_view CaptionOf(const ArmSession& session) {
-  return IsLibrary(session) ? kLibraryCaption : kWizardCaption;
+  return session.context().caption();
 }
 
 // A TAB file of another arm is only reported: the operator may know better.
@@ -43,7 +43,7 @@ void CheckArmIdentity(ArmSession& session) {
   const std::string& baseName = session.state().tab.main.name;
   std::copy_n(baseName.begin(), std::min<std::size_t>(baseName.size(), 4), name.begin());
   if (std::memcmp(name.data(), identity.identifier.data(), 4) != 0) {
-    const std::string text = LocalText(kTextWrongArm);
+    const std::string text = LocalText(kTextWrongArm, session.language());
     char message[160];
     std::snprintf(message, sizeof message, "TAB file (%s) %s %s", name.data(), text.c_str(),
                   identity.identifier.data());
@@ -65,18 +65,21 @@ void SyncBatteryThresholds(ArmSession& session) {
 
 int LoadProbes(ArmSession& session) {
   double sphereDiameter = 0.0;
-  return LoadProbeSelection(session.state(), session.prompts(), sphereDiameter);
+  return LoadProbeSelection(session.state(), session.prompts(), sphereDiameter,
+                            session.context().installationStore(), session.language());
 }
 
 void ShowConnected(ArmSession& session) {
-  if (IsLibrary(session)) session.display().ArmConnected(BuildProbeTooltip(session.state()));
+  if (IsLibrary(session))
+    session.display().ArmConnected(BuildProbeTooltip(session.state(), session.language()));
   session.NotifyConnected();
 }
 
 void AlignTable(ArmSession& session, bool offerReuse) {
   ArmSessionState& state = session.state();
   if (!state.working.options.tableChannel) return;
-  AlignRotatingTable(offerReuse, state.frames, session.dialogs().MakeAlignmentDialog(session));
+  AlignRotatingTable(offerReuse, state.frames, session.dialogs().MakeAlignmentDialog(session),
+                     session.context().Store(kRotatingTableFile));
 }
 
 // A failed acknowledge of the probe's inputs has closed the link: the arm is not ready then.
@@ -111,8 +114,8 @@ int RunOperatorReset(ArmSession& session) {
   state.working.ambientTemperature = StoredAmbientTemperature(session.profileStore());
   if (!working.options.resetDialog) {
     if (typedTemperature) {
-      StoreAmbientTemperature(
-          session, session.dialogs().RunTemperatureDialog(state.working.ambientTemperature));
+      StoreAmbientTemperature(session, session.dialogs().RunTemperatureDialog(
+                                           session, state.working.ambientTemperature));
     }
     return initialise_result::kDone;
   }
@@ -132,7 +135,7 @@ int RunOperatorReset(ArmSession& session) {
   }
   if (typedTemperature) StoreAmbientTemperature(session, outcome.ambientTemperature);
   state.toolInUse = outcome.toolInUse;
-  WriteSettingInt("Tools", "toolInUse", outcome.toolInUse, InstallationName());
+  WriteSettingInt("Tools", "toolInUse", outcome.toolInUse, session.context().installationStore());
   return initialise_result::kDone;
 }
 
@@ -181,7 +184,7 @@ std::uint32_t RequiredMarks(const ArmSessionState& state) {
 
 }  // namespace
 
-std::int32_t StoredAmbientTemperature(std::string_view profileStore) {
+std::int32_t StoredAmbientTemperature(const SettingsStore& profileStore) {
   return static_cast<std::int32_t>(
       GetSettingInt("TEMPERATURA", "Ambiente", kDefaultAmbientTemperature, profileStore));
 }

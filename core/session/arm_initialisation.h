@@ -5,7 +5,8 @@
 #pragma once
 
 #include <cstdint>
-#include <string_view>
+
+#include "data/settings.h"
 
 namespace pilvo {
 
@@ -30,7 +31,7 @@ inline constexpr int kKeepsLinkOpen = 3;      // the one cancel code that leaves
 int InitialiseArm(ArmSession& session, InitialiseMode mode);
 
 // The ambient temperature kept in the profile ("TEMPERATURA"/"Ambiente"), 21 when none is.
-std::int32_t StoredAmbientTemperature(std::string_view profileStore);
+std::int32_t StoredAmbientTemperature(const SettingsStore& profileStore);
 
 // Results of the reference-mark query beyond the board codes.
 namespace marks_result {

@@ -13,11 +13,6 @@
 namespace pilvo {
 namespace {
 
-std::string ProfileStoreOf(SessionVariant variant) {
-  return std::string(variant == SessionVariant::Library ? kLibraryProfileStore
-                                                        : kWizardProfileStore);
-}
-
 bool HasLimits(const ArmRecord& record) {
   return std::any_of(
       record.jointLimits.begin(), record.jointLimits.end(),
@@ -50,14 +45,14 @@ void CopyRecord(ArmRecord& destination, const ArmRecord& source) {
   destination.referenceTemperatures = kept;
 }
 
-ArmSession::ArmSession(SessionVariant variant, OperatorPorts ports, MillisecondClock clock)
-    : variant_(variant),
+ArmSession::ArmSession(const ProductContext& context, OperatorPorts ports, MillisecondClock clock)
+    : context_(context),
       prompts_(ports.prompts),
       display_(ports.display),
       dialogs_(ports.dialogs),
-      profileStore_(ProfileStoreOf(variant)),
+      profileStore_(context.profileStore()),
       clock_(std::move(clock)),
-      link_(state_.working, profileStore_, DeviceChooserOf(prompts_)),
+      link_(state_.working, context, DeviceChooserOf(prompts_)),
       board_(link_, state_.working, state_.tables) {
   link_.SetCloseListener([this] {
     state_.tabLoaded = false;
@@ -65,17 +60,13 @@ ArmSession::ArmSession(SessionVariant variant, OperatorPorts ports, MillisecondC
     state_.reading.lastTaken.Forget();
     Notify([](SessionObserver& observer) { observer.ArmDisconnected(); });
     // The wizard has no tray or battery window to tell.
-    if (variant_ != SessionVariant::Library) return;
+    if (!context_.isLibrary()) return;
     display_.ArmDisconnected();
     if (state_.working.batteryPresent > 0) display_.ResetBatteryDisplay();
   });
   // Where the board gives no temperature, readings need the ambient one even before the first
   // initialisation.
   state_.working.ambientTemperature = StoredAmbientTemperature(profileStore_);
-}
-
-TabReaderVariant ArmSession::ReaderVariant() const {
-  return variant_ == SessionVariant::Library ? TabReaderVariant::Library : TabReaderVariant::Wizard;
 }
 
 void ArmSession::SelectProbe(std::int32_t probe) {
@@ -126,7 +117,7 @@ int ArmSession::LeggeParametri(const std::filesystem::path& path) {
   // The file is read over the working record, so fields its version lacks keep their values.
   TabContents contents = state_.tab;
   contents.main = state_.working;
-  if (ReadTabFile(*bytes, contents, ReaderVariant(), prompts_) < 0)
+  if (ReadTabFile(*bytes, contents, context_, prompts_) < 0)
     return fail(session_result::kTabRejected);
   state_.working = std::move(contents.main);
   state_.tab.probes = std::move(contents.probes);

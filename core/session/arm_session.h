@@ -29,11 +29,6 @@ namespace pilvo {
 
 struct ArmButtons;
 
-// Which program the session serves. The wizard's readings compute the joint-limit mask for its
-// own window but show no limits warning, never return the 512 limit status and refresh no
-// supply display; the wizard keeps its settings in its own profile.
-enum class SessionVariant { Library, Wizard };
-
 // A monotonic clock in milliseconds. Only differences are used, and they may wrap.
 using MillisecondClock = std::function<std::uint32_t()>;
 std::uint32_t SteadyMilliseconds();
@@ -110,14 +105,16 @@ void CopyRecord(ArmRecord& destination, const ArmRecord& source);
 
 class ArmSession {
  public:
-  ArmSession(SessionVariant variant, OperatorPorts ports,
+  // `context`, the program's, outlives the session.
+  ArmSession(const ProductContext& context, OperatorPorts ports,
              MillisecondClock clock = SteadyMilliseconds);
   ArmSession(const ArmSession&) = delete;
   ArmSession& operator=(const ArmSession&) = delete;
 
-  SessionVariant variant() const { return variant_; }
+  const ProductContext& context() const { return context_; }
+  const Language& language() const { return context_.language(); }
   // The application profile: "DIR", "TIMEOUT", "TEMPERATURA" and the other program keys.
-  const std::string& profileStore() const { return profileStore_; }
+  const SettingsStore& profileStore() const { return profileStore_; }
   ArmSessionState& state() { return state_; }
   const ArmSessionState& state() const { return state_; }
   ArmLink& link() { return link_; }
@@ -218,14 +215,13 @@ class ArmSession {
   bool SwapTabFile();
   bool TakeSwappedTab(const std::filesystem::path& file);
   double JointValue(int joint, bool degrees) const;
-  TabReaderVariant ReaderVariant() const;
 
-  SessionVariant variant_;
+  const ProductContext& context_;
   Prompts& prompts_;
   ArmStatusDisplay& display_;
   ArmDialogs& dialogs_;
   std::vector<SessionObserver*> observers_;
-  std::string profileStore_;
+  SettingsStore profileStore_;
   MillisecondClock clock_;
   ArmSessionState state_;
   ArmLink link_;

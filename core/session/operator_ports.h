@@ -13,15 +13,12 @@
 #include <vector>
 
 #include "data/arm_record.h"
+#include "data/product_context.h"
 #include "measure/alignment_acquisition.h"
 
 namespace pilvo {
 
 class ArmSession;
-
-// The captions of the two programs' message boxes.
-inline constexpr std::string_view kLibraryCaption = "Pilvo DLL";
-inline constexpr std::string_view kWizardCaption = "PilvoWizard";
 
 // None: a plain box without an icon.
 enum class MessageIcon { Error, Information, Question, Warning, None };
@@ -116,7 +113,7 @@ class ArmDialogs {
 
   // The temperature dialog: the ambient temperature in degrees C (0 … 40) the operator
   // confirms, starting from `current`.
-  virtual std::int32_t RunTemperatureDialog(std::int32_t current) = 0;
+  virtual std::int32_t RunTemperatureDialog(const ArmSession& session, std::int32_t current) = 0;
 
   // The alignment dialog of the user frame and the rotating table, reading `session`.
   virtual AlignmentDialog MakeAlignmentDialog(ArmSession& session) = 0;

@@ -158,7 +158,7 @@ int ArmSession::CompleteReading(const std::array<double, kMaxJoints>& jointCount
     }
     reading.limitMask = mask;
   }
-  if (variant_ == SessionVariant::Library) {
+  if (context_.isLibrary()) {
     if (state_.working.batteryPresent > 0) RefreshSupplyDisplay();
     if (checkLimits && UpdateLimitsWarning(angles)) {
       ReturnLimitStatus(buttons, status);

@@ -36,9 +36,9 @@ bool NamesProbe(const ArmSessionState& state, int probe) {
 }
 
 // At most kMaxProbes probes: shows the message and returns true when the table is full.
-bool RefuseWhenFull(const ArmSessionState& state, Prompts& ui) {
+bool RefuseWhenFull(const ArmSessionState& state, Prompts& ui, const Language& language) {
   if (ProbeCount(state) + 1 < kMaxProbes + 1) return false;
-  ui.ShowMessage(LocalText(kTextProbesBufferFull), kLibraryCaption, MessageIcon::Error);
+  ui.ShowMessage(LocalText(kTextProbesBufferFull, language), kLibraryCaption, MessageIcon::Error);
   return true;
 }
 
@@ -57,7 +57,7 @@ bool ProbeManagementAvailable(const ArmSessionState& state) {
 }
 
 int LoadProbeSelection(ArmSessionState& state, Prompts& ui, double& sphereDiameter,
-                       std::string_view store) {
+                       const SettingsStore& store, const Language& language) {
   if (!ProbeManagementAvailable(state)) {
     state.toolInUse = 0;
     WriteSettingInt(kToolsSection, kToolInUseKey, 0, store);
@@ -71,13 +71,14 @@ int LoadProbeSelection(ArmSessionState& state, Prompts& ui, double& sphereDiamet
   if (state.toolInUse != 0 && !NamesProbe(state, state.toolInUse)) {
     state.toolInUse = 0;
     WriteSettingInt(kToolsSection, kToolInUseKey, 0, store);
-    ui.ShowMessage(LocalText(kTextProbeIndexNotCorrect), kLibraryCaption, MessageIcon::Information);
+    ui.ShowMessage(LocalText(kTextProbeIndexNotCorrect, language), kLibraryCaption,
+                   MessageIcon::Information);
   }
   return 1;
 }
 
 bool StoreProbeSelection(const ArmSessionState& state, double sphereDiameter,
-                         std::string_view store) {
+                         const SettingsStore& store) {
   const std::string diameter = FixedText(sphereDiameter, 3);
   // One write, so that the store never pairs a probe with another probe's sphere.
   const std::string tool = std::to_string(state.toolInUse);
@@ -112,20 +113,21 @@ int ApplySelectedProbe(ArmSession& session) {
   return result;
 }
 
-std::string BuildProbeTooltip(const ArmSessionState& state) {
+std::string BuildProbeTooltip(const ArmSessionState& state, const Language& language) {
   std::string tooltip = "Pilvo3D ";
   const std::string& name = state.working.name;
   tooltip += name.size() < kArmNameShown ? std::string_view("M???") : Prefix(name, kArmNameShown);
   tooltip += '\n';
   const std::string probeName = NamesProbe(state, state.toolInUse)
                                     ? SelectedProbeRecord(state).probeName
-                                    : LocalText(kTextFactoryCalibration);
+                                    : LocalText(kTextFactoryCalibration, language);
   tooltip += Prefix(probeName, kProbeNameShown);
   return tooltip;
 }
 
-std::optional<ArmRecord> NewProbeRecord(const ArmSessionState& state, int from, Prompts& ui) {
-  if (RefuseWhenFull(state, ui)) return std::nullopt;
+std::optional<ArmRecord> NewProbeRecord(const ArmSessionState& state, int from, Prompts& ui,
+                                        const Language& language) {
+  if (RefuseWhenFull(state, ui, language)) return std::nullopt;
   if (from != 0 && !NamesProbe(state, from)) return std::nullopt;
   ArmRecord record =
       from == 0 ? state.tab.main : state.tab.probes[static_cast<std::size_t>(from - 1)];
@@ -135,34 +137,36 @@ std::optional<ArmRecord> NewProbeRecord(const ArmSessionState& state, int from, 
   return record;
 }
 
-bool AddProbe(ArmSessionState& state, const ArmRecord& record, Prompts& ui) {
-  if (RefuseWhenFull(state, ui)) return false;
+bool AddProbe(ArmSessionState& state, const ArmRecord& record, Prompts& ui,
+              const Language& language) {
+  if (RefuseWhenFull(state, ui, language)) return false;
   const std::int32_t count = ProbeCount(state);
   ArmRecord& slot = state.tab.probes[static_cast<std::size_t>(count)];
   const ArmRecord previous = slot;
   slot = record;
   state.tab.main.probeCount = count + 1;
-  if (SaveProbeTable(state, ui)) return true;
+  if (SaveProbeTable(state, ui, language)) return true;
   slot = previous;
   state.tab.main.probeCount = count;
   return false;
 }
 
-std::optional<int> DeleteProbe(ArmSessionState& state, int probe, Prompts& ui) {
+std::optional<int> DeleteProbe(ArmSessionState& state, int probe, Prompts& ui,
+                               const Language& language) {
   if (!NamesProbe(state, probe)) return std::nullopt;
   const TabContents previous = state.tab;
   auto& probes = state.tab.probes;
   const auto count = static_cast<std::size_t>(ProbeCount(state));
   for (auto j = static_cast<std::size_t>(probe - 1); j + 1 < count; ++j) probes[j] = probes[j + 1];
   --state.tab.main.probeCount;
-  if (SaveProbeTable(state, ui)) return probe - 1;
+  if (SaveProbeTable(state, ui, language)) return probe - 1;
   state.tab = previous;
   return std::nullopt;
 }
 
-bool SaveProbeTable(const ArmSessionState& state, Prompts& ui) {
+bool SaveProbeTable(const ArmSessionState& state, Prompts& ui, const Language& language) {
   if (WriteTabFile(state.tabPath, state.tab) == TabWriteError::None) return true;
-  ui.ShowMessage(LocalText(kTextTabSavingError), kLibraryCaption, MessageIcon::Error);
+  ui.ShowMessage(LocalText(kTextTabSavingError, language), kLibraryCaption, MessageIcon::Error);
   return false;
 }
 

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "data/arm_record.h"
+#include "data/local_text.h"
 #include "data/settings.h"
 
 namespace pilvo {
@@ -23,17 +24,17 @@ inline constexpr std::size_t kMaxProbeTooltip = 98;
 // Only a USB arm with a six-parameter chain and a TAB file of version 41 or later has probes.
 bool ProbeManagementAvailable(const ArmSessionState& state);
 
-// Reads "Tools"/"toolInUse" and "Data"/"SphereDiameter" from `store` into state.toolInUse and
-// sphereDiameter: 1. When management is not available, toolInUse is forced to 0 and written
-// back, sphereDiameter is left alone: 0. A stored probe that the table does not hold is reset to
-// 0 and written back, with a message.
+// Reads "Tools"/"toolInUse" and "Data"/"SphereDiameter" from `store`, the installation key, into
+// state.toolInUse and sphereDiameter: 1. When management is not available, toolInUse is forced to 0
+// and written back, sphereDiameter is left alone: 0. A stored probe that the table does not hold is
+// reset to 0 and written back, with a message.
 int LoadProbeSelection(ArmSessionState& state, Prompts& ui, double& sphereDiameter,
-                       std::string_view store = InstallationName());
+                       const SettingsStore& store, const Language& language);
 
 // Writes state.toolInUse and the sphere diameter ("%.3f") to `store`, both or neither. False
 // when it cannot.
 bool StoreProbeSelection(const ArmSessionState& state, double sphereDiameter,
-                         std::string_view store = InstallationName());
+                         const SettingsStore& store);
 
 // The record of the probe in use; the base record when toolInUse names no probe of the table.
 const ArmRecord& SelectedProbeRecord(const ArmSessionState& state);
@@ -46,24 +47,27 @@ int ApplySelectedProbe(ArmSession& session);
 
 // "Pilvo3D ", the first 4 characters of the working record's name ("M???" when it is shorter),
 // a line feed and the name of the probe in use cut to 85 characters: at most kMaxProbeTooltip.
-std::string BuildProbeTooltip(const ArmSessionState& state);
+std::string BuildProbeTooltip(const ArmSessionState& state, const Language& language);
 
 // A new probe: a copy of probe `from` (0 … count) named "probe n° <count + 1>". Nothing when
 // `from` names no probe, or after a message when the table is full.
-std::optional<ArmRecord> NewProbeRecord(const ArmSessionState& state, int from, Prompts& ui);
+std::optional<ArmRecord> NewProbeRecord(const ArmSessionState& state, int from, Prompts& ui,
+                                        const Language& language);
 
 // Appends `record` to the table and saves the TAB file. False, with the table as it was, when
 // the table is full or the file could not be saved (after their messages).
-bool AddProbe(ArmSessionState& state, const ArmRecord& record, Prompts& ui);
+bool AddProbe(ArmSessionState& state, const ArmRecord& record, Prompts& ui,
+              const Language& language);
 
 // Deletes probe `probe` (1 … count), moving the later ones down, and saves the TAB file. The
 // probe to select next (probe − 1), or nothing, with the table as it was, when `probe` names
 // no deletable probe or the file could not be saved.
-std::optional<int> DeleteProbe(ArmSessionState& state, int probe, Prompts& ui);
+std::optional<int> DeleteProbe(ArmSessionState& state, int probe, Prompts& ui,
+                               const Language& language);
 
 // Rewrites the TAB file at tabPath with the base record and the probe table. False, after a
 // message, when it cannot: the records stay as they were, and so does the previous file unless
 // only the final flush to disk failed (see WriteFileAtomically).
-bool SaveProbeTable(const ArmSessionState& state, Prompts& ui);
+bool SaveProbeTable(const ArmSessionState& state, Prompts& ui, const Language& language);
 
 }  // namespace pilvo

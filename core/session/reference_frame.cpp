@@ -10,13 +10,13 @@ void ResetUserFrame(FrameState& frames) {
   frames.frameActive = false;
 }
 
-int LeggeTerna(FrameState& frames, std::string_view profileStore) {
+int LeggeTerna(FrameState& frames, const SettingsStore& profileStore) {
   ReadUserFrame(frames.frameRotation, frames.frameOffset, profileStore);
   frames.frameActive = true;
   return alignment_result::kDone;
 }
 
-int RuotaTerna(int mode, bool connected, FrameState& frames, std::string_view profileStore,
+int RuotaTerna(int mode, bool connected, FrameState& frames, const SettingsStore& profileStore,
                const AlignmentDialog& dialog) {
   if (mode == 0) {
     ResetUserFrame(frames);

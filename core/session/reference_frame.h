@@ -2,8 +2,7 @@
 // direction and the side of its Y axis; every reading is then expressed as R (p - origin).
 #pragma once
 
-#include <string_view>
-
+#include "data/settings.h"
 #include "measure/alignment_acquisition.h"
 #include "measure/frame_state.h"
 
@@ -14,7 +13,7 @@ void ResetUserFrame(FrameState& frames);
 
 // Reloads the frame from section "Terna" of `profileStore` (identity and zero offset for
 // missing keys) and makes it active. Returns 0.
-int LeggeTerna(FrameState& frames, std::string_view profileStore);
+int LeggeTerna(FrameState& frames, const SettingsStore& profileStore);
 
 // Mode 0: ResetUserFrame. Mode 1: takes three points through `dialog` in arm coordinates (after
 // the table transform when that is active), makes their frame active and stores it in
@@ -23,7 +22,7 @@ int LeggeTerna(FrameState& frames, std::string_view profileStore);
 // a reading error closed the dialog (the frame in memory is kept but inactive, LeggeTerna
 // restores it) or the points were repeated or collinear (the previous frame stays in use and
 // the profile is not written); kUnknownMode for any other mode.
-int RuotaTerna(int mode, bool connected, FrameState& frames, std::string_view profileStore,
+int RuotaTerna(int mode, bool connected, FrameState& frames, const SettingsStore& profileStore,
                const AlignmentDialog& dialog);
 
 }  // namespace pilvo

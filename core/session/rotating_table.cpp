@@ -51,7 +51,8 @@ int TableAlignmentFromPoints(const Point3& a, const Point3& b, const Point3& c,
   return 0;
 }
 
-int AlignRotatingTable(bool offerReuse, FrameState& frames, const AlignmentDialog& dialog) {
+int AlignRotatingTable(bool offerReuse, FrameState& frames, const AlignmentDialog& dialog,
+                       const SettingsStore& store) {
   const AlignmentAcquisition taken = dialog(AlignmentVariant::RotatingTable, offerReuse);
   if (taken.errorCode < 0) {
     frames.tableAligned = false;
@@ -74,12 +75,12 @@ int AlignRotatingTable(bool offerReuse, FrameState& frames, const AlignmentDialo
   frames.tableReferenceAngle = referenceAngle;
   frames.tableAligned = true;
   // Applied even when the file cannot keep it: the initialisation has no code for that.
-  WriteTableMatrix(matrix, referenceAngle);
+  WriteTableMatrix(matrix, referenceAngle, store);
   return alignment_result::kDone;
 }
 
-void LoadTableMatrix(FrameState& frames) {
-  ReadTableMatrix(frames.tableMatrix, frames.tableReferenceAngle);
+void LoadTableMatrix(FrameState& frames, const SettingsStore& store) {
+  ReadTableMatrix(frames.tableMatrix, frames.tableReferenceAngle, store);
 }
 
 }  // namespace pilvo

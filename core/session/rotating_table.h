@@ -5,6 +5,7 @@
 
 #include <array>
 
+#include "data/settings.h"
 #include "measure/alignment_acquisition.h"
 #include "measure/frame_state.h"
 
@@ -21,14 +22,15 @@ int TableAlignmentFromPoints(const Point3& a, const Point3& b, const Point3& c,
                              double& referenceAngle);
 
 // Runs the dialog in the table variant, with the reuse button when `offerReuse`. On OK the new
-// matrix and reference angle are applied and stored; the reuse button keeps the matrix in
-// memory and applies it; any other cancel leaves readings in arm coordinates. kDone, or
-// kAcquisitionFailed when a reading error closed the dialog or the positions were refused: the
-// previous matrix stays in memory and in the file, not applied.
-int AlignRotatingTable(bool offerReuse, FrameState& frames, const AlignmentDialog& dialog);
+// matrix and reference angle are applied and stored in `store` ("pilvo.ini"); the reuse button
+// keeps the matrix in memory and applies it; any other cancel leaves readings in arm coordinates.
+// kDone, or kAcquisitionFailed when a reading error closed the dialog or the positions were
+// refused: the previous matrix stays in memory and in the file, not applied.
+int AlignRotatingTable(bool offerReuse, FrameState& frames, const AlignmentDialog& dialog,
+                       const SettingsStore& store);
 
-// Reads the stored matrix and reference angle, which the reuse button then applies; whether
-// they are applied is left as it is.
-void LoadTableMatrix(FrameState& frames);
+// Reads the matrix and reference angle stored in `store`, which the reuse button then applies;
+// whether they are applied is left as it is.
+void LoadTableMatrix(FrameState& frames, const SettingsStore& store);
 
 }  // namespace pilvo

@@ -13,40 +13,37 @@ constexpr int kTextLaterVersion = 1999;
 constexpr int kTextPreviousVersion = 2000;
 constexpr int kTextNotValid = 2001;
 
-std::string_view CaptionOf(TabReaderVariant variant) {
-  return variant == TabReaderVariant::Library ? kLibraryCaption : kWizardCaption;
-}
-
-void ShowRejection(TabError error, TabReaderVariant variant, Prompts& prompts) {
+void ShowRejection(TabError error, const ProductContext& context, Prompts& prompts) {
   const int text = error == TabError::LaterVersion ? kTextLaterVersion : kTextNotValid;
-  prompts.ShowMessage(LocalText(text), CaptionOf(variant), MessageIcon::Error);
+  prompts.ShowMessage(LocalText(text, context.language()), context.caption(), MessageIcon::Error);
 }
 
 }  // namespace
 
 int ReadTabFile(std::span<const std::uint8_t> bytes, TabContents& contents,
-                TabReaderVariant variant, Prompts& prompts) {
+                const ProductContext& context, Prompts& prompts) {
   const TabError error = ParseTabFile(bytes, contents);
   if (error != TabError::None) {
-    ShowRejection(error, variant, prompts);
+    ShowRejection(error, context, prompts);
     return tab_read::kRejected;
   }
-  if (variant == TabReaderVariant::Library && contents.version < kCurrentTabVersion) {
-    prompts.ShowMessage(
-        LocalText(kTextPreviousVersion) + "\n\n" + LocalText(kTextPreviousVersionAdvice),
-        CaptionOf(variant), MessageIcon::Information);
+  if (context.isLibrary() && contents.version < kCurrentTabVersion) {
+    const Language& language = context.language();
+    prompts.ShowMessage(LocalText(kTextPreviousVersion, language) + "\n\n" +
+                            LocalText(kTextPreviousVersionAdvice, language),
+                        context.caption(), MessageIcon::Information);
   }
   return tab_read::kAccepted;
 }
 
-int ReadTabFile(const std::filesystem::path& path, TabContents& contents, TabReaderVariant variant,
-                Prompts& prompts) {
+int ReadTabFile(const std::filesystem::path& path, TabContents& contents,
+                const ProductContext& context, Prompts& prompts) {
   const auto bytes = ReadWholeFile(path);
   if (!bytes) {
-    ShowRejection(TabError::NotValid, variant, prompts);
+    ShowRejection(TabError::NotValid, context, prompts);
     return tab_read::kRejected;
   }
-  return ReadTabFile(*bytes, contents, variant, prompts);
+  return ReadTabFile(*bytes, contents, context, prompts);
 }
 
 }  // namespace pilvo

@@ -10,22 +10,18 @@
 
 namespace pilvo {
 
-// Which program reads: the wizard never shows the previous-version warning (it offers the
-// conversion itself) and uses its own caption.
-enum class TabReaderVariant { Library, Wizard };
-
 namespace tab_read {
 inline constexpr int kAccepted = 0;
 inline constexpr int kRejected = -1;
 }  // namespace tab_read
 
-// ParseTabFile with the operator's messages: the rejection messages, and for a library reading
-// a file older than the current version the previous-version warning. tab_read::kAccepted or
-// tab_read::kRejected.
+// ParseTabFile with the operator's messages in the program's caption and language: the rejection
+// messages, and for the library reading a file older than the current version the
+// previous-version warning. tab_read::kAccepted or tab_read::kRejected.
 int ReadTabFile(std::span<const std::uint8_t> bytes, TabContents& contents,
-                TabReaderVariant variant, Prompts& prompts);
+                const ProductContext& context, Prompts& prompts);
 // The same on a file; a file that cannot be opened is rejected as not valid.
-int ReadTabFile(const std::filesystem::path& path, TabContents& contents, TabReaderVariant variant,
-                Prompts& prompts);
+int ReadTabFile(const std::filesystem::path& path, TabContents& contents,
+                const ProductContext& context, Prompts& prompts);
 
 }  // namespace pilvo

@@ -66,7 +66,7 @@ bool ArmSession::TakeSwappedTab(const std::filesystem::path& file) {
     return false;
   }
   TabContents contents;
-  if (ReadTabFile(*bytes, contents, ReaderVariant(), prompts_) < 0) {
+  if (ReadTabFile(*bytes, contents, context_, prompts_) < 0) {
     prompts_.ShowMessage(kNotValid, kCaption, MessageIcon::Error);
     return false;
   }

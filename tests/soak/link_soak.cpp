@@ -168,8 +168,10 @@ class LinkSoak : private testing::ServedDemoArm {
 
   // The client's start: the library loaded, the port named, the TAB file read, the arm reset.
   bool Start() {
-    WriteSettingInt("TIMEOUT", "ReadTotalConstant", kReadTotalConstantMs, kLibraryProfileStore);
-    WriteSettingInt("TIMEOUT", "ReadTotalMultiplier", kReadTotalMultiplierMs, kLibraryProfileStore);
+    WriteSettingInt("TIMEOUT", "ReadTotalConstant", kReadTotalConstantMs,
+                    config_.Store(kLibraryProfileStore));
+    WriteSettingInt("TIMEOUT", "ReadTotalMultiplier", kReadTotalMultiplierMs,
+                    config_.Store(kLibraryProfileStore));
     if (!Serve(report_.arm, config_.path() / "usb.sock")) {
       Violation("demo arm " + report_.arm + " cannot be served");
       return false;
@@ -324,7 +326,7 @@ class LinkSoak : private testing::ServedDemoArm {
   const SoakLink link_;
   const SoakSettings settings_;
   const std::string libraryPath_;
-  testing::ScopedConfigDir config_{"pilvo_soak"};
+  testing::LibraryConfigDir config_{"pilvo_soak"};
   testing::PilvoLibrary library_;
   FaultSchedule schedule_;
   std::mt19937 motion_;  // seeds of the sweeps the arm travels

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <iostream>
 
-#include "data/local_text.h"
+#include "data/product_context.h"
 #include "platform/atomic_file.h"
 #include "tab_conversion.h"
 #include "tab_json.h"
@@ -21,7 +21,7 @@ class CommandError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-TabContents LoadTab(const std::string& path) {
+TabContents LoadTab(const std::string& path, const Language& language) {
   const auto bytes = ReadWholeFile(path);
   if (!bytes) throw CommandError(path + ": cannot be read");
   TabContents contents;
@@ -29,11 +29,11 @@ TabContents LoadTab(const std::string& path) {
     case TabError::None:
       return contents;
     case TabError::LaterVersion:
-      throw CommandError(path + ": " + LocalText(kTextLaterVersion));
+      throw CommandError(path + ": " + LocalText(kTextLaterVersion, language));
     case TabError::NotValid:
       break;
   }
-  throw CommandError(path + ": " + LocalText(kTextNotValid));
+  throw CommandError(path + ": " + LocalText(kTextNotValid, language));
 }
 
 TabContents LoadJson(const std::string& path) {
@@ -86,7 +86,9 @@ void SaveText(const std::string& path, const std::string& text) {
 
 int main(int argc, char** argv) {
   using namespace pilvo;
-  SelectLanguageAtStart();
+  ProductContext context = ContextFromEnvironment(Program::Library);
+  context.SelectLanguageAtStart();
+  const Language& language = context.language();
   CLI::App app{"Inspects and converts Pilvo3D TAB files."};
   app.require_subcommand(1);
 
@@ -116,16 +118,16 @@ int main(int argc, char** argv) {
   CLI11_PARSE(app, argc, argv);
   try {
     if (show->parsed()) {
-      PrintTabSummary(std::cout, LoadTab(input));
+      PrintTabSummary(std::cout, LoadTab(input, language));
     } else if (toJson->parsed()) {
-      SaveText(output, TabToJson(LoadTab(input)).dump(2) + "\n");
+      SaveText(output, TabToJson(LoadTab(input, language)).dump(2) + "\n");
     } else if (fromJson->parsed()) {
       const TabContents contents = LoadJson(input);
       SaveTab(output, version.empty() ? contents : WithVersion(contents, ParseVersion(version)),
               lossy);
     } else if (upgrade->parsed()) {
-      SaveTab(output.empty() ? input : output, WithVersion(LoadTab(input), kCurrentTabVersion),
-              false);
+      SaveTab(output.empty() ? input : output,
+              WithVersion(LoadTab(input, language), kCurrentTabVersion), false);
     }
   } catch (const CommandError& error) {
     std::cerr << "pilvo-tab: " << error.what() << '\n';

@@ -32,12 +32,13 @@ double SupplyVolts(double reading) {
   return reading * kVoltsPerUnit;
 }
 
-std::optional<BatteryBarUpdate> BatteryBar(const PowerState& power, const std::string& chargeText) {
+std::optional<BatteryBarUpdate> BatteryBar(const PowerState& power, const std::string& chargeText,
+                                           const Language& language) {
   if (power.firmwareCode < kFirstSupplyFirmware) return std::nullopt;
   if (power.batteryPresent > 0 && power.onBattery) {
     return BatteryBarUpdate{static_cast<int>(power.supplyReading), chargeText};
   }
-  return BatteryBarUpdate{0, LocalText(2309)};
+  return BatteryBarUpdate{0, LocalText(2309, language)};
 }
 
 std::string PowerSupplyField(const PowerState& power, const std::string& lastBoardVoltage) {
@@ -82,7 +83,7 @@ std::optional<std::string> BatteryLog::LineIfDue(std::uint32_t tick, double supp
   return line;
 }
 
-int StoredBatteryLogSeconds(std::string_view profileStore) {
+int StoredBatteryLogSeconds(const SettingsStore& profileStore) {
   const auto stored =
       static_cast<std::int32_t>(GetSettingInt("BatteryLog", "Enable", -1, profileStore));
   if (stored >= 0) return stored;

@@ -10,6 +10,9 @@
 #include <optional>
 #include <string>
 
+#include "data/local_text.h"
+#include "data/settings.h"
+
 namespace pilvo::wizard {
 
 // What a reading left of the arm's power.
@@ -31,7 +34,8 @@ struct BatteryBarUpdate {
 
 // Every 101st tick: the bar and status line, or nothing for boards that report no supply.
 // `chargeText` is the board's battery charge text, shown while on battery.
-std::optional<BatteryBarUpdate> BatteryBar(const PowerState& power, const std::string& chargeText);
+std::optional<BatteryBarUpdate> BatteryBar(const PowerState& power, const std::string& chargeText,
+                                           const Language& language);
 
 // Every tick: "%.2fV B" on battery, "%.2fV P" on the external supply, the last base-board
 // voltage text for a board without battery, " -" for boards that report no supply.
@@ -66,7 +70,7 @@ class BatteryLog {
 };
 
 // "BatteryLog"/"Enable" of `profileStore`: a missing value is written back as 0.
-int StoredBatteryLogSeconds(std::string_view profileStore);
+int StoredBatteryLogSeconds(const SettingsStore& profileStore);
 
 // $XDG_DATA_HOME/Kelmorad/logBattery.txt, else ~/.local/share/Kelmorad/logBattery.txt.
 std::filesystem::path DefaultBatteryLogPath();

@@ -26,12 +26,17 @@ std::string BoardVolts(std::uint16_t word) {
 
 }  // namespace
 
-MainWindow::MainWindow(ArmSession& session, std::string profileStore,
-                       SaveFileChooser chooseSaveFile, std::filesystem::path batteryLogPath)
+MainWindow::MainWindow(ArmSession& session, Language& language, SaveFileChooser chooseSaveFile,
+                       std::filesystem::path batteryLogPath)
     : session_(session),
-      profileStore_(std::move(profileStore)),
+      language_(language),
+      productStore_(session.context().productStore()),
       chooseSaveFile_(std::move(chooseSaveFile)),
       log_(0, std::move(batteryLogPath)) {}
+
+std::string MainWindow::Text(int id) const {
+  return LocalText(id, session_.language());
+}
 
 bool MainWindow::usbLink() const {
   return session_.state().tab.main.linkType == 1;
@@ -39,29 +44,29 @@ bool MainWindow::usbLink() const {
 
 void MainWindow::Start() {
   Relabel();
-  tabPath_ = GetSettingString("TAB", "Nome", "", profileStore_);
+  tabPath_ = GetSettingString("TAB", "Nome", "", productStore_);
   if (tabPath_.empty()) {
-    session_.prompts().ShowMessage(LocalText(2300), kCaption, MessageIcon::Error);
+    session_.prompts().ShowMessage(Text(2300), kCaption, MessageIcon::Error);
     ChangeTab();
   }
   display_.tabPath = tabPath_.string();
-  portIndex_ = PortIndexOf(GetSettingString("Porta seriale", "Nome", "COM1", profileStore_));
+  portIndex_ = PortIndexOf(GetSettingString("Porta seriale", "Nome", "COM1", productStore_));
   if (!tabPath_.empty()) ShowLoadedTab();
   ShowLink();
-  log_ = BatteryLog(StoredBatteryLogSeconds(profileStore_), log_.path());
+  log_ = BatteryLog(StoredBatteryLogSeconds(productStore_), log_.path());
 }
 
 void MainWindow::Relabel() {
-  display_.codeVersion = LocalText(2315) + " " + std::to_string(kCodeVersion);
-  display_.communicationLabel = LocalText(2153) + ":";
-  display_.status = LocalText(2003);
-  display_.menu.connectionItem = LocalText(usbLink() ? 2109 : 2108);
+  display_.codeVersion = Text(2315) + " " + std::to_string(kCodeVersion);
+  display_.communicationLabel = Text(2153) + ":";
+  display_.status = Text(2003);
+  display_.menu.connectionItem = Text(usbLink() ? 2109 : 2108);
   ShowDisconnected();
 }
 
 void MainWindow::ChooseLanguage(int code) {
-  SetLanguage(code);
-  WriteSettingInt("Language", "Code", code, kProductStore);
+  language_.Select(code);
+  WriteSettingInt("Language", "Code", code, productStore_);
   Relabel();
 }
 
@@ -77,7 +82,7 @@ bool MainWindow::LoadTab() {
 
 void MainWindow::ShowLink() {
   display_.port = usbLink() ? "USB" : PortName(portIndex_);
-  display_.menu.connectionItem = LocalText(usbLink() ? 2109 : 2108);
+  display_.menu.connectionItem = Text(usbLink() ? 2109 : 2108);
 }
 
 void MainWindow::ChangeTab() {
@@ -85,7 +90,7 @@ void MainWindow::ChangeTab() {
       session_.prompts().ChooseFileToOpen(kTabFilter, "tab", tabPath_.parent_path());
   if (!chosen) return;
   tabPath_ = *chosen;
-  WriteSettingString("TAB", "Nome", tabPath_.string(), profileStore_);
+  WriteSettingString("TAB", "Nome", tabPath_.string(), productStore_);
   display_.tabPath = tabPath_.string();
   ShowLoadedTab();
   ShowLink();
@@ -98,21 +103,21 @@ void MainWindow::ShowLoadedTab() {
 
 std::optional<std::vector<TabInfoRow>> MainWindow::TabInfo() {
   if (!display_.connected && !LoadTab()) {
-    session_.prompts().ShowMessage(LocalText(2301), kCaption, MessageIcon::Error);
+    session_.prompts().ShowMessage(Text(2301), kCaption, MessageIcon::Error);
     return std::nullopt;
   }
-  return TabInfoRows(session_.state().tab.main, session_.state().working);
+  return TabInfoRows(session_.state().tab.main, session_.state().working, session_.language());
 }
 
 void MainWindow::ChoosePort(int portIndex) {
   portIndex_ = portIndex;
   display_.port = PortName(portIndex_);
-  WriteSettingString("Porta seriale", "Nome", display_.port, profileStore_);
+  WriteSettingString("Porta seriale", "Nome", display_.port, productStore_);
 }
 
 void MainWindow::Fail(int textId) {
-  session_.prompts().ShowMessage(LocalText(textId), kCaption, MessageIcon::Error);
-  display_.status = LocalText(textId);
+  session_.prompts().ShowMessage(Text(textId), kCaption, MessageIcon::Error);
+  display_.status = Text(textId);
 }
 
 bool MainWindow::Connect(std::time_t now) {
@@ -126,13 +131,12 @@ bool MainWindow::Connect(std::time_t now) {
   if (usbLink()) ShowArmInfo();
 
   const ArmRecord& main = session_.state().tab.main;
-  display_.status = LocalText(2309);
+  display_.status = Text(2309);
   display_.connected = true;
   display_.batteryBarShown = main.batteryPresent > 0;
   display_.menu = {display_.menu.connectionItem, false, true};
   display_.trayIcon = true;
-  display_.trayTip =
-      ("PilvoWIZARD\n" + main.name + ": " + LocalText(2309)).substr(0, kTrayTipLength);
+  display_.trayTip = ("PilvoWIZARD\n" + main.name + ": " + Text(2309)).substr(0, kTrayTipLength);
   display_.probeInUse = session_.state().tab.version > 40 ? ProbeName() : kNoValue;
   const auto thresholds = SupplyThresholds(session_.state().working);
   display_.batteryMinimum = static_cast<int>(thresholds[0]) - 1;
@@ -147,7 +151,7 @@ bool MainWindow::Connect(std::time_t now) {
 }
 
 bool MainWindow::OfferUpgrade() {
-  if (!session_.prompts().AskYesNo(LocalText(2000) + "\n\n" + LocalText(1998), kCaption)) {
+  if (!session_.prompts().AskYesNo(Text(2000) + "\n\n" + Text(1998), kCaption)) {
     return true;
   }
   TabContents upgraded = session_.state().tab;
@@ -161,7 +165,7 @@ bool MainWindow::OfferUpgrade() {
     return false;
   }
   tabPath_ = *chosen;
-  WriteSettingString("TAB", "Nome", tabPath_.string(), profileStore_);
+  WriteSettingString("TAB", "Nome", tabPath_.string(), productStore_);
   display_.tabPath = tabPath_.string();
   if (!LoadTab()) {
     Fail(2301);
@@ -175,15 +179,15 @@ bool MainWindow::Reset() {
   if (display_.markReset) {
     result = InitialiseArm(session_, InitialiseMode::Reset);
   } else {
-    session_.prompts().ShowMessage(LocalText(2311) + " " + tabPath_.string(), kCaption,
+    session_.prompts().ShowMessage(Text(2311) + " " + tabPath_.string(), kCaption,
                                    MessageIcon::Question);
     result = InitialiseArm(session_, InitialiseMode::Connect);
   }
   if (result >= 0) return true;
-  std::string message = LocalText(2303) + " " + std::to_string(result);
-  if (result == -1 || result == -2) message += ":\n" + LocalText(2302);
-  if (result == -3) message += ":\n" + LocalText(2314);
-  if (result == -4) message += ":\n" + LocalText(2307);
+  std::string message = Text(2303) + " " + std::to_string(result);
+  if (result == -1 || result == -2) message += ":\n" + Text(2302);
+  if (result == -3) message += ":\n" + Text(2314);
+  if (result == -4) message += ":\n" + Text(2307);
   session_.prompts().ShowMessage(message, kCaption, MessageIcon::Error);
   return false;
 }
@@ -193,7 +197,7 @@ void MainWindow::ShowArmInfo() {
   const std::array<std::int32_t, kBoards> axes{main.board1Axes, main.board2Axes, main.board3Axes};
   for (int board = 0; board < kBoards; ++board) {
     display_.presenceHighlighted[board] = axes[board] > 0;
-    if (axes[board] > 0) display_.presence[board] = LocalText(2351);
+    if (axes[board] > 0) display_.presence[board] = Text(2351);
   }
   ArmIdentity identity;
   if (session_.board().QueryArmIdentity(identity) == board::kOk) {
@@ -204,7 +208,7 @@ void MainWindow::ShowArmInfo() {
 
 std::string MainWindow::ProbeName() const {
   const std::int32_t probe = session_.state().toolInUse;
-  if (probe <= 0 || probe > session_.state().tab.main.probeCount) return LocalText(2420);
+  if (probe <= 0 || probe > session_.state().tab.main.probeCount) return Text(2420);
   return session_.state().tab.probes[probe - 1].probeName;
 }
 
@@ -228,7 +232,7 @@ bool MainWindow::Tick(std::time_t now) {
     if (++supplyTicks_ > kSupplyTickPeriod) {
       supplyTicks_ = 0;
       ShowBoardVoltages();
-      if (auto bar = BatteryBar(power, session_.board().SupplyStateText())) {
+      if (auto bar = BatteryBar(power, session_.board().SupplyStateText(), session_.language())) {
         display_.batteryPosition = bar->position;
         display_.status = bar->status;
       }
@@ -254,13 +258,12 @@ bool MainWindow::Tick(std::time_t now) {
 void MainWindow::ShowBoardVoltages() {
   CalibrationWords words{};
   if (session_.board().ReadTemperatureCalibration(words) != board::kOk) {
-    display_.voltages = {LocalText(2350), kNoValue, kNoValue};
+    display_.voltages = {Text(2350), kNoValue, kNoValue};
     return;
   }
   for (int board = 0; board < kBoards; ++board) {
     const auto word = static_cast<std::uint16_t>(words[2 * board] | words[2 * board + 1] << 8);
-    display_.voltages[board] =
-        board > 0 && word == kNotAvailable ? LocalText(2304) : BoardVolts(word);
+    display_.voltages[board] = board > 0 && word == kNotAvailable ? Text(2304) : BoardVolts(word);
   }
   lastBoardVoltage_ = display_.voltages[0];
 }
@@ -280,9 +283,9 @@ void MainWindow::ShowTemperatures() {
   const auto& degrees = session_.board().temperatures();
   for (int board = 0; board < kBoards; ++board) {
     if (raw[board][0] == 0xFF && raw[board][1] == 0xFF) {
-      display_.temperatures[board] = LocalText(2304);
+      display_.temperatures[board] = Text(2304);
     } else if (raw[board][0] == 0xFE && raw[board][1] == 0xFF) {
-      display_.temperatures[board] = LocalText(2350);
+      display_.temperatures[board] = Text(2350);
     } else {
       display_.temperatures[board] = FixedText(degrees[board], 2) + "°C";
     }
@@ -291,7 +294,7 @@ void MainWindow::ShowTemperatures() {
 
 void MainWindow::Disconnect() {
   session_.link().ChiudePorta();
-  display_.status = LocalText(2310);
+  display_.status = Text(2310);
   ShowDisconnected();
   log_.Stop();
 }
@@ -324,22 +327,22 @@ bool MainWindow::NeedsMarkDialog() const {
 
 bool MainWindow::ProbesManagement() {
   if (NeedsMarkDialog()) {
-    session_.prompts().ShowMessage(LocalText(2119), kCaption, MessageIcon::Error);
+    session_.prompts().ShowMessage(Text(2119), kCaption, MessageIcon::Error);
     return false;
   }
-  display_.status = LocalText(2400);
+  display_.status = Text(2400);
   return true;
 }
 
 void MainWindow::StartCalibration() {
   if (NeedsMarkDialog()) {
-    session_.prompts().ShowMessage(LocalText(2119), kCaption, MessageIcon::Warning);
+    session_.prompts().ShowMessage(Text(2119), kCaption, MessageIcon::Warning);
   }
-  display_.status = LocalText(2323);
+  display_.status = Text(2323);
 }
 
 void MainWindow::ShowWaiting() {
-  display_.status = LocalText(2321);
+  display_.status = Text(2321);
 }
 
 }  // namespace pilvo::wizard

@@ -66,9 +66,10 @@ class MainWindow {
   using SaveFileChooser = std::function<std::optional<std::filesystem::path>(
       const std::string& proposedName, const std::filesystem::path& folder)>;
 
-  // `session`: the wizard's own session (its prompts are the window's). `profileStore`: where
-  // the wizard keeps its TAB file, port and battery log ("Pilvo3D").
-  MainWindow(ArmSession& session, std::string profileStore, SaveFileChooser chooseSaveFile,
+  // `session`: the wizard's own session (its prompts are the window's); its context's product
+  // store keeps the wizard's TAB file, port and battery log. `language`: its context's language,
+  // which the ? menu switches.
+  MainWindow(ArmSession& session, Language& language, SaveFileChooser chooseSaveFile,
              std::filesystem::path batteryLogPath);
 
   const MainDisplay& display() const { return display_; }
@@ -102,6 +103,7 @@ class MainWindow {
   void ShowWaiting();
 
  private:
+  std::string Text(int id) const;
   void Relabel();
   bool LoadTab();
   void ShowLoadedTab();
@@ -118,7 +120,8 @@ class MainWindow {
   bool NeedsMarkDialog() const;
 
   ArmSession& session_;
-  std::string profileStore_;
+  Language& language_;
+  SettingsStore productStore_;
   SaveFileChooser chooseSaveFile_;
   BatteryLog log_;
   MainDisplay display_;

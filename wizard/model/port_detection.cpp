@@ -9,11 +9,11 @@
 
 namespace pilvo::wizard {
 
-std::optional<std::string> PortDevicePath(int port, std::string_view profileStore) {
+std::optional<std::string> PortDevicePath(int port, const SettingsStore& profileStore) {
   return SerialDevicePath(PortName(port - 1), profileStore);
 }
 
-bool PortCanBeOpened(int port, std::string_view profileStore) {
+bool PortCanBeOpened(int port, const SettingsStore& profileStore) {
   const auto path = PortDevicePath(port, profileStore);
   if (!path) return false;
   SerialPort probe;

@@ -6,16 +6,17 @@
 #include <optional>
 #include <string>
 
+#include "data/settings.h"
 #include "session/arm_session.h"
 #include "wizard/model/port_selection.h"
 
 namespace pilvo::wizard {
 
 // True when port n can be opened for reading and writing by this program alone right now.
-bool PortCanBeOpened(int port, std::string_view profileStore);
+bool PortCanBeOpened(int port, const SettingsStore& profileStore);
 
 // The device path port n stands for, as the link would open it.
-std::optional<std::string> PortDevicePath(int port, std::string_view profileStore);
+std::optional<std::string> PortDevicePath(int port, const SettingsStore& profileStore);
 
 // Loads `tab`, initialises the arm at rest on port n and sends the five-byte echo test: an arm
 // answers, a modem repeats the request. The port is closed again whatever happens.

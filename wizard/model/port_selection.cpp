@@ -9,30 +9,32 @@ namespace {
 
 constexpr char kNone[] = " -";
 
-PortLine LineFor(int port, bool openable, const std::optional<std::string>& path,
-                 PortDevice device) {
+PortLine LineFor(int port, bool openable, const std::optional<std::string>& path, PortDevice device,
+                 const Language& language) {
   std::string found = kNone;
-  if (device == PortDevice::Modem) found = LocalText(2279);
-  if (device == PortDevice::Arm) found = LocalText(2280);
+  if (device == PortDevice::Modem) found = LocalText(2279, language);
+  if (device == PortDevice::Arm) found = LocalText(2280, language);
   return {PortName(port - 1), path.value_or(kNone), openable,
-          openable ? LocalText(2278) : std::string(kNone), found};
+          openable ? LocalText(2278, language) : std::string(kNone), found};
 }
 
 }  // namespace
 
-PortSelection::PortSelection(int portIndex, const Probe& canOpen, const PathOf& pathOf)
-    : portIndex_(portIndex) {
+PortSelection::PortSelection(int portIndex, const Probe& canOpen, const PathOf& pathOf,
+                             const Language& language)
+    : language_(language), portIndex_(portIndex) {
   for (int port = 1; port <= kListedPorts; ++port) {
-    lines_.push_back(LineFor(port, canOpen(port), pathOf(port), PortDevice::Unknown));
+    lines_.push_back(LineFor(port, canOpen(port), pathOf(port), PortDevice::Unknown, language_));
   }
 }
 
 std::string PortSelection::title() const {
-  return LocalText(2272);
+  return LocalText(2272, language_);
 }
 
 std::vector<std::string> PortSelection::columns() const {
-  return {LocalText(2274), "Path", LocalText(2275), LocalText(2276)};
+  return {LocalText(2274, language_), "Path", LocalText(2275, language_),
+          LocalText(2276, language_)};
 }
 
 void PortSelection::Detect(const Detector& detect, const std::function<void(int port)>& progress) {
@@ -41,7 +43,7 @@ void PortSelection::Detect(const Detector& detect, const std::function<void(int 
     PortLine& line = lines_[port - 1];
     if (!line.openable) continue;
     const PortDevice device = detect(port);
-    line.device = LineFor(port, true, std::nullopt, device).device;
+    line.device = LineFor(port, true, std::nullopt, device, language_).device;
   }
 }
 

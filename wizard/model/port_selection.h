@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "data/local_text.h"
+
 namespace pilvo::wizard {
 
 inline constexpr int kListedPorts = 20;
@@ -31,8 +33,10 @@ class PortSelection {
   // What answers on port n: an arm, a modem echoing the request, or nothing.
   using Detector = std::function<PortDevice(int port)>;
 
-  // `portIndex`: the port in use, 0-based. The openable marks are taken here, once.
-  PortSelection(int portIndex, const Probe& canOpen, const PathOf& pathOf);
+  // `portIndex`: the port in use, 0-based. The openable marks are taken here, once. Its texts
+  // are in `language`, which must outlive it.
+  PortSelection(int portIndex, const Probe& canOpen, const PathOf& pathOf,
+                const Language& language);
 
   std::string title() const;
   std::vector<std::string> columns() const;  // Port, Path, State, Device
@@ -47,6 +51,7 @@ class PortSelection {
   int Accept(std::optional<int> selected);
 
  private:
+  const Language& language_;
   int portIndex_;
   std::vector<PortLine> lines_;
 };

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "data/arm_record.h"
+#include "data/local_text.h"
 
 namespace pilvo::wizard {
 
@@ -21,6 +22,7 @@ std::string SignatureText(const std::array<char, 4>& signature);
 // The fourteen rows, in the current language. Most come from the record as read (`asRead`);
 // the probe scanner trigger, the connection speed, the additional scanner axis and the joint
 // limits come from the working record, which the probe in use may have changed.
-std::vector<TabInfoRow> TabInfoRows(const ArmRecord& asRead, const ArmRecord& working);
+std::vector<TabInfoRow> TabInfoRows(const ArmRecord& asRead, const ArmRecord& working,
+                                    const Language& language);
 
 }  // namespace pilvo::wizard
