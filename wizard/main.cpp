@@ -1,14 +1,45 @@
 // PilvoWizard: installation, service and calibration of the arm. It links the driver's code and
 // windows and runs its own arm session; it never loads libpilvo.so.
 #include <QApplication>
+#include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "data/product_context.h"
+#include "dialogs/tray_shell.h"
 #include "session/arm_session.h"
 #include "ui/qt_operator.h"
 #include "wizard/main_window_view.h"
 
+namespace {
+
+constexpr char kUsage[] =
+    "Usage: PilvoWizard [--help] [--version] [Qt options]\n"
+    "Installation, service and calibration of the Pilvo3D measuring arm. The arm's TAB file,\n"
+    "port and language are those of the last run (settings under $PILVO_CONFIG_DIR, else\n"
+    "$XDG_CONFIG_HOME/Kelmorad); a USB arm is reached through libmpusbapi.so.\n";
+
+// Answered before Qt starts, so that they work without a display too. True when one was asked.
+bool AnsweredCommandLine(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    if (argument == "--help" || argument == "-h") {
+      std::fputs(kUsage, stdout);
+      return true;
+    }
+    if (argument == "--version") {
+      std::printf("PilvoWizard %.*s\n", static_cast<int>(pilvo::FileVersion().size()),
+                  pilvo::FileVersion().data());
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  if (AnsweredCommandLine(argc, argv)) return 0;
   QApplication application(argc, argv);
   application.setApplicationName(QStringLiteral("PilvoWizard"));
   pilvo::ProductContext context = pilvo::ContextFromEnvironment(pilvo::Program::Wizard);
