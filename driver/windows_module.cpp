@@ -4,6 +4,8 @@
 
 #include <array>
 
+#include "platform/module_path.h"
+
 namespace pilvo {
 namespace {
 
@@ -14,14 +16,19 @@ using OpenWindows = Operator* (*)(int languageCode, char* why, std::size_t whySi
 }  // namespace
 
 std::unique_ptr<Operator> StartWindowsModule(const Language& language, std::string& why) {
-  // Found through the library's own run path ($ORIGIN) like the USB access library.
-  void* module = ::dlopen(kModule, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-  if (module == nullptr) {
+  // Beside the library, named by its full path: a run path ($ORIGIN) would not survive a
+  // sanitizer's dlopen wrapper, which makes the call in the library's place.
+  static const char anchor = 0;
+  const std::filesystem::path library = ModulePathOf(&anchor);
+  const std::string module =
+      library.empty() ? std::string(kModule) : (library.parent_path() / kModule).string();
+  void* handle = ::dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+  if (handle == nullptr) {
     const char* error = ::dlerror();
-    why = error != nullptr ? error : kModule;
+    why = error != nullptr ? error : module;
     return nullptr;
   }
-  const auto open = reinterpret_cast<OpenWindows>(::dlsym(module, kEntry));
+  const auto open = reinterpret_cast<OpenWindows>(::dlsym(handle, kEntry));
   if (open == nullptr) {
     why = std::string(kModule) + " has no " + kEntry;
     return nullptr;
