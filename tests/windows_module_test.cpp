@@ -88,14 +88,18 @@ QSystemTrayIcon* LibraryTrayIcon() {
 // runs), and during ResetEncoder the reset dialog, which closes by itself once the arm has
 // passed its reference marks.
 TEST(WindowsModuleOnADesktop, ResetDialogFollowsTheMarksAndTheTrayShowsTheArm) {
-  const pid_t trayer = ::fork();
-  if (trayer == 0) {
-    ::execlp("trayer", "trayer", "--SetDockType", "true", static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  // The icon is put in the tray when the library starts: the tray host must be up by then.
+  // The icon is put in the tray when the library starts: the tray host must be up by then. On a
+  // loaded machine it may take seconds, or lose its first connection and have to start again.
+  pid_t trayer = -1;
   bool trayUp = false;
-  for (int wait = 0; wait < 100 && !trayUp; ++wait) {
+  for (int wait = 0; wait < 600 && !trayUp; ++wait) {
+    if (trayer < 0 || ::waitpid(trayer, nullptr, WNOHANG) == trayer) {
+      trayer = ::fork();
+      if (trayer == 0) {
+        ::execlp("trayer", "trayer", "--SetDockType", "true", static_cast<char*>(nullptr));
+        ::_exit(127);
+      }
+    }
     trayUp = std::system("xdotool search --class trayer > /dev/null 2>&1") == 0;
     if (!trayUp) ::usleep(50000);
   }

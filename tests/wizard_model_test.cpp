@@ -10,6 +10,7 @@
 #include "data/settings.h"
 #include "sim_session_fixture.h"
 #include "wizard/model/battery_monitor.h"
+#include "wizard/model/demo_arm.h"
 #include "wizard/model/main_window.h"
 #include "wizard/model/port_detection.h"
 #include "wizard/model/tab_info.h"
@@ -192,6 +193,9 @@ class MainWindowTest : public testing::SimSessionTest {
     wire_ = testing::Wire::InProcess;
     contents.main.options.referenceMarks = referenceMarks;
     Connect(contents, link, Program::Wizard);
+    MakeWindow();
+  }
+  void MakeWindow() {
     window_ = std::make_unique<MainWindow>(
         *session_, context_.language(),
         [this](const std::string& proposed, const std::filesystem::path&) {
@@ -300,6 +304,23 @@ TEST_F(MainWindowTest, OldFileIsOfferedItsUpgradeAndFailedResetsExplainThemselve
             (folder_ / "upgraded.tab").string());
   EXPECT_EQ(Messages().back(), "ERROR n° -4:\nReset with reference mark cancelled");
   EXPECT_FALSE(shown().connected);
+}
+
+TEST_F(MainWindowTest, DemoArmStandsBehindTheLinkAndMovesByItself) {
+  TabContents contents = testing::PlainDemoTab("serial6_dh_marks");
+  contents.main.options.referenceMarks = false;
+  Load(contents, Program::Wizard);  // no arm is attached
+  MakeWindow();
+  DemoArm demo(*session_);
+  window_->PrepareArmWith([&demo](const std::filesystem::path& tab) { demo.Attach(tab); });
+  WriteSettingString("TAB", "Nome", state().tabPath, Store(kProductStore));
+  window_->Start();
+  ASSERT_TRUE(window_->Connect(0));
+  ASSERT_TRUE(window_->Tick(0));
+  const auto before = shown().position;
+  for (int step = 0; step < 100; ++step) demo.Step();
+  ASSERT_TRUE(window_->Tick(0));
+  EXPECT_NE(shown().position, before);
 }
 
 }  // namespace

@@ -14,10 +14,12 @@
 namespace {
 
 constexpr char kUsage[] =
-    "Usage: PilvoWizard [--help] [--version] [Qt options]\n"
+    "Usage: PilvoWizard [--help] [--version] [--demo] [Qt options]\n"
     "Installation, service and calibration of the Pilvo3D measuring arm. The arm's TAB file,\n"
     "port and language are those of the last run (settings under $PILVO_CONFIG_DIR, else\n"
-    "$XDG_CONFIG_HOME/Kelmorad); a USB arm is reached through libmpusbapi.so.\n";
+    "$XDG_CONFIG_HOME/Kelmorad); a USB arm is reached through libmpusbapi.so.\n"
+    "  --demo    connect to a virtual arm made from the TAB file, moving by itself, in place\n"
+    "            of a real arm\n";
 
 // Answered before Qt starts, so that they work without a display too. True when one was asked.
 bool AnsweredCommandLine(int argc, char** argv) {
@@ -52,6 +54,7 @@ int main(int argc, char** argv) {
                         pilvo::kWizardCaption, pilvo::MessageIcon::Error);
   }
   pilvo::wizard::MainWindowView window(session, context.language());
+  if (QCoreApplication::arguments().contains(QStringLiteral("--demo"))) window.UseDemoArm();
   window.show();
   return application.exec();
 }

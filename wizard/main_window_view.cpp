@@ -98,6 +98,15 @@ MainWindowView::MainWindowView(ArmSession& session, Language& language)
   Relabel();
 }
 
+void MainWindowView::UseDemoArm() {
+  demo_ = std::make_unique<DemoArm>(session_);
+  model_.PrepareArmWith([this](const std::filesystem::path& tab) { demo_->Attach(tab); });
+  connect(&demoTimer_, &QTimer::timeout, this, [this] { demo_->Step(); });
+  demoTimer_.start(static_cast<int>(sim::kDemoTick.count()));
+  setWindowTitle(QStringLiteral("Pilvo3D Wizard (demo arm)"));
+  setAccessibleName(windowTitle());
+}
+
 QAction* MainWindowView::action(const QString& text) const {
   for (QAction* candidate : findChildren<QAction*>()) {
     if (candidate->text() == text) return candidate;

@@ -7,9 +7,11 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <array>
+#include <memory>
 #include <vector>
 
 #include "ui/probes_window.h"
+#include "wizard/model/demo_arm.h"
 #include "wizard/model/main_window.h"
 
 class QAction;
@@ -25,6 +27,9 @@ class MainWindowView final : public QMainWindow {
  public:
   // `language`: the session's context's, which the ? menu switches.
   MainWindowView(ArmSession& session, Language& language);
+
+  // Connects to the demo arm in place of a real one, from now on.
+  void UseDemoArm();
 
   MainWindow& model() { return model_; }
   QTimer& timer() { return timer_; }
@@ -57,6 +62,8 @@ class MainWindowView final : public QMainWindow {
   ProbesWindowOwner probes_;
   QTimer timer_;
   QSystemTrayIcon tray_;
+  std::unique_ptr<DemoArm> demo_;
+  QTimer demoTimer_;
 
   QMenu* tabMenu_;
   QMenu* connectionMenu_;

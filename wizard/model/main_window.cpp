@@ -121,6 +121,7 @@ void MainWindow::Fail(int textId) {
 }
 
 bool MainWindow::Connect(std::time_t now) {
+  if (prepareArm_) prepareArm_(tabPath_);
   session_.link().SetPortName(PortName(portIndex_));
   if (!LoadTab()) {
     Fail(2301);

@@ -78,6 +78,12 @@ class MainWindow {
   const std::filesystem::path& tabPath() const { return tabPath_; }
   const BatteryLog& batteryLog() const { return log_; }
 
+  // Called at every Connect, before anything else, with the TAB file in use: prepares the arm
+  // that stands behind the link (the demo arm).
+  void PrepareArmWith(std::function<void(const std::filesystem::path& tab)> prepare) {
+    prepareArm_ = std::move(prepare);
+  }
+
   // The window opens: texts, the stored TAB file (asked for when none is stored), the port.
   void Start();
   // The language chosen from the ? menu (0 English … 3 German), stored for the next start.
@@ -123,6 +129,7 @@ class MainWindow {
   Language& language_;
   SettingsStore productStore_;
   SaveFileChooser chooseSaveFile_;
+  std::function<void(const std::filesystem::path& tab)> prepareArm_;
   BatteryLog log_;
   MainDisplay display_;
   std::filesystem::path tabPath_;
