@@ -59,3 +59,12 @@ sim_pid=$!
 wait_for "$PILVO_SIM_USB_SOCKET"
 LD_LIBRARY_PATH=$build/sim/usb "$build/tools/pilvo-session" --tab "$arm" --seconds 10 --points 4
 stop_sim
+
+# With a display, PilvoWizard then opens on a demo arm within the program (the USB arm's file)
+# until its window is closed.
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  echo "== PilvoWizard on a demo arm made from $(basename "$arm"): close its window to end"
+  mkdir -p "$PILVO_CONFIG_DIR/registry"
+  printf '[TAB]\nNome=%s\n' "$arm" >"$PILVO_CONFIG_DIR/registry/pilvo3d.ini"
+  LD_LIBRARY_PATH=$build/platform/mpusbapi "$build/wizard/PilvoWizard" --demo
+fi
