@@ -1,9 +1,16 @@
 // The wizard's Qt-free models: the TAB information rows, the battery monitor and its log, and
 // the serial port choice with the detection of an arm on a port.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
 
+#include <array>
 #include <fstream>
 #include <sstream>
+#include <stop_token>
+#include <thread>
 
 #include "data/local_text.h"
 #include "data/number_text.h"
@@ -169,9 +176,43 @@ TEST(PortSelectionTest, OnlyPortsOpenableAtTheStartAreTriedAndNoLineKeepsThePort
   EXPECT_EQ(PortName(11), "COM12");
 }
 
+// A modem on a line: whatever is written to it comes back.
+class EchoLine {
+ public:
+  EchoLine() : master_(::posix_openpt(O_RDWR | O_NOCTTY)) {
+    EXPECT_TRUE(master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0);
+    path_ = ::ptsname(master_);
+    echo_ = std::jthread([this](const std::stop_token& stop) {
+      std::array<char, 64> bytes{};
+      while (!stop.stop_requested()) {
+        pollfd line{master_, POLLIN, 0};
+        if (::poll(&line, 1, 20) <= 0 || (line.revents & POLLIN) == 0) {
+          ::usleep(5000);  // nobody has the line open yet
+          continue;
+        }
+        const ssize_t read = ::read(master_, bytes.data(), bytes.size());
+        if (read > 0) {
+          EXPECT_EQ(::write(master_, bytes.data(), static_cast<std::size_t>(read)), read);
+        }
+      }
+    });
+  }
+  ~EchoLine() {
+    echo_.request_stop();
+    echo_.join();
+    ::close(master_);
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  int master_;
+  std::string path_;
+  std::jthread echo_;
+};
+
 class PortDetectionTest : public testing::SimSessionTest {};
 
-TEST_F(PortDetectionTest, AnArmAnswersTheEchoTestAndAnEmptyPortNothing) {
+TEST_F(PortDetectionTest, AnArmAnswersTheEchoTestAModemRepeatsItAndAnEmptyPortIsNothing) {
   const TabContents contents = testing::PlainDemoTab("serial6_dh_marks");
   Connect(contents, testing::Link::Serial, Program::Wizard);
   const SettingsStore store = session_->profileStore();
@@ -184,6 +225,13 @@ TEST_F(PortDetectionTest, AnArmAnswersTheEchoTestAndAnEmptyPortNothing) {
   EXPECT_EQ(DetectArmOnPort(*session_, 3, tab), PortDevice::Arm);
   EXPECT_FALSE(session_->link().IsOpen());
   EXPECT_EQ(DetectArmOnPort(*session_, 4, tab), PortDevice::Unknown);
+  // A modem repeats every request: the reset at rest cannot tell it from an arm, the echo test
+  // can.
+  EchoLine modem;
+  ASSERT_TRUE(WriteSettingString("SerialPorts", "COM5", modem.path(), store));
+  EXPECT_TRUE(PortCanBeOpened(5, store));
+  EXPECT_EQ(DetectArmOnPort(*session_, 5, tab), PortDevice::Modem);
+  EXPECT_FALSE(session_->link().IsOpen());
 }
 
 // The main window over the wizard's own session and the in-process virtual arm.
