@@ -13,7 +13,7 @@ packages=(
   # The windows: Qt 6 with OpenGL and SVG, GLU for the 3-D arm view; an X server, a tray host
   # and a pointer driver for the tests of windows that need a display
   qt6-base-dev libqt6opengl6-dev qt6-svg-dev libgl-dev libglu1-mesa-dev libegl-dev
-  libgl1-mesa-dri xvfb xauth xdotool trayer poppler-utils
+  libgl1-mesa-dri xvfb xauth xdotool trayer
 )
 
 # The benchmarks' yardsticks, never linked by the product.
