@@ -15,17 +15,20 @@
 namespace pilvo::wizard {
 namespace {
 
-class WizardWindowTest : public testing::SimSessionTest {};
+// On either link.
+class WizardWindowTest : public testing::SimSessionTest,
+                         public ::testing::WithParamInterface<testing::Link> {};
 
 QPushButton* Button(QWidget& window, const QString& name) {
   return dynamic_cast<QPushButton*>(pilvo::testing::ButtonNamed(window, name));
 }
 
-TEST_F(WizardWindowTest, OpensOnTheStoredFileConnectsAndRelabels) {
+TEST_P(WizardWindowTest, OpensOnTheStoredFileConnectsAndRelabels) {
+  const bool usb = GetParam() == testing::Link::Usb;
   wire_ = testing::Wire::InProcess;
-  TabContents contents = testing::PlainDemoTab("usb6_quaternion");
+  TabContents contents = testing::PlainDemoTab(usb ? "usb6_quaternion" : "serial6_dh_marks");
   contents.main.options.referenceMarks = false;
-  Connect(contents, testing::Link::Usb, Program::Wizard);
+  Connect(contents, GetParam(), Program::Wizard);
   WriteSettingString("TAB", "Nome", state().tabPath, Store(kProductStore));
 
   MainWindowView window(*session_, context_.language());
@@ -34,7 +37,8 @@ TEST_F(WizardWindowTest, OpensOnTheStoredFileConnectsAndRelabels) {
   ASSERT_NE(window.action("Change"), nullptr);
   EXPECT_TRUE(window.action("Change")->isEnabled());
   EXPECT_FALSE(window.action("Probes management")->isEnabled());
-  EXPECT_EQ(window.action("Detect")->text(), "Detect");  // a USB arm is detected, not selected
+  // A USB arm is detected, a serial one's port selected.
+  EXPECT_NE(window.action(usb ? "Detect" : "Select"), nullptr);
 
   QPushButton* connect = Button(window, "Connect");
   ASSERT_NE(connect, nullptr);
@@ -43,8 +47,14 @@ TEST_F(WizardWindowTest, OpensOnTheStoredFileConnectsAndRelabels) {
   EXPECT_FALSE(connect->isEnabled());
   EXPECT_TRUE(window.action("Probes management")->isEnabled());
   QTest::qWait(250);
-  EXPECT_NE(window.model().display().counts[0], " - - -");
-  window.grab().save(QStringLiteral("wizard_main_window.png"));
+  const MainDisplay& shown = window.model().display();
+  EXPECT_NE(shown.counts[0], " - - -");
+  EXPECT_NE(shown.position[0], " - - -");
+  // Only a USB board tells its serial number, voltages and temperatures.
+  EXPECT_EQ(shown.serialNumber == " -", !usb);
+  EXPECT_EQ(shown.temperatures[0] == " -", !usb);
+  window.grab().save(usb ? QStringLiteral("wizard_main_window.png")
+                         : QStringLiteral("wizard_main_window_serial.png"));
 
   Button(window, "Close")->click();
   EXPECT_FALSE(window.timer().isActive());
@@ -52,6 +62,12 @@ TEST_F(WizardWindowTest, OpensOnTheStoredFileConnectsAndRelabels) {
   EXPECT_NE(Button(window, "Connetti"), nullptr);
   EXPECT_EQ(GetSettingInt("Language", "Code", 0, Store(kProductStore)), 1u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Links, WizardWindowTest,
+                         ::testing::Values(testing::Link::Usb, testing::Link::Serial),
+                         [](const auto& link) {
+                           return link.param == testing::Link::Usb ? "Usb" : "Serial";
+                         });
 
 }  // namespace
 }  // namespace pilvo::wizard
