@@ -69,13 +69,21 @@ std::optional<std::size_t> QtPrompts::ChooseFromList(std::string_view title,
 std::optional<std::filesystem::path> QtPrompts::ChooseFileToOpen(
     std::string_view filter, std::string_view defaultExtension,
     const std::filesystem::path& folder) {
-  QFileDialog dialog(nullptr, QString(), QString::fromStdString(folder.string()),
+  return ChooseFile(nullptr, QFileDialog::AcceptOpen, filter, defaultExtension, folder);
+}
+
+std::optional<std::filesystem::path> ChooseFile(QWidget* parent, QFileDialog::AcceptMode mode,
+                                                std::string_view filter,
+                                                std::string_view defaultExtension,
+                                                const std::filesystem::path& start) {
+  const bool open = mode == QFileDialog::AcceptOpen;
+  QFileDialog dialog(parent, QString(), QString::fromStdString(start.string()),
                      QtFileFilter(filter));
-  dialog.setAccessibleName(QStringLiteral("Open file"));
+  dialog.setAccessibleName(open ? QStringLiteral("Open file") : QStringLiteral("Save file"));
   // Qt's own dialog everywhere: the same look and behaviour on every desktop.
   dialog.setOption(QFileDialog::DontUseNativeDialog);
-  dialog.setFileMode(QFileDialog::ExistingFile);
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  if (open) dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setAcceptMode(mode);
   dialog.setDefaultSuffix(ToQString(defaultExtension));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return std::filesystem::path(dialog.selectedFiles().constFirst().toStdString());

@@ -1,6 +1,7 @@
 // The prompts as Qt message boxes and dialogs, modal over whatever window is active.
 #pragma once
 
+#include <QFileDialog>
 #include <QString>
 
 #include "session/operator_ports.h"
@@ -18,6 +19,13 @@ class QtPrompts : public Prompts {
       const std::filesystem::path& folder) override;
   void Beep() override;
 };
+
+// Qt's file dialog for a file to open (an existing one) or to save as, starting at `start` (a
+// folder, or a file proposed in it); nothing on Cancel.
+std::optional<std::filesystem::path> ChooseFile(QWidget* parent, QFileDialog::AcceptMode mode,
+                                                std::string_view filter,
+                                                std::string_view defaultExtension,
+                                                const std::filesystem::path& start);
 
 // A file-type filter as the core words it ("Tab Files (*.tab) | *.tab||": description and
 // pattern pairs) in Qt's form ("Tab Files (*.tab)", pairs joined by ";;").

@@ -91,8 +91,7 @@ void TrayIcon::ResetBattery() {
 }
 
 void TrayIcon::UpdateBattery(const SupplyReading& supply, const ArmRecord& record) {
-  model_.battery().Update(supply, record);
-  batteryWindow_->Refresh();
+  if (model_.battery().Update(supply, record)) batteryWindow_->Refresh();
 }
 
 void TrayIcon::ShowAbout() {

@@ -62,18 +62,6 @@ void SetWhite(QLabel* label, bool white) {
   label->setStyleSheet(white ? QStringLiteral("background: white;") : QString());
 }
 
-std::optional<std::filesystem::path> ChooseSaveFile(QWidget* parent, const std::string& proposed,
-                                                    const std::filesystem::path& folder) {
-  QFileDialog dialog(parent, QString(), ToQString((folder / proposed).string()),
-                     QtFileFilter("Tab Files (*.tab) | *.tab||"));
-  dialog.setAccessibleName(QStringLiteral("Save file"));
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setDefaultSuffix(QStringLiteral("tab"));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return std::filesystem::path(dialog.selectedFiles().constFirst().toStdString());
-}
-
 }  // namespace
 
 MainWindowView::MainWindowView(ArmSession& session, Language& language)
@@ -81,7 +69,8 @@ MainWindowView::MainWindowView(ArmSession& session, Language& language)
       model_(
           session, language,
           [this](const std::string& proposed, const std::filesystem::path& folder) {
-            return ChooseSaveFile(this, proposed, folder);
+            return ChooseFile(this, QFileDialog::AcceptSave, "Tab Files (*.tab) | *.tab||", "tab",
+                              folder / proposed);
           },
           DefaultBatteryLogPath()) {
   setWindowTitle(QStringLiteral("Pilvo3D Wizard"));

@@ -50,44 +50,55 @@ void BatteryDialog::SetVoltage(double reading) {
 }
 
 void BatteryDialog::ToggleFromMenu(const ArmRecord& record) {
+  Forget();
   SetRange(record);
   visible_ = true;
   shownFromMenu_ = !shownFromMenu_;
 }
 
 void BatteryDialog::Cancel() {
+  Forget();
   shownFromMenu_ = false;
   visible_ = false;
 }
 
+void BatteryDialog::Hide() {
+  Forget();
+  visible_ = false;
+}
+
 void BatteryDialog::Reset() {
+  Forget();
   voltage_ = " -";
   barValue_ = 0;
   status_ = LocalText(kTextArmDisconnect, language_);
 }
 
-void BatteryDialog::Update(const SupplyReading& supply, const ArmRecord& record) {
+bool BatteryDialog::Update(const SupplyReading& supply, const ArmRecord& record) {
+  const Shown reading{supply, SupplyThresholds(record)};
+  const bool low = supply.reading < reading.thresholds[1];
+  if (shownFor_ == reading) {
+    if (visible_ && supply.onBattery && low && audioAlarm_) beepPending_ = true;
+    return false;
+  }
   SetRange(record);
   if (supply.firmwareCode < kFirstSupplyFirmware || !supply.monitored) {
     Hide();
-    return;
-  }
-  if (!supply.onBattery) {
+  } else if (!supply.onBattery) {
     Reset();
     SetVoltage(supply.reading);
     status_ = LocalText(kTextBattery, language_) + " " + LocalText(kTextNotAvailable, language_);
-    return;
-  }
-  const bool low = supply.reading < SupplyThresholds(record)[1];
-  if (!low && !shownFromMenu_) {
+  } else if (!low && !shownFromMenu_) {
     Hide();
-    return;
+  } else {
+    visible_ = true;
+    SetVoltage(supply.reading);
+    barValue_ = static_cast<int>(supply.reading);
+    status_ = SupplyStateText(supply.reading, record, language_);
+    if (low && audioAlarm_) beepPending_ = true;
   }
-  visible_ = true;
-  SetVoltage(supply.reading);
-  barValue_ = static_cast<int>(supply.reading);
-  status_ = SupplyStateText(supply.reading, record, language_);
-  if (low && audioAlarm_) beepPending_ = true;
+  shownFor_ = reading;
+  return true;
 }
 
 bool BatteryDialog::TakePendingBeep() {

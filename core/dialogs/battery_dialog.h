@@ -4,6 +4,8 @@
 // its own Cancel. The alarm it raises is played by the tray at its next 2-second tick.
 #pragma once
 
+#include <array>
+#include <optional>
 #include <string>
 
 #include "data/arm_record.h"
@@ -45,10 +47,12 @@ class BatteryDialog {
   // The arm is gone, or no encoder read succeeded for a tick of the tray: the texts start again
   // from nothing; the visibility is kept.
   void Reset();
-  void Hide() { visible_ = false; }
+  void Hide();
   // After a reading of an arm with a battery: shown while the supply is low (below threshold 2)
-  // or the operator keeps it open; a low supply with the alarm on leaves a beep pending.
-  void Update(const SupplyReading& supply, const ArmRecord& record);
+  // or the operator keeps it open; a low supply with the alarm on leaves a beep pending. True
+  // when what the dialog shows may have changed: a reading like the last one, with nothing else
+  // changed since, only renews the alarm, without a text being made again.
+  bool Update(const SupplyReading& supply, const ArmRecord& record);
   // True once for every update that left the beep pending.
   bool TakePendingBeep();
 
@@ -56,6 +60,8 @@ class BatteryDialog {
   // The bar spans the thresholds 1 to 3 with a unit to spare on either side.
   void SetRange(const ArmRecord& record);
   void SetVoltage(double reading);
+  // The dialog's texts no longer follow the last reading.
+  void Forget() { shownFor_.reset(); }
 
   const Language& language_;
   BatteryDialogLabels labels_;
@@ -68,6 +74,12 @@ class BatteryDialog {
   bool audioAlarm_ = true;
   bool shownFromMenu_ = false;
   bool beepPending_ = false;
+  struct Shown {
+    SupplyReading supply;
+    std::array<double, 3> thresholds;
+    bool operator==(const Shown&) const = default;
+  };
+  std::optional<Shown> shownFor_;  // what the texts were last made for
 };
 
 }  // namespace pilvo

@@ -54,6 +54,7 @@ struct SupplyReading {
   bool monitored = false;
   bool onBattery = false;
   int firmwareCode = 0;  // boards below 15 report no supply
+  bool operator==(const SupplyReading&) const = default;
 };
 
 // The tray and the modeless arm windows of the library. Called from the reading path: keep
