@@ -1,6 +1,7 @@
 // PilvoWizard: installation, service and calibration of the arm. It links the driver's code and
 // windows and runs its own arm session; it never loads libpilvo.so.
 #include <QApplication>
+#include <QTimer>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -14,12 +15,13 @@
 namespace {
 
 constexpr char kUsage[] =
-    "Usage: PilvoWizard [--help] [--version] [--demo] [Qt options]\n"
+    "Usage: PilvoWizard [--help] [--version] [--demo] [--connect] [Qt options]\n"
     "Installation, service and calibration of the Pilvo3D measuring arm. The arm's TAB file,\n"
     "port and language are those of the last run (settings under $PILVO_CONFIG_DIR, else\n"
     "$XDG_CONFIG_HOME/Kelmorad); a USB arm is reached through libmpusbapi.so.\n"
     "  --demo    connect to a virtual arm made from the TAB file, moving by itself, in place\n"
-    "            of a real arm\n";
+    "            of a real arm\n"
+    "  --connect connect to the arm as soon as the window opens\n";
 
 // Answered before Qt starts, so that they work without a display too. True when one was asked.
 bool AnsweredCommandLine(int argc, char** argv) {
@@ -56,5 +58,8 @@ int main(int argc, char** argv) {
   pilvo::wizard::MainWindowView window(session, context.language());
   if (QCoreApplication::arguments().contains(QStringLiteral("--demo"))) window.UseDemoArm();
   window.show();
+  if (QCoreApplication::arguments().contains(QStringLiteral("--connect"))) {
+    QTimer::singleShot(0, &window, &pilvo::wizard::MainWindowView::Connect);
+  }
   return application.exec();
 }

@@ -30,6 +30,8 @@ class MainWindowView final : public QMainWindow {
 
   // Connects to the demo arm in place of a real one, from now on.
   void UseDemoArm();
+  // The Connect button.
+  void Connect();
 
   MainWindow& model() { return model_; }
   QTimer& timer() { return timer_; }
@@ -44,7 +46,6 @@ class MainWindowView final : public QMainWindow {
   QWidget* BuildControls();
   void Relabel();
   void Refresh();
-  void Connect();
   void Disconnect();
   void Tick();
   void ChangeTab();
