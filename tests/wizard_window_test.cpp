@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QWizard>
 
 #include "data/settings.h"
 #include "qt_test_support.h"
@@ -68,6 +71,81 @@ INSTANTIATE_TEST_SUITE_P(Links, WizardWindowTest,
                          [](const auto& link) {
                            return link.param == testing::Link::Usb ? "Usb" : "Serial";
                          });
+
+// The stylus procedures from the Tools menu of a window on an arm reset at rest.
+class StylusWindowTest : public testing::SimSessionTest {
+ protected:
+  void SetUp() override {
+    SimSessionTest::SetUp();
+    wire_ = testing::Wire::InProcess;
+    TabContents contents = testing::PlainDemoTab("serial6_dh_marks");
+    contents.main.options.referenceMarks = false;
+    Connect(contents, testing::Link::Serial, Program::Wizard);
+    WriteSettingString("TAB", "Nome", state().tabPath, Store(kProductStore));
+    window_ = std::make_unique<MainWindowView>(*session_, context_.language());
+  }
+  void TearDown() override {
+    window_.reset();
+    SimSessionTest::TearDown();
+  }
+  std::unique_ptr<MainWindowView> window_;
+};
+
+TEST_F(StylusWindowTest, ManualLengthNeedsOnlyTheTabFileAndWritesTheNewOne) {
+  EXPECT_TRUE(window_->action("Manual stylus length")->isEnabled());
+  EXPECT_FALSE(window_->action("Stylus calibration procedure")->isEnabled());
+  const std::filesystem::path written = folder_ / "new.tab";
+  testing::WithNextModal([&](QWidget& dialog) {
+    EXPECT_EQ(dialog.windowTitle(), "Manual stylus length");
+    testing::ExpectNamedAsShown(dialog);
+    ASSERT_NE(testing::ButtonNamed(dialog, "M8 stylus"), nullptr);
+    testing::ButtonNamed(dialog, "M8 stylus")->click();
+    dialog.grab().save(QStringLiteral("wizard_stylus_length.png"));
+    dialog.findChild<QLineEdit*>()->setText(QStringLiteral("45"));
+    testing::WithNextModal([&](QWidget& save) {
+      auto& files = dynamic_cast<QFileDialog&>(save);
+      files.selectFile(QString::fromStdString(written.string()));
+      static_cast<QDialog&>(files).accept();
+    });
+    testing::ButtonNamed(dialog, "New TAB")->click();
+  });
+  window_->action("Manual stylus length")->trigger();
+  ASSERT_TRUE(std::filesystem::exists(written));
+  EXPECT_EQ(ui_.requests().back().text,
+            "Writen newTAB file. \n Use TAB->Change menu to load it.:\n\n " + written.string());
+  EXPECT_EQ(window_->model().display().status, "Waiting...");
+}
+
+TEST_F(StylusWindowTest, ProcedureStopsTheWindowTimerAndNextReachesTheModel) {
+  testing::ButtonNamed(*window_, "Connect")->click();
+  ASSERT_TRUE(window_->timer().isActive());
+  QAction* procedure = window_->action("Stylus calibration procedure");
+  ASSERT_TRUE(procedure->isEnabled());
+  bool shown = false;
+  testing::WithNextModal([&](QWidget& dialog) {
+    shown = true;
+    auto& wizard = dynamic_cast<QWizard&>(dialog);
+    EXPECT_FALSE(window_->timer().isActive());
+    EXPECT_EQ(wizard.windowTitle(), "Stylus calibration procedure");
+    EXPECT_EQ(wizard.pageIds().size(), 4);
+    EXPECT_EQ(wizard.currentPage()->title(), "Reference plane");
+    testing::ExpectNamedAsShown(wizard);
+    QAbstractButton* next = wizard.button(QWizard::NextButton);
+    EXPECT_FALSE(next->isEnabled());
+    Hold({1});
+    EXPECT_TRUE(QTest::qWaitFor([next] { return next->isEnabled(); }, 2000));
+    Hold({});
+    wizard.grab().save(QStringLiteral("wizard_stylus_calibration.png"));
+    next->click();
+    EXPECT_EQ(wizard.currentPage()->title(), "Rest position re-calibration");
+    wizard.grab().save(QStringLiteral("wizard_stylus_rest_position.png"));
+    wizard.reject();
+  });
+  procedure->trigger();
+  EXPECT_TRUE(shown);
+  EXPECT_TRUE(window_->timer().isActive());
+  EXPECT_EQ(window_->model().display().status, "Waiting...");
+}
 
 }  // namespace
 }  // namespace pilvo::wizard

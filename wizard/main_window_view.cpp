@@ -1,7 +1,6 @@
 #include "wizard/main_window_view.h"
 
 #include <QCloseEvent>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -21,7 +20,10 @@
 #include "ui/qt_prompts.h"
 #include "wizard/model/port_detection.h"
 #include "wizard/port_dialog.h"
+#include "wizard/stylus_calibration_wizard.h"
+#include "wizard/stylus_length_dialog.h"
 #include "wizard/tab_info_dialog.h"
+#include "wizard/tab_save_dialog.h"
 
 namespace pilvo::wizard {
 namespace {
@@ -65,14 +67,7 @@ void SetWhite(QLabel* label, bool white) {
 }  // namespace
 
 MainWindowView::MainWindowView(ArmSession& session, Language& language)
-    : session_(session),
-      model_(
-          session, language,
-          [this](const std::string& proposed, const std::filesystem::path& folder) {
-            return ChooseFile(this, QFileDialog::AcceptSave, "Tab Files (*.tab) | *.tab||", "tab",
-                              folder / proposed);
-          },
-          DefaultBatteryLogPath()) {
+    : session_(session), model_(session, language, TabSaveDialog(this), DefaultBatteryLogPath()) {
   setWindowTitle(QStringLiteral("Pilvo3D Wizard"));
   setAccessibleName(windowTitle());
   setWindowIcon(QIcon(QStringLiteral(":/pictures/tray_connected.svg")));
@@ -119,6 +114,8 @@ void MainWindowView::BuildMenus() {
   probesManagement_ = toolsMenu_->addAction(QString(), this, &MainWindowView::ProbesManagement);
   pointCalibration_ = toolsMenu_->addAction(QString(), this, &MainWindowView::Calibration);
   ballBarCalibration_ = toolsMenu_->addAction(QString(), this, &MainWindowView::Calibration);
+  stylusLength_ = toolsMenu_->addAction(QString(), this, &MainWindowView::ManualStylusLength);
+  stylusCalibration_ = toolsMenu_->addAction(QString(), this, &MainWindowView::StylusProcedure);
   helpMenu_ = menuBar()->addMenu(QStringLiteral("?"));
   helpTopics_ = helpMenu_->addAction(QString(), this, [this] {
     QMessageBox::information(this, Text(2112),
@@ -256,6 +253,8 @@ void MainWindowView::Relabel() {
   probesManagement_->setText(Text(2118));
   pointCalibration_->setText(Text(2116));
   ballBarCalibration_->setText(Text(2117));
+  stylusLength_->setText(Text(2240));
+  stylusCalibration_->setText(Text(2319));
   helpTopics_->setText(Text(2112));
   about_->setText(Text(2113));
   for (int code = 0; code < kLanguageCount; ++code) {
@@ -331,6 +330,8 @@ void MainWindowView::Refresh() {
        {reference_, cancelReference_, probesManagement_, pointCalibration_, ballBarCalibration_}) {
     item->setEnabled(shown.menu.procedures);
   }
+  stylusLength_->setEnabled(shown.menu.stylusLength);
+  stylusCalibration_->setEnabled(shown.menu.procedures);
   tray_.setToolTip(ToQString(shown.trayTip));
   tray_.setVisible(shown.trayIcon && QSystemTrayIcon::isSystemTrayAvailable());
 }
@@ -403,6 +404,28 @@ void MainWindowView::Calibration() {
   timer_.stop();
   QMessageBox::information(this, QStringLiteral("Pilvo3D Wizard"),
                            Text(2323) + QStringLiteral(": ") + Text(2326));
+  model_.ShowWaiting();
+  if (model_.display().connected) timer_.start(kTickMs);
+  Refresh();
+}
+
+void MainWindowView::ManualStylusLength() {
+  model_.StartStylusLength();
+  Refresh();
+  StylusLength stylus(session_, TabSaveDialog(this));
+  if (StylusLengthDialog(stylus, this).exec() == QDialog::Accepted) {
+    model_.StylusTabWritten(stylus.newTabPath());
+  }
+  model_.ShowWaiting();
+  Refresh();
+}
+
+void MainWindowView::StylusProcedure() {
+  model_.StartStylusCalibration();
+  Refresh();
+  timer_.stop();
+  StylusCalibration procedure(session_, TabSaveDialog(this));
+  StylusCalibrationWizard(procedure, this).exec();
   model_.ShowWaiting();
   if (model_.display().connected) timer_.start(kTickMs);
   Refresh();

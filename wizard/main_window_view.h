@@ -54,6 +54,8 @@ class MainWindowView final : public QMainWindow {
   void Reference(int mode);
   void ProbesManagement();
   void Calibration();
+  void ManualStylusLength();
+  void StylusProcedure();
   void About();
   void ChooseLanguage(int code);
   QString Text(int id) const;
@@ -78,6 +80,8 @@ class MainWindowView final : public QMainWindow {
   QAction* probesManagement_;
   QAction* pointCalibration_;
   QAction* ballBarCalibration_;
+  QAction* stylusLength_;
+  QAction* stylusCalibration_;
   QAction* helpTopics_;
   QAction* about_;
   std::array<QAction*, 4> languages_{};

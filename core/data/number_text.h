@@ -3,7 +3,9 @@
 // the user's at start), and printf, atof and strtod follow it.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace pilvo {
 
@@ -15,5 +17,12 @@ std::string GeneralText(double value);
 
 // What atof gives in the C locale: the number at the start of `text`, 0 when there is none.
 double LeadingNumber(const char* text);
+
+// A number as a person types it in a field: decimal with a ".", blanks around it and a leading
+// "+" allowed, nothing else; nothing when the text is no finite number.
+std::optional<double> TypedNumber(std::string_view text);
+
+// What a field that holds no number is answered with.
+inline constexpr std::string_view kEnterNumber = "Please enter a number.";
 
 }  // namespace pilvo

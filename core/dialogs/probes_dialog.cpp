@@ -1,8 +1,6 @@
 #include "dialogs/probes_dialog.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <optional>
 
 #include "data/local_text.h"
@@ -17,7 +15,6 @@ namespace {
 
 constexpr std::string_view kCommunicationError = "_communication error";
 constexpr std::string_view kUseDotInProbeDiameter = "_use dot(.) not comma(,)";
-constexpr std::string_view kEnterNumber = "Please enter a number.";
 constexpr std::string_view kNoReport = " -";
 
 constexpr int kTextApply = 2018;
@@ -48,18 +45,10 @@ constexpr int kTextProbe = 2439;
 constexpr int kTextAdditionalAxis = 2440;
 constexpr int kTextSaveUncalibrated = 2442;
 
-// A diameter as typed: a decimal number, blanks around it allowed, not negative.
+// A diameter as typed: a number, not negative.
 std::optional<double> ParseDiameter(std::string_view text) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  double value = 0.0;
-  const char* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, value);
-  if (text.empty() || error != std::errc() || stop != end || !std::isfinite(value) || value < 0) {
-    return std::nullopt;
-  }
+  const std::optional<double> value = TypedNumber(text);
+  if (!value || *value < 0) return std::nullopt;
   return value;
 }
 

@@ -77,6 +77,7 @@ void MainWindow::ChooseReset(bool mark) {
 bool MainWindow::LoadTab() {
   const bool loaded = session_.LeggeParametri(tabPath_) == 0;
   display_.tabVersion = loaded ? SignatureText(session_.state().tab.main.signature) : "-";
+  display_.menu.stylusLength = loaded;
   return loaded;
 }
 
@@ -135,7 +136,8 @@ bool MainWindow::Connect(std::time_t now) {
   display_.status = Text(2309);
   display_.connected = true;
   display_.batteryBarShown = main.batteryPresent > 0;
-  display_.menu = {display_.menu.connectionItem, false, true};
+  display_.menu.tabChange = false;
+  display_.menu.procedures = true;
   display_.trayIcon = true;
   display_.trayTip = ("PilvoWIZARD\n" + main.name + ": " + Text(2309)).substr(0, kTrayTipLength);
   display_.probeInUse = session_.state().tab.version > 40 ? ProbeName() : kNoValue;
@@ -344,6 +346,19 @@ void MainWindow::StartCalibration() {
 
 void MainWindow::ShowWaiting() {
   display_.status = Text(2321);
+}
+
+void MainWindow::StartStylusLength() {
+  display_.status = Text(2322);
+}
+
+void MainWindow::StylusTabWritten(const std::filesystem::path& written) {
+  session_.prompts().ShowMessage(Text(2320) + ":\n\n " + written.string(), kCaption,
+                                 MessageIcon::Information);
+}
+
+void MainWindow::StartStylusCalibration() {
+  display_.status = Text(2319);
 }
 
 }  // namespace pilvo::wizard

@@ -25,6 +25,7 @@ struct MenuState {
   std::string connectionItem;  // "Select" on a serial link, "Detect" on USB
   bool tabChange = true;       // also the connection item and the languages
   bool procedures = false;     // reference, cancel reference, probes, the calibrations
+  bool stylusLength = false;   // the manual stylus length: a TAB file is loaded
 };
 
 struct MainDisplay {
@@ -107,6 +108,12 @@ class MainWindow {
   // Tools > the calibrations: warns when the arm was reset at rest but needs its mark dialog.
   void StartCalibration();
   void ShowWaiting();
+  // Tools > Manual stylus length, while its dialog is open; then, when it wrote a file, the
+  // message that names it.
+  void StartStylusLength();
+  void StylusTabWritten(const std::filesystem::path& written);
+  // Tools > Stylus calibration procedure, while it runs.
+  void StartStylusCalibration();
 
  private:
   std::string Text(int id) const;
