@@ -14,6 +14,7 @@ packages=(
   # and a pointer driver for the tests of windows that need a display
   qt6-base-dev libqt6opengl6-dev qt6-svg-dev libgl-dev libglu1-mesa-dev libegl-dev
   libgl1-mesa-dri xvfb xauth xdotool trayer
+  poppler-utils  # pdfinfo, pdftotext and pdftoppm read back the calibration report's PDF
 )
 
 # The benchmarks' yardsticks, never linked by the product.
