@@ -9,31 +9,18 @@
 #include "tab_conversion.h"
 #include "tab_json.h"
 #include "tab_summary.h"
+#include "tool_command.h"
 
 namespace pilvo {
 namespace {
-
-constexpr int kTextLaterVersion = 1999;
-constexpr int kTextNotValid = 2001;
-
-class CommandError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 TabContents LoadTab(const std::string& path, const Language& language) {
   const auto bytes = ReadWholeFile(path);
   if (!bytes) throw CommandError(path + ": cannot be read");
   TabContents contents;
-  switch (ParseTabFile(*bytes, contents)) {
-    case TabError::None:
-      return contents;
-    case TabError::LaterVersion:
-      throw CommandError(path + ": " + LocalText(kTextLaterVersion, language));
-    case TabError::NotValid:
-      break;
-  }
-  throw CommandError(path + ": " + LocalText(kTextNotValid, language));
+  const TabError error = ParseTabFile(*bytes, contents);
+  if (error != TabError::None) throw CommandError(path + ": " + TabRefusalText(error, language));
+  return contents;
 }
 
 TabContents LoadJson(const std::string& path) {
@@ -73,14 +60,6 @@ void SaveTab(const std::string& path, const TabContents& contents, bool lossy) {
   throw CommandError(path + ": cannot be written");
 }
 
-void SaveText(const std::string& path, const std::string& text) {
-  if (path.empty() || path == "-") {
-    std::cout << text;
-  } else if (WriteFileAtomically(path, text)) {
-    throw CommandError(path + ": cannot be written");
-  }
-}
-
 }  // namespace
 }  // namespace pilvo
 
@@ -116,7 +95,7 @@ int main(int argc, char** argv) {
   upgrade->add_option("-o,--output", output, "TAB file to write (the input if absent)");
 
   CLI11_PARSE(app, argc, argv);
-  try {
+  return RunCommand("pilvo-tab", [&] {
     if (show->parsed()) {
       PrintTabSummary(std::cout, LoadTab(input, language));
     } else if (toJson->parsed()) {
@@ -129,14 +108,5 @@ int main(int argc, char** argv) {
       SaveTab(output.empty() ? input : output,
               WithVersion(LoadTab(input, language), kCurrentTabVersion), false);
     }
-  } catch (const CommandError& error) {
-    std::cerr << "pilvo-tab: " << error.what() << '\n';
-    return 1;
-  }
-  // A full disk behind standard output must not pass for success.
-  if (!(std::cout << std::flush)) {
-    std::cerr << "pilvo-tab: standard output cannot be written\n";
-    return 1;
-  }
-  return 0;
+  });
 }
