@@ -151,26 +151,21 @@ class BlockReader {
   template <typename T>
   void Count(std::vector<T>& items, int limit) {
     int count = 0;
-    Integer(count);
-    if (!ok_) return;
-    if (count < 0 || count > limit) {
-      Fail(line_);
-      return;
-    }
-    items.resize(static_cast<std::size_t>(count));
+    if (WholeNumberUpTo(limit, count)) items.resize(static_cast<std::size_t>(count));
   }
   void Type(ZoneType& type) {
     int value = 0;
-    Integer(value);
-    if (!ok_) return;
-    if (value < 0 || value > kLastZoneType) {
-      Fail(line_);
-      return;
-    }
-    type = static_cast<ZoneType>(value);
+    if (WholeNumberUpTo(kLastZoneType, value)) type = static_cast<ZoneType>(value);
   }
 
  private:
+  bool WholeNumberUpTo(int limit, int& value) {
+    int parsed = -1;
+    Integer(parsed);
+    if (ok_ && (parsed < 0 || parsed > limit)) Fail(line_);
+    if (ok_) value = parsed;
+    return ok_;
+  }
   // The next line: a line feed, then everything up to the next one or the end.
   bool Next(std::string_view& line) {
     if (!ok_) return false;

@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "data/product_context.h"
 #include "platform/atomic_file.h"
 
 namespace pilvo {
@@ -11,6 +12,19 @@ constexpr int kTextLaterVersion = 1999;
 constexpr int kTextNotValid = 2001;
 
 }  // namespace
+
+Language LanguageAtStart() {
+  ProductContext context = ContextFromEnvironment(Program::Library);
+  context.SelectLanguageAtStart();
+  return context.language();
+}
+
+CLI::App* AddFileCommand(CLI::App& app, const std::string& name, const std::string& description,
+                         std::string& input, const std::string& fileKind) {
+  CLI::App* command = app.add_subcommand(name, description);
+  command->add_option("file", input, fileKind)->required();
+  return command;
+}
 
 void SaveText(const std::string& path, const std::string& text) {
   if (path.empty() || path == "-") {

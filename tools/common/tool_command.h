@@ -2,6 +2,7 @@
 // program ends.
 #pragma once
 
+#include <CLI/CLI.hpp>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -17,6 +18,13 @@ class CommandError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// The language of the texts: the one the settings name, else the locale's.
+Language LanguageAtStart();
+
+// A subcommand whose one argument, the file it reads, goes into `input`.
+CLI::App* AddFileCommand(CLI::App& app, const std::string& name, const std::string& description,
+                         std::string& input, const std::string& fileKind);
 
 // Writes `text` to standard output when `path` is empty or "-", else replaces the file at `path`
 // atomically. Throws CommandError when the file cannot be written.

@@ -2,7 +2,6 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
-#include "data/product_context.h"
 #include "report_csv.h"
 #include "report_json.h"
 #include "report_summary.h"
@@ -33,24 +32,21 @@ ReportFile LoadReport(const std::string& path, const Language& language) {
 
 int main(int argc, char** argv) {
   using namespace pilvo;
-  ProductContext context = ContextFromEnvironment(Program::Library);
-  context.SelectLanguageAtStart();
-  const Language& language = context.language();
+  const Language language = LanguageAtStart();
   CLI::App app{"Inspects and converts Pilvo3D report files (.rep) of point and ball-bar tests."};
   app.require_subcommand(1);
 
   std::string input;
   std::string output;
 
-  auto* show = app.add_subcommand("show", "Print the arm, the zones and the report values");
-  show->add_option("file", input, "report file")->required();
-
-  auto* toJson = app.add_subcommand("to-json", "Convert a report file to JSON");
-  toJson->add_option("file", input, "report file")->required();
+  auto* show = AddFileCommand(app, "show", "Print the arm, the zones and the report values", input,
+                              "report file");
+  auto* toJson =
+      AddFileCommand(app, "to-json", "Convert a report file to JSON", input, "report file");
   toJson->add_option("-o,--output", output, "JSON file (standard output if absent)");
 
-  auto* toCsv = app.add_subcommand("to-csv", "Write the points of a report file as CSV");
-  toCsv->add_option("file", input, "report file")->required();
+  auto* toCsv = AddFileCommand(app, "to-csv", "Write the points of a report file as CSV", input,
+                               "report file");
   toCsv->add_option("-o,--output", output, "CSV file (standard output if absent)");
 
   CLI11_PARSE(app, argc, argv);

@@ -4,7 +4,6 @@
 #include <fstream>
 #include <iostream>
 
-#include "data/product_context.h"
 #include "platform/atomic_file.h"
 #include "tab_conversion.h"
 #include "tab_json.h"
@@ -65,9 +64,7 @@ void SaveTab(const std::string& path, const TabContents& contents, bool lossy) {
 
 int main(int argc, char** argv) {
   using namespace pilvo;
-  ProductContext context = ContextFromEnvironment(Program::Library);
-  context.SelectLanguageAtStart();
-  const Language& language = context.language();
+  const Language language = LanguageAtStart();
   CLI::App app{"Inspects and converts Pilvo3D TAB files."};
   app.require_subcommand(1);
 
@@ -76,22 +73,21 @@ int main(int argc, char** argv) {
   std::string version;
   bool lossy = false;
 
-  auto* show = app.add_subcommand("show", "Print the main fields and the probes of a TAB file");
-  show->add_option("file", input, "TAB file")->required();
+  auto* show = AddFileCommand(app, "show", "Print the main fields and the probes of a TAB file",
+                              input, "TAB file");
 
-  auto* toJson = app.add_subcommand("to-json", "Convert a TAB file to JSON");
-  toJson->add_option("file", input, "TAB file")->required();
+  auto* toJson = AddFileCommand(app, "to-json", "Convert a TAB file to JSON", input, "TAB file");
   toJson->add_option("-o,--output", output, "JSON file (standard output if absent)");
 
-  auto* fromJson = app.add_subcommand("from-json", "Convert JSON to a TAB file");
-  fromJson->add_option("file", input, "JSON file")->required();
+  auto* fromJson =
+      AddFileCommand(app, "from-json", "Convert JSON to a TAB file", input, "JSON file");
   fromJson->add_option("-o,--output", output, "TAB file")->required();
   fromJson->add_option("-V,--version", version,
                        "TAB version to write (tab, ta2, ta3, t40 … t44); the JSON's own if absent");
   fromJson->add_flag("--lossy", lossy, "Write even if the version drops fields of the arm");
 
-  auto* upgrade = app.add_subcommand("upgrade", "Convert a TAB file to the current version t44");
-  upgrade->add_option("file", input, "TAB file")->required();
+  auto* upgrade = AddFileCommand(app, "upgrade", "Convert a TAB file to the current version t44",
+                                 input, "TAB file");
   upgrade->add_option("-o,--output", output, "TAB file to write (the input if absent)");
 
   CLI11_PARSE(app, argc, argv);
