@@ -8,8 +8,8 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-5}
 build=${PILVO_FUZZ_BUILD_DIR:-$top/build-fuzz}
-targets=(tab_file_fuzz tab_json_fuzz usb_counts_fuzz serial_counts_fuzz board_replies_fuzz
-         settings_values_fuzz frame_profile_fuzz)
+targets=(tab_file_fuzz report_file_fuzz tab_json_fuzz usb_counts_fuzz serial_counts_fuzz
+         board_replies_fuzz settings_values_fuzz frame_profile_fuzz)
 
 # Everything is instrumented, not only the harnesses: coverage guides the fuzzer through the
 # parsers, and the sanitizers catch their faults.

@@ -26,11 +26,13 @@ struct ReportPoint {
   std::array<double, 3> position{};      // X, Y, Z in mm
   std::array<double, 3> temperatures{};  // degrees C
   std::array<double, 8> jointCounts{};
+  bool operator==(const ReportPoint&) const = default;
 };
 
 struct ReportZone {
   ZoneType type = ZoneType::Point;
   std::vector<ReportPoint> points;  // at most kMaxZonePoints
+  bool operator==(const ReportZone&) const = default;
 };
 
 struct ReportFile {
@@ -48,12 +50,24 @@ enum class ReportError {
   FileError,  // the file could not be read, or written and flushed to disk
 };
 
-// The bytes of a whole report file. Fails with BadTab when the TAB data cannot be serialised.
+// Where a file was refused, for the messages of the tools.
+struct ReportRefusal {
+  TabError tab = TabError::None;  // BadTab: why the TAB reader refused the data
+  int blockLine = 0;              // BadBlock: the line of the text block, "Calibra" being 1
+};
+
+// The bytes of a whole report file; empty on failure. Fails with BadTab when the TAB data cannot
+// be serialised, with BadBlock for more zones or points than the limits, a zone type out of
+// range or a number that is not finite. A line break in a text becomes a space, as it would
+// shift every line after it.
 ReportError SerializeReportFile(const ReportFile& report, std::vector<std::uint8_t>& bytes);
 // Replaces the file at `path` atomically: on any failure the previous file stays intact.
 ReportError WriteReportFile(const std::filesystem::path& path, const ReportFile& report);
-// Parses a whole file; `report` is changed only when the whole file is accepted.
-ReportError ParseReportFile(std::span<const std::uint8_t> bytes, ReportFile& report);
-ReportError ReadReportFile(const std::filesystem::path& path, ReportFile& report);
+// Parses a whole file, every line of its text block exactly as the writer forms it; `report` is
+// changed only when the whole file is accepted. `refusal`, when given, says where it failed.
+ReportError ParseReportFile(std::span<const std::uint8_t> bytes, ReportFile& report,
+                            ReportRefusal* refusal = nullptr);
+ReportError ReadReportFile(const std::filesystem::path& path, ReportFile& report,
+                           ReportRefusal* refusal = nullptr);
 
 }  // namespace pilvo

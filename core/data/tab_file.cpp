@@ -347,7 +347,8 @@ bool SignatureOfVersion(int version, std::array<char, 4>& signature) {
   }
 }
 
-TabError ParseTabFile(std::span<const std::uint8_t> bytes, TabContents& contents) {
+TabError ParseLeadingTabFile(std::span<const std::uint8_t> bytes, TabContents& contents,
+                             std::size_t& length) {
   ByteReader in(bytes);
   std::array<std::uint8_t, 4> head{};
   if (!in.ReadBytes(head)) return TabError::NotValid;
@@ -373,7 +374,13 @@ TabError ParseTabFile(std::span<const std::uint8_t> bytes, TabContents& contents
   }
   parsed.version = found.version;
   contents = std::move(parsed);
+  length = in.position();
   return TabError::None;
+}
+
+TabError ParseTabFile(std::span<const std::uint8_t> bytes, TabContents& contents) {
+  std::size_t length = 0;
+  return ParseLeadingTabFile(bytes, contents, length);
 }
 
 TabWriteError SerializeTabFile(const TabContents& contents, std::vector<std::uint8_t>& bytes) {

@@ -43,7 +43,13 @@ bool SignatureOfVersion(int version, std::array<char, 4>& signature);
 
 // Parses a whole file over `contents` and returns its error. Nothing of `contents` changes
 // unless the whole file is accepted; fields an older version lacks get the reader's defaults.
+// Bytes after the last record are ignored.
 TabError ParseTabFile(std::span<const std::uint8_t> bytes, TabContents& contents);
+
+// As ParseTabFile, for TAB data that other data follows (a report file): `length` gets the
+// number of bytes the TAB data takes, and is left as it was when the data is refused.
+TabError ParseLeadingTabFile(std::span<const std::uint8_t> bytes, TabContents& contents,
+                             std::size_t& length);
 
 enum class TabWriteError {
   None,

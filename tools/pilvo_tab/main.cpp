@@ -4,36 +4,22 @@
 #include <fstream>
 #include <iostream>
 
-#include "data/product_context.h"
 #include "platform/atomic_file.h"
 #include "tab_conversion.h"
 #include "tab_json.h"
 #include "tab_summary.h"
+#include "tool_command.h"
 
 namespace pilvo {
 namespace {
-
-constexpr int kTextLaterVersion = 1999;
-constexpr int kTextNotValid = 2001;
-
-class CommandError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 TabContents LoadTab(const std::string& path, const Language& language) {
   const auto bytes = ReadWholeFile(path);
   if (!bytes) throw CommandError(path + ": cannot be read");
   TabContents contents;
-  switch (ParseTabFile(*bytes, contents)) {
-    case TabError::None:
-      return contents;
-    case TabError::LaterVersion:
-      throw CommandError(path + ": " + LocalText(kTextLaterVersion, language));
-    case TabError::NotValid:
-      break;
-  }
-  throw CommandError(path + ": " + LocalText(kTextNotValid, language));
+  const TabError error = ParseTabFile(*bytes, contents);
+  if (error != TabError::None) throw CommandError(path + ": " + TabRefusalText(error, language));
+  return contents;
 }
 
 TabContents LoadJson(const std::string& path) {
@@ -73,22 +59,12 @@ void SaveTab(const std::string& path, const TabContents& contents, bool lossy) {
   throw CommandError(path + ": cannot be written");
 }
 
-void SaveText(const std::string& path, const std::string& text) {
-  if (path.empty() || path == "-") {
-    std::cout << text;
-  } else if (WriteFileAtomically(path, text)) {
-    throw CommandError(path + ": cannot be written");
-  }
-}
-
 }  // namespace
 }  // namespace pilvo
 
 int main(int argc, char** argv) {
   using namespace pilvo;
-  ProductContext context = ContextFromEnvironment(Program::Library);
-  context.SelectLanguageAtStart();
-  const Language& language = context.language();
+  const Language language = LanguageAtStart();
   CLI::App app{"Inspects and converts Pilvo3D TAB files."};
   app.require_subcommand(1);
 
@@ -97,26 +73,25 @@ int main(int argc, char** argv) {
   std::string version;
   bool lossy = false;
 
-  auto* show = app.add_subcommand("show", "Print the main fields and the probes of a TAB file");
-  show->add_option("file", input, "TAB file")->required();
+  auto* show = AddFileCommand(app, "show", "Print the main fields and the probes of a TAB file",
+                              input, "TAB file");
 
-  auto* toJson = app.add_subcommand("to-json", "Convert a TAB file to JSON");
-  toJson->add_option("file", input, "TAB file")->required();
+  auto* toJson = AddFileCommand(app, "to-json", "Convert a TAB file to JSON", input, "TAB file");
   toJson->add_option("-o,--output", output, "JSON file (standard output if absent)");
 
-  auto* fromJson = app.add_subcommand("from-json", "Convert JSON to a TAB file");
-  fromJson->add_option("file", input, "JSON file")->required();
+  auto* fromJson =
+      AddFileCommand(app, "from-json", "Convert JSON to a TAB file", input, "JSON file");
   fromJson->add_option("-o,--output", output, "TAB file")->required();
   fromJson->add_option("-V,--version", version,
                        "TAB version to write (tab, ta2, ta3, t40 … t44); the JSON's own if absent");
   fromJson->add_flag("--lossy", lossy, "Write even if the version drops fields of the arm");
 
-  auto* upgrade = app.add_subcommand("upgrade", "Convert a TAB file to the current version t44");
-  upgrade->add_option("file", input, "TAB file")->required();
+  auto* upgrade = AddFileCommand(app, "upgrade", "Convert a TAB file to the current version t44",
+                                 input, "TAB file");
   upgrade->add_option("-o,--output", output, "TAB file to write (the input if absent)");
 
   CLI11_PARSE(app, argc, argv);
-  try {
+  return RunCommand("pilvo-tab", [&] {
     if (show->parsed()) {
       PrintTabSummary(std::cout, LoadTab(input, language));
     } else if (toJson->parsed()) {
@@ -129,14 +104,5 @@ int main(int argc, char** argv) {
       SaveTab(output.empty() ? input : output,
               WithVersion(LoadTab(input, language), kCurrentTabVersion), false);
     }
-  } catch (const CommandError& error) {
-    std::cerr << "pilvo-tab: " << error.what() << '\n';
-    return 1;
-  }
-  // A full disk behind standard output must not pass for success.
-  if (!(std::cout << std::flush)) {
-    std::cerr << "pilvo-tab: standard output cannot be written\n";
-    return 1;
-  }
-  return 0;
+  });
 }
