@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 
 namespace pilvo {
 namespace {
@@ -34,6 +35,20 @@ double LeadingNumber(const char* text) {
   // The C locale is built in: asking for it loads nothing and cannot fail.
   static const locale_t classic = ::newlocale(LC_ALL_MASK, "C", locale_t{});
   return ::strtod_l(text, nullptr, classic);
+}
+
+std::optional<double> ParseLength(std::string_view text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  double value = 0.0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (text.empty() || error != std::errc() || stop != end || !std::isfinite(value) || value < 0) {
+    return std::nullopt;
+  }
+  return value;
 }
 
 }  // namespace pilvo

@@ -3,7 +3,9 @@
 // the user's at start), and printf, atof and strtod follow it.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace pilvo {
 
@@ -15,5 +17,9 @@ std::string GeneralText(double value);
 
 // What atof gives in the C locale: the number at the start of `text`, 0 when there is none.
 double LeadingNumber(const char* text);
+
+// A length a person typed or a setting holds, in mm: a number with "." before its decimals,
+// blanks around it allowed; nothing for anything else, a negative or a non-finite value.
+std::optional<double> ParseLength(std::string_view text);
 
 }  // namespace pilvo

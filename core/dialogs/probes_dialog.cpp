@@ -1,8 +1,6 @@
 #include "dialogs/probes_dialog.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <optional>
 
 #include "data/local_text.h"
@@ -48,22 +46,7 @@ constexpr int kTextProbe = 2439;
 constexpr int kTextAdditionalAxis = 2440;
 constexpr int kTextSaveUncalibrated = 2442;
 
-// A diameter as typed: a decimal number, blanks around it allowed, not negative.
-std::optional<double> ParseDiameter(std::string_view text) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  double value = 0.0;
-  const char* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, value);
-  if (text.empty() || error != std::errc() || stop != end || !std::isfinite(value) || value < 0) {
-    return std::nullopt;
-  }
-  return value;
-}
-
-// In the form ParseDiameter reads back, whatever the locale.
+// In the form ParseLength reads back, whatever the locale.
 std::string Millimetres(double value) {
   return FixedText(value, 3);
 }
@@ -245,8 +228,8 @@ bool ProbesDialog::ReadDiameters(double& probeDiameter, double& sphereDiameter) 
       return false;
     }
   }
-  const std::optional<double> probe = ParseDiameter(fields_.probeDiameter);
-  const std::optional<double> sphere = ParseDiameter(fields_.sphereDiameter);
+  const std::optional<double> probe = ParseLength(fields_.probeDiameter);
+  const std::optional<double> sphere = ParseLength(fields_.sphereDiameter);
   if (!probe || !sphere) {
     session_.prompts().ShowMessage(kEnterNumber, kLibraryCaption, MessageIcon::Warning);
     return false;
@@ -444,7 +427,7 @@ void ProbesDialog::Abort() {
 void ProbesDialog::Apply() {
   if (closed_) return;
   if (editing_ && !Ask(kTextInCalibration)) return;
-  const std::optional<double> sphereDiameter = ParseDiameter(fields_.sphereDiameter);
+  const std::optional<double> sphereDiameter = ParseLength(fields_.sphereDiameter);
   if (!sphereDiameter) {
     session_.prompts().ShowMessage(kEnterNumber, kLibraryCaption, MessageIcon::Warning);
     return;
