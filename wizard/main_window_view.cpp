@@ -20,6 +20,7 @@
 #include "session/reference_frame.h"
 #include "ui/qt_prompts.h"
 #include "wizard/model/port_detection.h"
+#include "wizard/points_acquisition_dialog.h"
 #include "wizard/port_dialog.h"
 #include "wizard/tab_info_dialog.h"
 
@@ -117,8 +118,10 @@ void MainWindowView::BuildMenus() {
   reference_ = toolsMenu_->addAction(QString(), this, [this] { Reference(1); });
   cancelReference_ = toolsMenu_->addAction(QString(), this, [this] { Reference(0); });
   probesManagement_ = toolsMenu_->addAction(QString(), this, &MainWindowView::ProbesManagement);
-  pointCalibration_ = toolsMenu_->addAction(QString(), this, &MainWindowView::Calibration);
-  ballBarCalibration_ = toolsMenu_->addAction(QString(), this, &MainWindowView::Calibration);
+  pointCalibration_ =
+      toolsMenu_->addAction(QString(), this, [this] { Calibration(AcquisitionKind::Point); });
+  ballBarCalibration_ =
+      toolsMenu_->addAction(QString(), this, [this] { Calibration(AcquisitionKind::BallBar); });
   helpMenu_ = menuBar()->addMenu(QStringLiteral("?"));
   helpTopics_ = helpMenu_->addAction(QString(), this, [this] {
     QMessageBox::information(this, Text(2112),
@@ -397,12 +400,18 @@ void MainWindowView::ProbesManagement() {
   Refresh();
 }
 
-void MainWindowView::Calibration() {
+void MainWindowView::Calibration(AcquisitionKind kind) {
   model_.StartCalibration();
   Refresh();
   timer_.stop();
-  QMessageBox::information(this, QStringLiteral("Pilvo3D Wizard"),
-                           Text(2323) + QStringLiteral(": ") + Text(2326));
+  PointsAcquisitionDialog dialog(
+      session_, kind,
+      [this](const Pose& pose, std::int32_t status) {
+        model_.ShowReading(pose, status);
+        Refresh();
+      },
+      WriteReportFile, {}, this);
+  dialog.exec();
   model_.ShowWaiting();
   if (model_.display().connected) timer_.start(kTickMs);
   Refresh();

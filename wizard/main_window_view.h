@@ -23,6 +23,8 @@ class QRadioButton;
 
 namespace pilvo::wizard {
 
+enum class AcquisitionKind;
+
 class MainWindowView final : public QMainWindow {
  public:
   // `language`: the session's context's, which the ? menu switches.
@@ -52,7 +54,7 @@ class MainWindowView final : public QMainWindow {
   void SelectPort();
   void Reference(int mode);
   void ProbesManagement();
-  void Calibration();
+  void Calibration(AcquisitionKind kind);
   void About();
   void ChooseLanguage(int code);
   QString Text(int id) const;

@@ -71,8 +71,12 @@ PointsAcquisition::PointsAcquisition(ArmSession& session, AcquisitionKind kind,
   ShowZone();
 }
 
+const Language& PointsAcquisition::language() const {
+  return session_.language();
+}
+
 std::string PointsAcquisition::Text(int id) const {
-  return LocalText(id, session_.language());
+  return LocalText(id, language());
 }
 
 void PointsAcquisition::ShowZone() {

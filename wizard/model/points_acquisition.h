@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "data/local_text.h"
 #include "data/report_file.h"
 #include "measure/transforms.h"
 #include "wizard/model/acquisition_plots.h"
@@ -83,6 +84,8 @@ class PointsAcquisition {
   const Point3& centre() const { return centre_; }
   double barLength() const { return barLength_; }
   const std::array<std::string, kReportTexts>& reportTexts() const { return texts_; }
+  // The session's: the language of the texts.
+  const Language& language() const;
 
   // Plot `index` of display().plotLabels at `size`.
   PlotGeometry Plot(std::size_t index, PlotSize size) const;
