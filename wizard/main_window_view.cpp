@@ -19,6 +19,8 @@
 #include "session/reference_frame.h"
 #include "ui/qt_prompts.h"
 #include "wizard/model/port_detection.h"
+#include "wizard/points_acquisition_dialog.h"
+#include "wizard/report_actions.h"
 #include "wizard/port_dialog.h"
 #include "wizard/stylus_calibration_wizard.h"
 #include "wizard/stylus_length_dialog.h"
@@ -112,8 +114,10 @@ void MainWindowView::BuildMenus() {
   reference_ = toolsMenu_->addAction(QString(), this, [this] { Reference(1); });
   cancelReference_ = toolsMenu_->addAction(QString(), this, [this] { Reference(0); });
   probesManagement_ = toolsMenu_->addAction(QString(), this, &MainWindowView::ProbesManagement);
-  pointCalibration_ = toolsMenu_->addAction(QString(), this, &MainWindowView::Calibration);
-  ballBarCalibration_ = toolsMenu_->addAction(QString(), this, &MainWindowView::Calibration);
+  pointCalibration_ =
+      toolsMenu_->addAction(QString(), this, [this] { Calibration(AcquisitionKind::Point); });
+  ballBarCalibration_ =
+      toolsMenu_->addAction(QString(), this, [this] { Calibration(AcquisitionKind::BallBar); });
   stylusLength_ = toolsMenu_->addAction(QString(), this, &MainWindowView::ManualStylusLength);
   stylusCalibration_ = toolsMenu_->addAction(QString(), this, &MainWindowView::StylusProcedure);
   helpMenu_ = menuBar()->addMenu(QStringLiteral("?"));
@@ -398,12 +402,18 @@ void MainWindowView::ProbesManagement() {
   Refresh();
 }
 
-void MainWindowView::Calibration() {
+void MainWindowView::Calibration(AcquisitionKind kind) {
   model_.StartCalibration();
   Refresh();
   timer_.stop();
-  QMessageBox::information(this, QStringLiteral("Pilvo3D Wizard"),
-                           Text(2323) + QStringLiteral(": ") + Text(2326));
+  PointsAcquisitionDialog dialog(
+      session_, kind,
+      [this](const Pose& pose, std::int32_t status) {
+        model_.ShowReading(pose, status);
+        Refresh();
+      },
+      WriteReportFile, CalibrationReportActions(session_, this), this);
+  dialog.exec();
   model_.ShowWaiting();
   if (model_.display().connected) timer_.start(kTickMs);
   Refresh();

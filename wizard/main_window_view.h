@@ -23,6 +23,8 @@ class QRadioButton;
 
 namespace pilvo::wizard {
 
+enum class AcquisitionKind;
+
 class MainWindowView final : public QMainWindow {
  public:
   // `language`: the session's context's, which the ? menu switches.
@@ -53,7 +55,7 @@ class MainWindowView final : public QMainWindow {
   void SelectPort();
   void Reference(int mode);
   void ProbesManagement();
-  void Calibration();
+  void Calibration(AcquisitionKind kind);
   void ManualStylusLength();
   void StylusProcedure();
   void About();

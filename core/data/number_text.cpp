@@ -37,7 +37,7 @@ double LeadingNumber(const char* text) {
   return ::strtod_l(text, nullptr, classic);
 }
 
-std::optional<double> TypedNumber(std::string_view text) {
+std::optional<double> ParseLength(std::string_view text) {
   const auto blank = [](char c) { return c == ' ' || c == '\t'; };
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);
   while (!text.empty() && blank(text.back())) text.remove_suffix(1);
@@ -45,7 +45,7 @@ std::optional<double> TypedNumber(std::string_view text) {
   double value = 0.0;
   const char* end = text.data() + text.size();
   const auto [stop, error] = std::from_chars(text.data(), end, value);
-  if (text.empty() || error != std::errc() || stop != end || !std::isfinite(value)) {
+  if (text.empty() || error != std::errc() || stop != end || !std::isfinite(value) || value < 0) {
     return std::nullopt;
   }
   return value;

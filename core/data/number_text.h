@@ -18,9 +18,9 @@ std::string GeneralText(double value);
 // What atof gives in the C locale: the number at the start of `text`, 0 when there is none.
 double LeadingNumber(const char* text);
 
-// A number as a person types it in a field: decimal with a ".", blanks around it and a leading
-// "+" allowed, nothing else; nothing when the text is no finite number.
-std::optional<double> TypedNumber(std::string_view text);
+// A length a person typed or a setting holds, in mm: a number with "." before its decimals,
+// blanks around it allowed; nothing for anything else, a negative or a non-finite value.
+std::optional<double> ParseLength(std::string_view text);
 
 // What a field that holds no number is answered with.
 inline constexpr std::string_view kEnterNumber = "Please enter a number.";

@@ -45,14 +45,7 @@ constexpr int kTextProbe = 2439;
 constexpr int kTextAdditionalAxis = 2440;
 constexpr int kTextSaveUncalibrated = 2442;
 
-// A diameter as typed: a number, not negative.
-std::optional<double> ParseDiameter(std::string_view text) {
-  const std::optional<double> value = TypedNumber(text);
-  if (!value || *value < 0) return std::nullopt;
-  return value;
-}
-
-// In the form ParseDiameter reads back, whatever the locale.
+// In the form ParseLength reads back, whatever the locale.
 std::string Millimetres(double value) {
   return FixedText(value, 3);
 }
@@ -234,8 +227,8 @@ bool ProbesDialog::ReadDiameters(double& probeDiameter, double& sphereDiameter) 
       return false;
     }
   }
-  const std::optional<double> probe = ParseDiameter(fields_.probeDiameter);
-  const std::optional<double> sphere = ParseDiameter(fields_.sphereDiameter);
+  const std::optional<double> probe = ParseLength(fields_.probeDiameter);
+  const std::optional<double> sphere = ParseLength(fields_.sphereDiameter);
   if (!probe || !sphere) {
     session_.prompts().ShowMessage(kEnterNumber, kLibraryCaption, MessageIcon::Warning);
     return false;
@@ -433,7 +426,7 @@ void ProbesDialog::Abort() {
 void ProbesDialog::Apply() {
   if (closed_) return;
   if (editing_ && !Ask(kTextInCalibration)) return;
-  const std::optional<double> sphereDiameter = ParseDiameter(fields_.sphereDiameter);
+  const std::optional<double> sphereDiameter = ParseLength(fields_.sphereDiameter);
   if (!sphereDiameter) {
     session_.prompts().ShowMessage(kEnterNumber, kLibraryCaption, MessageIcon::Warning);
     return;

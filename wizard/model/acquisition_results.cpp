@@ -31,6 +31,16 @@ double DistanceFrom(const Point3& centre, const Point3& point) {
   return std::sqrt(dx * dx + dy * dy + dz * dz);
 }
 
+AxisRanges DistanceRanges(std::span<const ReportPoint> points, const Point3& centre) {
+  AxisRanges ranges;
+  for (const ReportPoint& point : points) {
+    const double distance = DistanceFrom(centre, point.position);
+    ranges.minimum[0] = std::min(ranges.minimum[0], distance);
+    ranges.maximum[0] = std::max(ranges.maximum[0], distance);
+  }
+  return ranges;
+}
+
 std::vector<double> PointLengthErrors(std::span<const ReportPoint> points, const Point3& centre,
                                       double nominalLength) {
   std::vector<double> errors;

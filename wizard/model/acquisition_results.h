@@ -22,6 +22,9 @@ AxisRanges RangesOf(std::span<const ReportPoint> points);
 Point3 CentreOf(const AxisRanges& ranges);
 
 double DistanceFrom(const Point3& centre, const Point3& point);
+// The shortest and longest distance of the points from `centre`, in element 0 (a bar zone's
+// ranges); the start values for no point.
+AxisRanges DistanceRanges(std::span<const ReportPoint> points, const Point3& centre);
 
 struct LengthErrors {
   double minimum = 0.0;   // shortest distance - nominal length

@@ -241,13 +241,7 @@ bool MainWindow::Tick(std::time_t now) {
       }
     }
   }
-  ShowCounts();
-  display_.limitIcons = session_.state().reading.limitMask;
-  for (int axis = 0; axis < 3; ++axis) display_.position[axis] = FixedText(pose[axis * 4 + 3], 3);
-  display_.buttonIcons = static_cast<std::uint32_t>(status) &
-                         (reading_status::kButton1 | reading_status::kButton2 |
-                          reading_status::kButton3 | reading_status::kAuxiliaryPress);
-  display_.renishawButton = session_.state().tab.main.options.auxiliaryInput0;
+  ShowReading(pose, status);
   display_.probeDiameter = FixedText(diameter, 3);
   if (usbLink()) ShowTemperatures();
   display_.powerSupply = PowerSupplyField(power, lastBoardVoltage_);
@@ -256,6 +250,16 @@ bool MainWindow::Tick(std::time_t now) {
       std::to_string(end - start) + "/" + std::to_string(end - lastTickEnd_);
   lastTickEnd_ = end;
   return true;
+}
+
+void MainWindow::ShowReading(const Pose& pose, std::int32_t status) {
+  ShowCounts();
+  display_.limitIcons = session_.state().reading.limitMask;
+  for (int axis = 0; axis < 3; ++axis) display_.position[axis] = FixedText(pose[axis * 4 + 3], 3);
+  display_.buttonIcons = static_cast<std::uint32_t>(status) &
+                         (reading_status::kButton1 | reading_status::kButton2 |
+                          reading_status::kButton3 | reading_status::kAuxiliaryPress);
+  display_.renishawButton = session_.state().tab.main.options.auxiliaryInput0;
 }
 
 void MainWindow::ShowBoardVoltages() {

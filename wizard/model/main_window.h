@@ -95,6 +95,9 @@ class MainWindow {
   bool Connect(std::time_t now);
   // One 100 ms tick; false when the connection dropped (the timer stops).
   bool Tick(std::time_t now);
+  // The counts, joint limits, probe tip and buttons of a reading, this window's or that of a
+  // procedure that reads the arm while this window's timer is stopped.
+  void ShowReading(const Pose& pose, std::int32_t status);
   void Disconnect();
 
   // TAB > Change: the open-file dialog; Cancel changes nothing.

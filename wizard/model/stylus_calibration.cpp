@@ -150,8 +150,8 @@ bool StylusCalibration::ReadRestCounts() {
 }
 
 std::optional<double> StylusCalibration::Radius(const StylusFields& fields) const {
-  const std::optional<double> radius = TypedNumber(fields.radius);
-  if (!radius || *radius < 0) {
+  const std::optional<double> radius = ParseLength(fields.radius);
+  if (!radius) {
     session_.prompts().ShowMessage(kEnterNumber, kWizardCaption, MessageIcon::Warning);
     return std::nullopt;
   }

@@ -23,8 +23,8 @@ StylusLength::StylusLength(ArmSession& session, SaveTabChooser choose)
 }
 
 bool StylusLength::Accept(std::string_view typedLength) {
-  const std::optional<double> length = TypedNumber(typedLength);
-  if (!length || *length < 0) {
+  const std::optional<double> length = ParseLength(typedLength);
+  if (!length) {
     session_.prompts().ShowMessage(kEnterNumber, kWizardCaption, MessageIcon::Warning);
     return false;
   }
