@@ -2,46 +2,38 @@
 // against the arm's own kinematics, the status word, the joint limits, the TAB swap and the joint
 // views; and the reading over a real pseudo-terminal allocating nothing.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <memory>
-#include <new>
 #include <string>
 
 #include "allocation_counter.h"
-#include "data/local_text.h"
 #include "data/settings.h"
-#include "data/tab_file.h"
-#include "dialogs/scripted_operator.h"
 #include "measure/reading_plausibility.h"
-#include "platform/atomic_file.h"
 #include "pose_expectations.h"
-#include "session/arm_session.h"
 #include "sim/forward_kinematics.h"
 #include "sim/motions.h"
-#include "sim/serial_server.h"
-#include "sim/usb_server.h"
-#include "sim/virtual_arm.h"
 #include "sim_session_fixture.h"
 
-namespace pilvo {
+namespace pilvo::testing {
 namespace {
-
-using testing::ExpectSamePose;
 
 namespace fs = std::filesystem;
 using Kind = ScriptedOperator::Request::Kind;
 
-using testing::Link;
-using testing::PlainDemoTab;
 // As a client's session reads: over the devices.
-using DeviceReadingTest = testing::SimSessionTest;
+using DeviceReadingTest = SimSessionTest;
 
-class ReadingTest : public testing::SimSessionTest {
+class ReadingTest : public SimSessionTest {
  protected:
-  ReadingTest() { wire_ = testing::Wire::InProcess; }
+  ReadingTest() { wire_ = Wire::InProcess; }
+  // The readings follow the arm along a sweep of the workspace.
+  void ExpectTruthAlong(std::uint32_t seed, int steps, const sim::ArmSurroundings& around = {}) {
+    for (const sim::MotionStep& step : sim::WorkspaceSweep(state().working, seed, steps, around)) {
+      ASSERT_TRUE(sim::ApplyStep(*arm_, step));
+      ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
+      ExpectSamePose(pose_, step.pose);
+    }
+  }
 };
 
 // Fault: the temperatures a board did not give were taken as -60 degrees, a tip some 0.1 mm off.
@@ -76,11 +68,7 @@ TEST_F(ReadingTest, TemperaturesTheBoardDidNotGiveAreTheAmbientOne) {
     sim::ArmSurroundings surroundings;
     surroundings.temperatures = {26.0, 26.0, 26.0};
     surroundings.referenceTemperatures = state().working.referenceTemperatures;
-    for (const sim::MotionStep& step : sim::WorkspaceSweep(state().working, 5, 3, surroundings)) {
-      ASSERT_TRUE(sim::ApplyStep(*arm_, step));
-      ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
-      ExpectSamePose(pose_, step.pose);
-    }
+    ExpectTruthAlong(5, 3, surroundings);
   }
 }
 
@@ -106,16 +94,14 @@ TEST_F(ReadingTest, StatusWordOfButtonsAndAuxiliaryInputs) {
     SCOPED_TRACE(link == Link::Usb ? "usb" : "serial");
     TabContents contents = PlainDemoTab("usb6_quaternion");
     ArmOptions& options = contents.main.options;
-    options.tabSwapByButton = false;
-    options.motionDirection = false;
+    options.tabSwapByButton = options.motionDirection = false;
     Connect(contents, link);
     EXPECT_EQ(StatusWith({1}), 1);
     EXPECT_EQ(StatusWith({2}), 2);
     EXPECT_EQ(StatusWith({1, 2}), 3);
     EXPECT_EQ(StatusWith({3}), 0) << "button 3 needs the extra status flag";
 
-    options.extraStatus = true;
-    options.buttonRemap = true;
+    options.extraStatus = options.buttonRemap = true;
     Connect(contents, link);
     EXPECT_EQ(StatusWith({3}), 1) << "remapped: button 3 is button 1 and reads released";
     EXPECT_EQ(StatusWith({1}), 0);
@@ -129,7 +115,6 @@ TEST_F(ReadingTest, StatusWordOfButtonsAndAuxiliaryInputs) {
     EXPECT_EQ(StatusWith({1}), 256);
     EXPECT_EQ(Acknowledged(), link == Link::Serial ? 1u : 0u) << "serial boards are acknowledged";
     EXPECT_EQ(StatusWith({1, 2}), 258);
-
     // With the limit warning showing, the press still reads 256, now with 512.
     state().armReady = true;
     ASSERT_TRUE(arm_->SetJointAngle(3, 160.0));
@@ -251,16 +236,17 @@ TEST_F(ReadingTest, AcceptedTabSwapReplacesTheOldProbeTable) {
     now_ += 2500;
     return StatusWith({2});
   };
+  const fs::path garbage = folder_ / "garbage.tab";
+  ASSERT_FALSE(WriteFileAtomically(garbage, std::string_view("not a tab file")));
   const struct {
     std::optional<fs::path> file;
-    std::string message;
-    std::string caption;
+    std::string message, caption;
     MessageIcon icon;
   } refusals[] = {
       {Save(incompatible, "incompatible.tab"), "_The TAB file isn'tcompatible", "pilvo.dll",
        MessageIcon::None},
       {folder_ / "missing.tab", "Non posso aprire il file", "Pilvo3D", MessageIcon::Error},
-  };
+      {garbage, "Il file TAB non è corretto", "Pilvo3D", MessageIcon::Error}};
   for (const auto& refusal : refusals) {
     SCOPED_TRACE(refusal.message);
     EXPECT_EQ(hold(refusal.file), 0);
@@ -274,11 +260,6 @@ TEST_F(ReadingTest, AcceptedTabSwapReplacesTheOldProbeTable) {
     EXPECT_EQ(state().tab.version, before.tab.version);
     EXPECT_EQ(state().reading.swapTimer, 0u);
   }
-  const fs::path garbage = folder_ / "garbage.tab";
-  ASSERT_FALSE(WriteFileAtomically(garbage, std::string_view("not a tab file")));
-  EXPECT_EQ(hold(garbage), 0);
-  EXPECT_EQ(ui_.requests().back().text, "Il file TAB non è corretto");
-  EXPECT_EQ(state().working, before.working);
   EXPECT_EQ(GetSettingString("DIR", "Percorso", "", Store(kLibraryProfileStore)), "");
 
   const fs::path accepted = Save(other, "other.tab");
@@ -297,11 +278,7 @@ TEST_F(ReadingTest, AcceptedTabSwapReplacesTheOldProbeTable) {
   EXPECT_EQ(GetSettingString("DIR", "Percorso", "", Store(kLibraryProfileStore)),
             accepted.string());
 
-  // The readings now follow the new parameters.
-  const auto sweep = sim::WorkspaceSweep(expected, 5, 1);
-  ASSERT_TRUE(sim::ApplyStep(*arm_, sweep[0]));
-  ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
-  ExpectSamePose(pose_, sweep[0].pose);
+  ExpectTruthAlong(5, 1);  // with the new parameters
 }
 
 // A probe change copies another record over the working record while the link stays open: the
@@ -310,18 +287,11 @@ TEST_F(ReadingTest, ReadingsFollowAProbeChangeAtOnce) {
   for (const char* name : {"usb6_quaternion", "serial6_dh_marks"}) {
     SCOPED_TRACE(name);
     Connect(PlainDemoTab(name), Link::Usb);
-    const auto expectTruth = [this] {
-      for (const sim::MotionStep& step : sim::WorkspaceSweep(state().working, 9, 3)) {
-        ASSERT_TRUE(sim::ApplyStep(*arm_, step));
-        ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
-        ExpectSamePose(pose_, step.pose);
-      }
-    };
-    expectTruth();
+    ExpectTruthAlong(9, 3);
     ArmRecord probe = state().working;
     for (float& value : probe.parameters) value += 0.25f;  // angles, lengths and the tool
     CopyRecord(state().working, probe);
-    expectTruth();
+    ExpectTruthAlong(9, 3);
   }
 }
 
@@ -571,4 +541,4 @@ TEST_F(ReadingTest, LoadingDerivesTheTablesAndRefusesBadFiles) {
 }
 
 }  // namespace
-}  // namespace pilvo
+}  // namespace pilvo::testing
