@@ -32,18 +32,14 @@ class LinkTest : public SimSessionTest {
   int Read() { return board().ReadArmCounts(counts_); }
 
   // Demo arms `names` as the USB devices, in this order.
-  void ServeUsb(const std::vector<std::string>& names) {
-    usb_.reset();
+  void ServeDemoArms(const std::vector<std::string>& names) {
+    usb_.reset();  // before the arms it serves
     arms_.clear();
     std::vector<sim::VirtualArm*> served;
     for (const std::string& name : names) {
-      arms_.push_back(std::make_unique<sim::VirtualArm>(DemoArm(name)));
-      served.push_back(arms_.back().get());
+      served.push_back(arms_.emplace_back(std::make_unique<sim::VirtualArm>(DemoArm(name))).get());
     }
-    const std::filesystem::path socket = folder_ / "usb.sock";
-    ::setenv("PILVO_SIM_USB_SOCKET", socket.c_str(), 1);
-    usb_ = std::make_unique<sim::UsbSimServer>(served, socket.string());
-    ASSERT_TRUE(usb_->Start());
+    ServeUsb(served);
   }
 
   std::vector<std::unique_ptr<sim::VirtualArm>> arms_;
@@ -85,12 +81,12 @@ TEST_F(LinkTest, SerialPortTakesItsTimeoutsFromTheProfileAndIsHeldWhileOpen) {
 
 TEST_F(LinkTest, UsbChooserOffersTheFirstTenArmsByIdentifier) {
   Load(PlainDemoTab("usb6_quaternion"));
-  ServeUsb({});
+  ServeDemoArms({});
   EXPECT_EQ(link().ChooseUsbDevice(true), -1);
   ASSERT_FALSE(ui_.requests().empty());
   EXPECT_EQ(ui_.requests().back().text, "Device/s not found");
 
-  ServeUsb({"usb6_quaternion"});
+  ServeDemoArms({"usb6_quaternion"});
   ui_.Clear();
   ASSERT_EQ(link().OpenArmPort(), 0);  // one arm: no chooser
   EXPECT_EQ(ui_.CountOf(Kind::Choice), 0u);
@@ -100,7 +96,7 @@ TEST_F(LinkTest, UsbChooserOffersTheFirstTenArmsByIdentifier) {
   EXPECT_STREQ(identity.version.data(), "1.5");
   link().ChiudePorta();
 
-  ServeUsb({"usb6_quaternion", "rotating_table"});
+  ServeDemoArms({"usb6_quaternion", "rotating_table"});
   ui_.ScriptChoice(1);
   ASSERT_EQ(link().OpenArmPort(), 0);
   EXPECT_EQ(ui_.lastChoiceLines(), (std::vector<std::string>{"PA60", "RT70"}));
@@ -112,7 +108,7 @@ TEST_F(LinkTest, UsbChooserOffersTheFirstTenArmsByIdentifier) {
   ui_.ScriptChoice(std::nullopt);  // Cancel
   EXPECT_EQ(link().OpenArmPort(), -1);
 
-  ServeUsb(std::vector<std::string>(11, "usb6_quaternion"));
+  ServeDemoArms(std::vector<std::string>(11, "usb6_quaternion"));
   ui_.ScriptChoice(9);
   ASSERT_EQ(link().OpenArmPort(), 0);
   EXPECT_EQ(ui_.lastChoiceLines().size(), 10u);
