@@ -1,6 +1,6 @@
 // The position reading of an arm session against the virtual arm within this process: poses
-// against the arm's own kinematics, the status word, the joint limits, the TAB swap and the joint
-// views; and the reading over a real pseudo-terminal allocating nothing.
+// against the arm's own kinematics, the status word, the joint limits, the TAB swap, the joint
+// views and what observers hear; and the reading over a real pseudo-terminal allocating nothing.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,6 +10,8 @@
 #include "data/settings.h"
 #include "measure/reading_plausibility.h"
 #include "pose_expectations.h"
+#include "session/arm_initialisation.h"
+#include "session/session_observer.h"
 #include "sim/forward_kinematics.h"
 #include "sim/motions.h"
 #include "sim_session_fixture.h"
@@ -526,6 +528,45 @@ TEST_F(ReadingTest, LoadingResetsTheSessionAndRefusesBadFiles) {
   ASSERT_FALSE(WriteFileAtomically(garbage, std::string_view("t99 and more")));
   refused(garbage, -2);
   EXPECT_EQ(s.tab.main.jointLimits, contents.main.jointLimits) << "a refused file changes nothing";
+}
+
+// What windows learn from the session without polling it.
+struct Events : SessionObserver {
+  void ArmConnected() override { ++connected; }
+  void ArmDisconnected() override { ++disconnected; }
+  void ProbeChanged() override { ++probes; }
+  void SupplyChanged() override { ++supplies; }
+  void LimitsChanged(std::uint32_t mask) override { masks.push_back(mask); }
+  int connected = 0, disconnected = 0, probes = 0, supplies = 0;
+  std::vector<std::uint32_t> masks;
+};
+
+TEST_F(ReadingTest, ObserversHearOfConnectionProbeSupplyLimitsAndClose) {
+  Connect(PlainDemoTab("usb6_quaternion"), Link::Usb);
+  Events events, removed;
+  session_->AddObserver(events);
+  session_->AddObserver(events);  // once is enough
+  session_->AddObserver(removed);
+  session_->RemoveObserver(removed);
+
+  ASSERT_EQ(InitialiseArm(*session_, InitialiseMode::Connect), 0);
+  EXPECT_EQ(events.connected, 1);
+  session_->SelectProbe(0);
+  EXPECT_EQ(events.probes, 1);
+
+  const int supplies = events.supplies;
+  ASSERT_TRUE(arm_->SetJointAngle(3, 170.0));
+  EXPECT_EQ(session_->LeggeQuota(pose_, status_), 0);
+  EXPECT_EQ(session_->LeggeQuota(pose_, status_), 0);  // the same joints out: no news
+  ASSERT_TRUE(arm_->SetJointAngle(3, 0.0));
+  EXPECT_EQ(session_->LeggeQuota(pose_, status_), 0);
+  EXPECT_EQ(events.masks, (std::vector<std::uint32_t>{8u, 0u}));
+  EXPECT_EQ(events.supplies - supplies, 3);
+
+  session_->link().ChiudePorta();
+  EXPECT_EQ(events.disconnected, 1);
+  EXPECT_EQ(removed.connected + removed.disconnected + removed.probes + removed.supplies, 0);
+  EXPECT_TRUE(removed.masks.empty());
 }
 
 }  // namespace
