@@ -1,16 +1,14 @@
-// libpilvo.so as a measuring application sees it: loaded with dlopen, called through its
-// fourteen exports only, against the virtual arm on a pseudo-terminal: what the end-to-end test
+// libpilvo.so as a measuring application sees it: its dynamic symbols, and its fourteen exports
+// loaded with dlopen against the virtual arm on a pseudo-terminal: what the end-to-end test
 // leaves out.
 #include <elf.h>
 #include <gtest/gtest.h>
 
-#include <array>
 #include <climits>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -20,9 +18,6 @@
 #include "pilvo.h"
 #include "pilvo_library.h"
 #include "platform/atomic_file.h"
-#include "scoped_config_dir.h"
-#include "sim/serial_server.h"
-#include "sim_session_fixture.h"
 
 namespace pilvo {
 namespace {
@@ -65,38 +60,20 @@ TEST(DriverSymbols, ExportsExactlyTheFourteenFunctions) {
   EXPECT_EQ(ExportedSymbols(PILVO_LIBRARY), expected);
 }
 
-class DriverExports : public ::testing::Test {
+class DriverExports : public ::testing::Test, protected testing::ServedDemoArm {
  protected:
-  void SetUp() override { ASSERT_TRUE(library_.Load(PILVO_LIBRARY)) << library_.error(); }
-
-  // The serial demo arm, written to the settings folder and served by a virtual arm on a
-  // pseudo-terminal; the driver is told its port and file.
-  void ServeArm() {
-    contents_ = testing::PlainDemoTab("serial6_dh_marks");
-    tabPath_ = config_.path() / "arm.tab";
-    ASSERT_EQ(WriteTabFile(tabPath_, contents_), TabWriteError::None);
-    arm_ = std::make_unique<sim::VirtualArm>(contents_.main);
-    serial_ = std::make_unique<sim::SerialSimServer>(*arm_);
-    ASSERT_TRUE(serial_->Start());
-    port_ = std::make_unique<testing::ShortPortName>(serial_->slavePath());
-    ASSERT_EQ(port_->name().size(), 11u);
-    EXPECT_EQ(pilvo_.AprePorta(port_->name().c_str()), 0);
+  void SetUp() override {
+    ASSERT_TRUE(library_.Load(PILVO_LIBRARY)) << library_.error();
+    ASSERT_TRUE(Serve("serial6_dh_marks", config_.path() / "usb.sock"));
+    EXPECT_EQ(pilvo_.AprePorta(portName().c_str()), 0);
     ASSERT_EQ(pilvo_.LeggeParametri(tabPath_.c_str()), 0);
   }
-
-  void Connect() {
-    ServeArm();
-    ASSERT_EQ(pilvo_.ResetEncoder(), 0);
-  }
+  void Reset() { ASSERT_EQ(pilvo_.ResetEncoder(), 0); }
+  std::int32_t Read() { return pilvo_.LeggeQuota(pose_.data(), &status_); }
 
   testing::LibraryConfigDir config_{"driver_exports"};
   testing::PilvoLibrary library_;
   const testing::PilvoExports& pilvo_ = library_.exports();
-  TabContents contents_;
-  fs::path tabPath_;
-  std::unique_ptr<sim::VirtualArm> arm_;
-  std::unique_ptr<sim::SerialSimServer> serial_;
-  std::unique_ptr<testing::ShortPortName> port_;
   Pose pose_{};
   std::int32_t status_ = 0;
 };
@@ -105,14 +82,14 @@ class DriverExports : public ::testing::Test {
 TEST_F(DriverExports, LoadNoGuiLibraryWithoutADisplay) {
   ::unsetenv("DISPLAY");
   ::unsetenv("WAYLAND_DISPLAY");
-  Connect();
+  Reset();
   std::ostringstream maps;
   maps << std::ifstream("/proc/self/maps").rdbuf();
   EXPECT_EQ(maps.str().find("libQt6"), std::string::npos);
 }
 
 TEST_F(DriverExports, RefuseNullOutputsWithoutReading) {
-  Connect();
+  Reset();
   const int before = arm_->observations().requestsHandled;
   double diameter = 0.0;
   std::uint32_t mask = 0;
@@ -129,25 +106,23 @@ TEST_F(DriverExports, RefuseNullOutputsWithoutReading) {
   EXPECT_EQ(pilvo_.LeggeTacche(&mask), 1);
   EXPECT_EQ(pilvo_.LeggeParametri(nullptr), -1);
   EXPECT_EQ(pilvo_.AprePorta(nullptr), 0);
-  EXPECT_EQ(pilvo_.LeggeQuota(pose_.data(), &status_), -1)
-      << "the link was closed and no port may open";
+  EXPECT_EQ(Read(), -1) << "the link was closed and no port may open";
 }
 
 TEST_F(DriverExports, PortNameOfTwelveCharactersAndTabPathOf260AreRefused) {
-  ServeArm();
-  ASSERT_EQ(pilvo_.LeggeQuota(pose_.data(), &status_), 0);
+  ASSERT_EQ(Read(), 0);
   ASSERT_EQ(pilvo_.ChiudePorta(), 0);
 
   // The arm is there under the longer name too: only the refusal keeps it closed, and the
   // port named before is not opened in its place.
-  const fs::path longer = port_->name() + "x";
+  const fs::path longer = portName() + "x";
   fs::create_symlink(serial_->slavePath(), longer);
   EXPECT_EQ(pilvo_.AprePorta(longer.c_str()), 0);
-  EXPECT_EQ(pilvo_.LeggeQuota(pose_.data(), &status_), -1);
+  EXPECT_EQ(Read(), -1);
   EXPECT_EQ(pilvo_.ResetEncoder(), -1);
   fs::remove(longer);
-  EXPECT_EQ(pilvo_.AprePorta(port_->name().c_str()), 0);
-  EXPECT_EQ(pilvo_.LeggeQuota(pose_.data(), &status_), 0);
+  EXPECT_EQ(pilvo_.AprePorta(portName().c_str()), 0);
+  EXPECT_EQ(Read(), 0);
 
   // Folder names that bring the file's path to exactly 259 and 260 characters.
   const std::string base = (config_.path() / "").string();
@@ -159,24 +134,19 @@ TEST_F(DriverExports, PortNameOfTwelveCharactersAndTabPathOf260AreRefused) {
   }
 }
 
-TEST_F(DriverExports, UserFrameFollowsRuotaTernaAndLeggeTerna) {
-  Connect();
+TEST_F(DriverExports, UnknownRuotaTernaModesLeaveTheUserFrame) {
+  Reset();
   const Point3 offset{100.0, -50.0, 25.0};
   ASSERT_TRUE(WriteUserFrame(kIdentityPose, offset, config_.Store(kLibraryProfileStore)));
-  ASSERT_EQ(pilvo_.LeggeQuota(pose_.data(), &status_), 0);
+  ASSERT_EQ(Read(), 0);
   const Pose inArm = pose_;
-
   EXPECT_EQ(pilvo_.LeggeTerna(), 0);
-  ASSERT_EQ(pilvo_.LeggeQuota(pose_.data(), &status_), 0);
-  EXPECT_NEAR(pose_[3], inArm[3] - offset[0], 1e-9);
-  EXPECT_NEAR(pose_[11], inArm[11] - offset[2], 1e-9);
-
   for (const std::int32_t mode : {2, -1, INT_MIN}) EXPECT_EQ(pilvo_.RuotaTerna(mode), -3);
-  ASSERT_EQ(pilvo_.LeggeQuota(pose_.data(), &status_), 0);
-  EXPECT_NEAR(pose_[7], inArm[7] - offset[1], 1e-9) << "an unknown mode leaves the frame";
-
+  ASSERT_EQ(Read(), 0);
+  for (int axis = 0; axis < 3; ++axis)
+    EXPECT_NEAR(pose_[3 + 4 * axis], inArm[3 + 4 * axis] - offset[axis], 1e-9);
   EXPECT_EQ(pilvo_.RuotaTerna(0), 0);
-  ASSERT_EQ(pilvo_.LeggeQuota(pose_.data(), &status_), 0);
+  ASSERT_EQ(Read(), 0);
   EXPECT_EQ(pose_, inArm);
 }
 

@@ -1,47 +1,41 @@
 // The position reading of an arm session against the virtual arm within this process: poses
-// against the arm's own kinematics, the status word, the joint limits, the TAB swap and the joint
-// views; and the reading over a real pseudo-terminal allocating nothing.
+// against the arm's own kinematics, the status word, the joint limits, the TAB swap, the joint
+// views and what observers hear; and the reading over a real pseudo-terminal allocating nothing.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <memory>
-#include <new>
 #include <string>
 
 #include "allocation_counter.h"
-#include "data/local_text.h"
 #include "data/settings.h"
-#include "data/tab_file.h"
-#include "dialogs/scripted_operator.h"
 #include "measure/reading_plausibility.h"
-#include "platform/atomic_file.h"
 #include "pose_expectations.h"
-#include "session/arm_session.h"
+#include "session/arm_initialisation.h"
+#include "session/session_observer.h"
 #include "sim/forward_kinematics.h"
 #include "sim/motions.h"
-#include "sim/serial_server.h"
-#include "sim/usb_server.h"
-#include "sim/virtual_arm.h"
 #include "sim_session_fixture.h"
 
-namespace pilvo {
+namespace pilvo::testing {
 namespace {
-
-using testing::ExpectSamePose;
 
 namespace fs = std::filesystem;
 using Kind = ScriptedOperator::Request::Kind;
 
-using testing::Link;
-using testing::PlainDemoTab;
 // As a client's session reads: over the devices.
-using DeviceReadingTest = testing::SimSessionTest;
+using DeviceReadingTest = SimSessionTest;
 
-class ReadingTest : public testing::SimSessionTest {
+class ReadingTest : public SimSessionTest {
  protected:
-  ReadingTest() { wire_ = testing::Wire::InProcess; }
+  ReadingTest() { wire_ = Wire::InProcess; }
+  // The readings follow the arm along a sweep of the workspace.
+  void ExpectTruthAlong(std::uint32_t seed, int steps, const sim::ArmSurroundings& around = {}) {
+    for (const sim::MotionStep& step : sim::WorkspaceSweep(state().working, seed, steps, around)) {
+      ASSERT_TRUE(sim::ApplyStep(*arm_, step));
+      ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
+      ExpectSamePose(pose_, step.pose);
+    }
+  }
 };
 
 // Fault: the temperatures a board did not give were taken as -60 degrees, a tip some 0.1 mm off.
@@ -76,11 +70,7 @@ TEST_F(ReadingTest, TemperaturesTheBoardDidNotGiveAreTheAmbientOne) {
     sim::ArmSurroundings surroundings;
     surroundings.temperatures = {26.0, 26.0, 26.0};
     surroundings.referenceTemperatures = state().working.referenceTemperatures;
-    for (const sim::MotionStep& step : sim::WorkspaceSweep(state().working, 5, 3, surroundings)) {
-      ASSERT_TRUE(sim::ApplyStep(*arm_, step));
-      ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
-      ExpectSamePose(pose_, step.pose);
-    }
+    ExpectTruthAlong(5, 3, surroundings);
   }
 }
 
@@ -106,16 +96,14 @@ TEST_F(ReadingTest, StatusWordOfButtonsAndAuxiliaryInputs) {
     SCOPED_TRACE(link == Link::Usb ? "usb" : "serial");
     TabContents contents = PlainDemoTab("usb6_quaternion");
     ArmOptions& options = contents.main.options;
-    options.tabSwapByButton = false;
-    options.motionDirection = false;
+    options.tabSwapByButton = options.motionDirection = false;
     Connect(contents, link);
     EXPECT_EQ(StatusWith({1}), 1);
     EXPECT_EQ(StatusWith({2}), 2);
     EXPECT_EQ(StatusWith({1, 2}), 3);
     EXPECT_EQ(StatusWith({3}), 0) << "button 3 needs the extra status flag";
 
-    options.extraStatus = true;
-    options.buttonRemap = true;
+    options.extraStatus = options.buttonRemap = true;
     Connect(contents, link);
     EXPECT_EQ(StatusWith({3}), 1) << "remapped: button 3 is button 1 and reads released";
     EXPECT_EQ(StatusWith({1}), 0);
@@ -129,7 +117,6 @@ TEST_F(ReadingTest, StatusWordOfButtonsAndAuxiliaryInputs) {
     EXPECT_EQ(StatusWith({1}), 256);
     EXPECT_EQ(Acknowledged(), link == Link::Serial ? 1u : 0u) << "serial boards are acknowledged";
     EXPECT_EQ(StatusWith({1, 2}), 258);
-
     // With the limit warning showing, the press still reads 256, now with 512.
     state().armReady = true;
     ASSERT_TRUE(arm_->SetJointAngle(3, 160.0));
@@ -251,16 +238,17 @@ TEST_F(ReadingTest, AcceptedTabSwapReplacesTheOldProbeTable) {
     now_ += 2500;
     return StatusWith({2});
   };
+  const fs::path garbage = folder_ / "garbage.tab";
+  ASSERT_FALSE(WriteFileAtomically(garbage, std::string_view("not a tab file")));
   const struct {
     std::optional<fs::path> file;
-    std::string message;
-    std::string caption;
+    std::string message, caption;
     MessageIcon icon;
   } refusals[] = {
       {Save(incompatible, "incompatible.tab"), "_The TAB file isn'tcompatible", "pilvo.dll",
        MessageIcon::None},
       {folder_ / "missing.tab", "Non posso aprire il file", "Pilvo3D", MessageIcon::Error},
-  };
+      {garbage, "Il file TAB non è corretto", "Pilvo3D", MessageIcon::Error}};
   for (const auto& refusal : refusals) {
     SCOPED_TRACE(refusal.message);
     EXPECT_EQ(hold(refusal.file), 0);
@@ -274,11 +262,6 @@ TEST_F(ReadingTest, AcceptedTabSwapReplacesTheOldProbeTable) {
     EXPECT_EQ(state().tab.version, before.tab.version);
     EXPECT_EQ(state().reading.swapTimer, 0u);
   }
-  const fs::path garbage = folder_ / "garbage.tab";
-  ASSERT_FALSE(WriteFileAtomically(garbage, std::string_view("not a tab file")));
-  EXPECT_EQ(hold(garbage), 0);
-  EXPECT_EQ(ui_.requests().back().text, "Il file TAB non è corretto");
-  EXPECT_EQ(state().working, before.working);
   EXPECT_EQ(GetSettingString("DIR", "Percorso", "", Store(kLibraryProfileStore)), "");
 
   const fs::path accepted = Save(other, "other.tab");
@@ -297,11 +280,7 @@ TEST_F(ReadingTest, AcceptedTabSwapReplacesTheOldProbeTable) {
   EXPECT_EQ(GetSettingString("DIR", "Percorso", "", Store(kLibraryProfileStore)),
             accepted.string());
 
-  // The readings now follow the new parameters.
-  const auto sweep = sim::WorkspaceSweep(expected, 5, 1);
-  ASSERT_TRUE(sim::ApplyStep(*arm_, sweep[0]));
-  ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
-  ExpectSamePose(pose_, sweep[0].pose);
+  ExpectTruthAlong(5, 1);  // with the new parameters
 }
 
 // A probe change copies another record over the working record while the link stays open: the
@@ -310,18 +289,11 @@ TEST_F(ReadingTest, ReadingsFollowAProbeChangeAtOnce) {
   for (const char* name : {"usb6_quaternion", "serial6_dh_marks"}) {
     SCOPED_TRACE(name);
     Connect(PlainDemoTab(name), Link::Usb);
-    const auto expectTruth = [this] {
-      for (const sim::MotionStep& step : sim::WorkspaceSweep(state().working, 9, 3)) {
-        ASSERT_TRUE(sim::ApplyStep(*arm_, step));
-        ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);
-        ExpectSamePose(pose_, step.pose);
-      }
-    };
-    expectTruth();
+    ExpectTruthAlong(9, 3);
     ArmRecord probe = state().working;
     for (float& value : probe.parameters) value += 0.25f;  // angles, lengths and the tool
     CopyRecord(state().working, probe);
-    expectTruth();
+    ExpectTruthAlong(9, 3);
   }
 }
 
@@ -515,27 +487,15 @@ TEST_F(ReadingTest, JointViewsOfTheLastReading) {
   EXPECT_NEAR(angles[1], 18.0 * kDegreesToRadians, 1e-12) << "only mode 1 gives degrees";
   state().tabLoaded = false;
   EXPECT_EQ(session_->VedeCinematica2(1, nullptr, nullptr, nullptr, nullptr), -2);
-
-  // Twice the probe radius of the probe in use.
-  Connect(PlainDemoTab("usb6_quaternion"), Link::Usb);
-  double diameter = 0.0;
-  ASSERT_EQ(session_->LeggeQuota2(pose_, status_, diameter), 0);
-  EXPECT_EQ(diameter, 2.0 * state().tab.main.probeRadius);
-  state().toolInUse = 2;
-  ASSERT_EQ(session_->LeggeQuota2(pose_, status_, diameter), 0);
-  EXPECT_EQ(diameter, 2.0 * state().tab.probes[1].probeRadius);
 }
 
-TEST_F(ReadingTest, LoadingDerivesTheTablesAndRefusesBadFiles) {
+TEST_F(ReadingTest, LoadingResetsTheSessionAndRefusesBadFiles) {
   TabContents contents = PlainDemoTab("serial6_dh_marks");
   contents.main.jointLimits[2] = {-10.0, 10.0};
   Connect(contents, Link::Serial);
   const ArmSessionState& s = state();
   EXPECT_TRUE(s.tabLoaded);
   EXPECT_TRUE(s.limitsConfigured);
-  EXPECT_EQ(s.tables.offsets, contents.main.encoderOffsets);
-  EXPECT_EQ(s.tables.directions, (std::array<std::int32_t, kMaxJoints>{1, 1, -1, 1, 1, -1, 1, 1}));
-  EXPECT_EQ(s.countsPerDegree[4], 5000 * 4.0 * 0.002777777777777778);
   EXPECT_EQ(s.working.referenceTemperatures, (std::array<double, 3>{21.0, 21.0, 21.0}));
   EXPECT_EQ(s.tab.main.referenceTemperatures, (std::array<double, 3>{}))
       << "the base record keeps its own";
@@ -570,5 +530,44 @@ TEST_F(ReadingTest, LoadingDerivesTheTablesAndRefusesBadFiles) {
   EXPECT_EQ(s.tab.main.jointLimits, contents.main.jointLimits) << "a refused file changes nothing";
 }
 
+// What windows learn from the session without polling it.
+struct Events : SessionObserver {
+  void ArmConnected() override { ++connected; }
+  void ArmDisconnected() override { ++disconnected; }
+  void ProbeChanged() override { ++probes; }
+  void SupplyChanged() override { ++supplies; }
+  void LimitsChanged(std::uint32_t mask) override { masks.push_back(mask); }
+  int connected = 0, disconnected = 0, probes = 0, supplies = 0;
+  std::vector<std::uint32_t> masks;
+};
+
+TEST_F(ReadingTest, ObserversHearOfConnectionProbeSupplyLimitsAndClose) {
+  Connect(PlainDemoTab("usb6_quaternion"), Link::Usb);
+  Events events, removed;
+  session_->AddObserver(events);
+  session_->AddObserver(events);  // once is enough
+  session_->AddObserver(removed);
+  session_->RemoveObserver(removed);
+
+  ASSERT_EQ(InitialiseArm(*session_, InitialiseMode::Connect), 0);
+  EXPECT_EQ(events.connected, 1);
+  session_->SelectProbe(0);
+  EXPECT_EQ(events.probes, 1);
+
+  const int supplies = events.supplies;
+  ASSERT_TRUE(arm_->SetJointAngle(3, 170.0));
+  EXPECT_EQ(session_->LeggeQuota(pose_, status_), 0);
+  EXPECT_EQ(session_->LeggeQuota(pose_, status_), 0);  // the same joints out: no news
+  ASSERT_TRUE(arm_->SetJointAngle(3, 0.0));
+  EXPECT_EQ(session_->LeggeQuota(pose_, status_), 0);
+  EXPECT_EQ(events.masks, (std::vector<std::uint32_t>{8u, 0u}));
+  EXPECT_EQ(events.supplies - supplies, 3);
+
+  session_->link().ChiudePorta();
+  EXPECT_EQ(events.disconnected, 1);
+  EXPECT_EQ(removed.connected + removed.disconnected + removed.probes + removed.supplies, 0);
+  EXPECT_TRUE(removed.masks.empty());
+}
+
 }  // namespace
-}  // namespace pilvo
+}  // namespace pilvo::testing

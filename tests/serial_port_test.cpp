@@ -1,7 +1,5 @@
+// The serial port on a pseudo-terminal, and where the serial link's settings come from.
 #include "link/serial_port.h"
-#include "scoped_config_dir.h"
-
-#include "data/arm_record.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -13,15 +11,16 @@
 #include <array>
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <numeric>
 #include <thread>
 #include <vector>
 
+#include "data/arm_record.h"
 #include "data/settings.h"
 #include "link/serial_settings.h"
+#include "scoped_config_dir.h"
 
 namespace pilvo {
 namespace {
@@ -81,23 +80,20 @@ std::pair<std::size_t, Clock::duration> TimedRead(SerialPort& port, std::span<st
 TEST_F(SerialPortTest, OpenTakesOnlyAnExistingTerminalNobodyHolds) {
   SerialPort port;
   const fs::path missing = fs::temp_directory_path() / "serial_port_test_missing";
-  EXPECT_EQ(port.Open(missing.string()), -1);
-  EXPECT_FALSE(fs::exists(missing));
   const fs::path regular = fs::temp_directory_path() / "serial_port_test_regular";
   std::ofstream(regular) << "data";
-  EXPECT_EQ(port.Open(regular.string()), -1);
+  for (const fs::path& refused : {missing, regular, fs::path("/dev/null")}) {
+    EXPECT_EQ(port.Open(refused), -1) << refused;
+    EXPECT_FALSE(port.IsOpen());
+  }
+  EXPECT_FALSE(fs::exists(missing));
   fs::remove(regular);
-  EXPECT_EQ(port.Open("/dev/null"), -1);
-  EXPECT_FALSE(port.IsOpen());
 
   SerialPort holder;
   ASSERT_EQ(holder.Open(slavePath_), 0);
   EXPECT_EQ(port.Open(slavePath_), -1);
   EXPECT_FALSE(port.IsOpen());
   holder.Close();
-  EXPECT_EQ(port.Open(slavePath_), 0);
-  port.Close();
-
   // Another program holding the device: its lock is on another open file description.
   const int other = ::open(slavePath_.c_str(), O_RDWR | O_NOCTTY);
   ASSERT_EQ(::flock(other, LOCK_EX), 0);
@@ -209,6 +205,7 @@ TEST_F(SerialPortTest, ReadGivesUpOnTheTotalAndIntervalTimeouts) {
 class SerialSettingsTest : public ::testing::Test {
  protected:
   testing::ScopedConfigDir config_{"serial_settings_test"};
+  const SettingsStore wizard_ = config_.Store(kWizardProfileStore);
 };
 
 TEST_F(SerialSettingsTest, PortNamesMapToDevicePaths) {
@@ -219,20 +216,31 @@ TEST_F(SerialSettingsTest, PortNamesMapToDevicePaths) {
       {"COM01", std::nullopt},         {"COM1x", std::nullopt},   {"COM", std::nullopt},
       {"LPT1", std::nullopt},          {"ttyS0", std::nullopt},   {"", std::nullopt},
       {"COM99999999999", std::nullopt}};
-  for (const auto& [name, path] : defaults) {
-    EXPECT_EQ(SerialDevicePath(name, config_.Store(kWizardProfileStore)), path) << name;
-  }
+  for (const auto& [name, path] : defaults)
+    EXPECT_EQ(SerialDevicePath(name, wizard_), path) << name;
 
-  ASSERT_TRUE(WriteSettingString("SerialPorts", "COM3", "/dev/ttyUSB9",
-                                 config_.Store(kWizardProfileStore)));
-  ASSERT_TRUE(WriteSettingString("SerialPorts", "COM30", "/dev/rfcomm0",
-                                 config_.Store(kWizardProfileStore)));
-  ASSERT_TRUE(
-      WriteSettingString("SerialPorts", "COM6", "ttyUSB1", config_.Store(kWizardProfileStore)));
-  EXPECT_EQ(SerialDevicePath("com3", config_.Store(kWizardProfileStore)), "/dev/ttyUSB9");
-  EXPECT_EQ(SerialDevicePath("COM30", config_.Store(kWizardProfileStore)), "/dev/rfcomm0");
-  EXPECT_EQ(SerialDevicePath("COM6", config_.Store(kWizardProfileStore)), std::nullopt);
+  ASSERT_TRUE(WriteSettingString("SerialPorts", "COM3", "/dev/ttyUSB9", wizard_));
+  ASSERT_TRUE(WriteSettingString("SerialPorts", "COM30", "/dev/rfcomm0", wizard_));
+  ASSERT_TRUE(WriteSettingString("SerialPorts", "COM6", "ttyUSB1", wizard_));
+  EXPECT_EQ(SerialDevicePath("com3", wizard_), "/dev/ttyUSB9");
+  EXPECT_EQ(SerialDevicePath("COM30", wizard_), "/dev/rfcomm0");
+  EXPECT_EQ(SerialDevicePath("COM6", wizard_), std::nullopt);
   EXPECT_EQ(SerialDevicePath("COM3", config_.Store(kLibraryProfileStore)), "/dev/ttyS2");
+}
+
+TEST_F(SerialSettingsTest, MissingTimeoutsAreWrittenBackAndAStoredZeroIsKept) {
+  ASSERT_TRUE(WriteSettingInt("TIMEOUT", "ReadInterval", 0, wizard_));
+  ASSERT_TRUE(WriteSettingInt("TIMEOUT", "ReadTotalConstant", 0, wizard_));
+  const SerialTimeouts timeouts = ReadSerialTimeouts(wizard_);
+  EXPECT_EQ(timeouts.readInterval, 0u);
+  EXPECT_EQ(timeouts.readTotalMultiplier, 20u);
+  EXPECT_EQ(timeouts.readTotalConstant, 0u);
+  EXPECT_EQ(GetSettingString("TIMEOUT", "ReadInterval", "", wizard_), "0");
+  EXPECT_EQ(GetSettingString("TIMEOUT", "ReadTotalMultiplier", "", wizard_), "20");
+  EXPECT_EQ(GetSettingString("TIMEOUT", "ReadTotalConstant", "", wizard_), "0");
+  ASSERT_TRUE(WriteSettingInt("TIMEOUT", "ReadInterval", 7, wizard_));
+  EXPECT_EQ(ReadSerialTimeouts(wizard_).readInterval, 7u);
+  EXPECT_EQ(ReadSerialTimeouts(config_.Store(kLibraryProfileStore)).readTotalConstant, 1000u);
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <initializer_list>
 #include <memory>
@@ -17,6 +16,7 @@
 
 #include "data/product_context.h"
 #include "data/tab_file.h"
+#include "demo_arm.h"
 #include "dialogs/scripted_operator.h"
 #include "platform/atomic_file.h"
 #include "scoped_config_dir.h"
@@ -36,10 +36,7 @@ enum class Wire { InProcess, Device };
 // A demo arm in the current version, without thermal compensation unless a test sets it: the
 // virtual arm's truth is then the plain chain.
 inline TabContents PlainDemoTab(const std::string& name) {
-  TabContents contents;
-  const auto bytes =
-      ReadWholeFile(std::filesystem::path(std::getenv("PILVO_TEST_DATA")) / (name + ".tab"));
-  EXPECT_TRUE(bytes && ParseTabFile(*bytes, contents) == TabError::None) << name;
+  TabContents contents = DemoTab(name);
   SignatureOfVersion(kCurrentTabVersion, contents.main.signature);
   contents.main.options.temperatureCompensation = false;
   return contents;
@@ -90,11 +87,18 @@ class SimSessionTest : public ::testing::Test {
       ASSERT_TRUE(serial_->Start());
       ASSERT_TRUE(session_->link().SetPortName(serial_->slavePath()));
     } else {
-      const std::filesystem::path socket = folder_ / "usb.sock";
-      ::setenv("PILVO_SIM_USB_SOCKET", socket.c_str(), 1);
-      usb_ = std::make_unique<sim::UsbSimServer>(std::vector{arm_.get()}, socket.string());
-      ASSERT_TRUE(usb_->Start());
+      ServeUsb({arm_.get()});
     }
+  }
+
+  // `arms` as the USB devices, in this order, for the simulator flavour of the USB access
+  // library.
+  void ServeUsb(std::vector<sim::VirtualArm*> arms) {
+    usb_.reset();
+    const std::filesystem::path socket = folder_ / "usb.sock";
+    ::setenv("PILVO_SIM_USB_SOCKET", socket.c_str(), 1);
+    usb_ = std::make_unique<sim::UsbSimServer>(std::move(arms), socket.string());
+    ASSERT_TRUE(usb_->Start());
   }
 
   // A session on a file of `contents` without an arm behind it.

@@ -28,33 +28,40 @@ bool StillLoaded(const char* path) {
   return true;
 }
 
-TEST(UsbAccessLibraryLoad, CompleteLibraryLoadsOnceAndCallsThrough) {
-  UsbAccessLibrary library(FAKE_MPUSBAPI_COMPLETE);
-  ASSERT_EQ(library.Load(), 0);
-  EXPECT_TRUE(library.IsLoaded());
-  EXPECT_EQ(library.Load(), 0);
+TEST(UsbAccessLibraryLoad, CompleteLibraryLoadsOnceCallsThroughAndIsReleased) {
+  {
+    UsbAccessLibrary library(FAKE_MPUSBAPI_COMPLETE);
+    ASSERT_EQ(library.Load(), 0);
+    EXPECT_TRUE(library.IsLoaded());
+    EXPECT_EQ(library.Load(), 0);
+    EXPECT_EQ(library.DeviceCount(kArm), 1u);
+    EXPECT_EQ(library.DeviceCount("vid_04d8&pid_0000"), 0u);
+    const MPUSB_HANDLE pipe = library.Open(0, kArm, "\\MCHP_EP1", MPUSB_DIRECTION_WRITE);
+    ASSERT_EQ(pipe, FAKE_PIPE_WORKING);
+    EXPECT_EQ(library.Open(1, kArm, "\\MCHP_EP1", MPUSB_DIRECTION_READ), MPUSB_INVALID_HANDLE);
+    const std::array<std::uint8_t, 2> request{0x00, 0x02};
+    std::uint32_t transferred = 0;
+    EXPECT_TRUE(library.Write(pipe, request, transferred, 100));
+    EXPECT_EQ(transferred, 2u);
+    std::array<std::uint8_t, 5> reply{};
+    EXPECT_TRUE(library.Read(pipe, reply, transferred, 100));
+    EXPECT_EQ(transferred, 3u);
+    EXPECT_EQ(reply, (std::array<std::uint8_t, 5>{0x00, 0x05, 0x01, 0, 0}));
 
-  EXPECT_EQ(library.DeviceCount(kArm), 1u);
-  EXPECT_EQ(library.DeviceCount("vid_04d8&pid_0000"), 0u);
-  MPUSB_HANDLE pipe = library.Open(0, kArm, "\\MCHP_EP1", MPUSB_DIRECTION_WRITE);
-  ASSERT_EQ(pipe, FAKE_PIPE_WORKING);
-  EXPECT_EQ(library.Open(1, kArm, "\\MCHP_EP1", MPUSB_DIRECTION_READ), MPUSB_INVALID_HANDLE);
-
-  const std::array<std::uint8_t, 2> request{0x00, 0x02};
-  std::uint32_t transferred = 0;
-  EXPECT_TRUE(library.Write(pipe, request, transferred, 100));
-  EXPECT_EQ(transferred, 2u);
-  std::array<std::uint8_t, 5> reply{};
-  EXPECT_TRUE(library.Read(pipe, reply, transferred, 100));
-  EXPECT_EQ(transferred, 3u);
-  EXPECT_EQ(reply, (std::array<std::uint8_t, 5>{0x00, 0x05, 0x01, 0, 0}));
+    library.Unload();
+    EXPECT_FALSE(library.IsLoaded());
+    EXPECT_FALSE(StillLoaded(FAKE_MPUSBAPI_COMPLETE));
+    EXPECT_EQ(library.Open(0, kArm, "\\MCHP_EP1", MPUSB_DIRECTION_WRITE), MPUSB_INVALID_HANDLE);
+    ASSERT_EQ(library.Load(), 0);
+    ASSERT_TRUE(StillLoaded(FAKE_MPUSBAPI_COMPLETE));
+  }
+  EXPECT_FALSE(StillLoaded(FAKE_MPUSBAPI_COMPLETE)) << "released when destroyed";
 }
 
-TEST(UsbAccessLibraryLoad, MissingLibraryIsMinusOneAndEveryCallFailsSafely) {
+TEST(UsbAccessLibraryLoad, MissingLibraryOrEntryPointFailsEveryCallSafely) {
   UsbAccessLibrary library(FAKE_MPUSBAPI_ABSENT);
   EXPECT_EQ(library.Load(), -1);
   EXPECT_FALSE(library.IsLoaded());
-
   EXPECT_EQ(library.DeviceCount(kArm), 0u);
   EXPECT_EQ(library.Open(0, kArm, "\\MCHP_EP1", MPUSB_DIRECTION_WRITE), MPUSB_INVALID_HANDLE);
   std::array<std::uint8_t, 2> bytes{};
@@ -64,28 +71,12 @@ TEST(UsbAccessLibraryLoad, MissingLibraryIsMinusOneAndEveryCallFailsSafely) {
   EXPECT_TRUE(library.LastFailureWasInvalidHandle());
   EXPECT_FALSE(library.Read(FAKE_PIPE_WORKING, bytes, transferred, 100));
   library.Close(FAKE_PIPE_WORKING);
-}
 
-TEST(UsbAccessLibraryLoad, MissingEntryPointIsMinusTwoAndReleasesTheLibrary) {
-  UsbAccessLibrary library(FAKE_MPUSBAPI_NO_READ_INT);
-  EXPECT_EQ(library.Load(), -2);
-  EXPECT_FALSE(library.IsLoaded());
-  EXPECT_FALSE(StillLoaded(FAKE_MPUSBAPI_NO_READ_INT));
-  EXPECT_EQ(library.DeviceCount(kArm), 0u);
-}
-
-TEST(UsbAccessLibraryLoad, UnloadAndDestructionReleaseTheLibrary) {
-  {
-    UsbAccessLibrary library(FAKE_MPUSBAPI_COMPLETE);
-    ASSERT_EQ(library.Load(), 0);
-    ASSERT_TRUE(StillLoaded(FAKE_MPUSBAPI_COMPLETE));
-    library.Unload();
-    EXPECT_FALSE(library.IsLoaded());
-    EXPECT_FALSE(StillLoaded(FAKE_MPUSBAPI_COMPLETE));
-    EXPECT_EQ(library.Open(0, kArm, "\\MCHP_EP1", MPUSB_DIRECTION_WRITE), MPUSB_INVALID_HANDLE);
-    ASSERT_EQ(library.Load(), 0);
-  }
-  EXPECT_FALSE(StillLoaded(FAKE_MPUSBAPI_COMPLETE));
+  UsbAccessLibrary withoutReadInt(FAKE_MPUSBAPI_NO_READ_INT);
+  EXPECT_EQ(withoutReadInt.Load(), -2);
+  EXPECT_FALSE(withoutReadInt.IsLoaded());
+  EXPECT_FALSE(StillLoaded(FAKE_MPUSBAPI_NO_READ_INT)) << "released again";
+  EXPECT_EQ(withoutReadInt.DeviceCount(kArm), 0u);
 }
 
 // The link loads the library by its name, which the test's library path resolves to the

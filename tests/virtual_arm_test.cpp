@@ -93,20 +93,7 @@ TEST(UsbCountBlock, ChannelsInDecodeOrderWithSignsAndMarks) {
   EXPECT_EQ(marks, block);
 }
 
-TEST(UsbCountBlock, OtherLayouts) {
-  ArmRecord table = SevenAxisUsbArm();
-  table.options.movedAxis = false;
-  table.options.tableChannel = true;
-  table.board1Axes = 5;
-  table.board2Axes = 1;
-  table.board3Axes = 0;
-  table.jointCount = 6;
-  VirtualArm tableArm(table);
-  tableArm.SetJointAngles(std::vector<double>{0, 0, 0, 0, 1, 2});
-  const Bytes block = Usb(tableArm, kReadCounts);
-  EXPECT_EQ(Axis(block, 23), (Bytes{0x28, 0x00, 0x80}));  // joint 4 on board 2
-  EXPECT_EQ(Axis(block, 13), (Bytes{0x50, 0x00, 0x80}));  // joint 5, the table, last
-
+TEST(UsbCountBlock, InsertedAxisLayout) {
   ArmRecord inserted = SevenAxisUsbArm();
   inserted.options.movedAxis = false;
   inserted.options.insertedAxis = true;
