@@ -4,13 +4,10 @@
 #include <stdlib.h>
 
 #include <algorithm>
-#include <array>
 #include <climits>
-#include <cstdlib>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "data/product_context.h"
@@ -35,25 +32,22 @@ constexpr TableEntry kTable[] = {
 #undef PILVO_TEXT
 };
 
-constexpr std::array kLanguages = {kEnglish, kItalian, kFrench, kGerman};
-constexpr int kBlockStep = 1000;
+constexpr int kLanguages[] = {kEnglish, kItalian, kFrench, kGerman};
 
 std::string_view Raw(int resourceId) {
-  const auto text = StringResource(resourceId);
-  return text ? *text : std::string_view{};
+  return StringResource(resourceId).value_or(std::string_view{});
 }
 
 // The printf conversions of a text, each with its flags, width, precision and length.
 std::vector<std::string> Conversions(std::string_view text) {
-  constexpr std::string_view kConversionLetters = "diouxXeEfFgGaAcspn";
   std::vector<std::string> conversions;
   for (std::size_t i = text.find('%'); i != std::string_view::npos; i = text.find('%', i)) {
-    if (i + 1 < text.size() && text[i + 1] == '%') {
+    if (text.substr(i + 1, 1) == "%") {
       i += 2;
       continue;
     }
-    const std::size_t end = text.find_first_of(kConversionLetters, i + 1);
-    const std::size_t stop = end == std::string_view::npos ? text.size() : end + 1;
+    const std::size_t stop =
+        std::min(text.find_first_of("diouxXeEfFgGaAcspn", i + 1), text.size() - 1) + 1;
     conversions.emplace_back(text.substr(i, stop - i));
     i = stop;
   }
@@ -77,42 +71,34 @@ bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
-std::size_t CountOf(std::string_view text, char c) {
-  return static_cast<std::size_t>(std::count(text.begin(), text.end(), c));
-}
-
-bool IsBlankAt(std::string_view text, std::size_t i) {
-  return text[i] == ' ' || text[i] == '\n';
+// What a text must keep in every language: its conversions, its lines, and its outer blanks
+// (texts are joined to others with formats such as "%s %s").
+auto Shape(std::string_view text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\n'; };
+  return std::tuple(Conversions(text), std::ranges::count(text, '\n'), blank(text.front()),
+                    blank(text.back()));
 }
 
 TEST(LocalTextTest, EveryTextIsServedInEveryLanguageWithItsFormatAndLayout) {
   for (const TableEntry& entry : kTable) {
     EXPECT_EQ(Raw(entry.id), entry.english) << entry.id;
-    const std::vector<std::string> conversions = Conversions(entry.english);
     for (int language : kLanguages) {
       SCOPED_TRACE(std::to_string(entry.id) + " in language " + std::to_string(language));
-      const std::string_view text = Raw(entry.id + language * kBlockStep);
+      const std::string_view text = Raw(entry.id + language * 1000);
       ASSERT_FALSE(text.empty());
       EXPECT_TRUE(IsValidUtf8(text));
       // A "-" translation stands for a missing one.
-      const std::string expected =
-          text == "-" ? ">" + std::string(entry.english) : std::string(text);
-      EXPECT_EQ(LocalText(entry.id, Language(language)), expected);
-      EXPECT_EQ(Conversions(text), conversions);
-      EXPECT_EQ(CountOf(text, '\n'), CountOf(entry.english, '\n'));
-      // Texts are joined to others with formats such as "%s %s": their outer blanks matter.
-      EXPECT_EQ(IsBlankAt(text, 0), IsBlankAt(entry.english, 0));
-      EXPECT_EQ(IsBlankAt(text, text.size() - 1),
-                IsBlankAt(entry.english, entry.english.size() - 1));
+      EXPECT_EQ(LocalText(entry.id, Language(language)),
+                text == "-" ? ">" + std::string(entry.english) : std::string(text));
+      EXPECT_EQ(Shape(text), Shape(entry.english));
     }
   }
 }
 
 TEST(LocalTextTest, TextsReadByOtherMeansKeepTheirShape) {
-  constexpr std::array<std::string_view, 4> kLanguageNames = {"English", "Italiano", "Français",
-                                                              "Deutsch"};
+  constexpr std::string_view kLanguageNames[] = {"English", "Italiano", "Français", "Deutsch"};
   for (int language : kLanguages) {
-    const int base = language * kBlockStep;
+    const int base = language * 1000;
     // The language menu lists the name found at 2003 of each block.
     EXPECT_EQ(Raw(2003 + base), kLanguageNames[language]);
     // The library's about box takes its file name from the first nine characters of 2010.
@@ -125,46 +111,29 @@ TEST(LocalTextTest, TextsReadByOtherMeansKeepTheirShape) {
   }
 }
 
+// Without a translation, even for a language code with no block at all or one whose block would
+// overflow, a text comes out as the English one marked with ">"; without either, the mark alone.
 TEST(LocalTextTest, MissingTranslationFallsBackToMarkedEnglish) {
-  // No block at 7000: every text comes out as the English one marked with ">".
   const Language unknown(7);
   EXPECT_EQ(unknown.base(), 7000);
   for (const TableEntry& entry : kTable) {
     EXPECT_EQ(LocalText(entry.id, unknown), ">" + std::string(entry.english)) << entry.id;
   }
-  // Neither translation nor English text: the mark alone, in English as in any language.
   EXPECT_EQ(LocalText(2500, unknown), ">");
   EXPECT_EQ(LocalText(2500, Language(kEnglish)), ">");
   EXPECT_EQ(StringResource(2500), std::nullopt);
-}
-
-TEST(LocalTextTest, OutlandishCodesFallBackWithoutOverflow) {
   for (int code : {INT_MAX, INT_MIN, -1}) {
-    const Language language(code);
-    EXPECT_EQ(LocalText(2001, language), ">TAB file is not valid.") << code;
-    EXPECT_EQ(LocalText(INT_MAX, language), ">") << code;
+    EXPECT_EQ(LocalText(2001, Language(code)), ">TAB file is not valid.") << code;
+    EXPECT_EQ(LocalText(INT_MAX, Language(code)), ">") << code;
   }
 }
 
-// Each test sets every locale variable it depends on.
-class LocaleTest : public ::testing::Test {
- protected:
-  static void Set(const char* name, const std::optional<std::string>& value) {
-    if (value) {
-      ::setenv(name, value->c_str(), 1);
-    } else {
-      ::unsetenv(name);
-    }
-  }
-};
-
-TEST_F(LocaleTest, FirstNonEmptyVariableChoosesTheLanguage) {
+TEST(LocalTextTest, FirstNonEmptyLocaleVariableChoosesTheLanguage) {
   using Value = std::optional<std::string>;
-  struct Case {
+  const struct {
     Value all, messages, lang;
     int expected;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {std::nullopt, std::nullopt, std::nullopt, kEnglish},
       {std::nullopt, std::nullopt, "de_DE.UTF-8", kGerman},
       {std::nullopt, std::nullopt, "fr_FR.UTF-8", kFrench},
@@ -174,13 +143,14 @@ TEST_F(LocaleTest, FirstNonEmptyVariableChoosesTheLanguage) {
       {"", "it_CH.UTF-8", "fr_FR", kItalian},
       {std::nullopt, "fr_BE", "it_IT", kFrench},
   };
-  for (const Case& c : cases) {
-    Set("LC_ALL", c.all);
-    Set("LC_MESSAGES", c.messages);
-    Set("LANG", c.lang);
+  for (const auto& c : cases) {
+    for (const auto& [name, value] :
+         {std::pair{"LC_ALL", c.all}, {"LC_MESSAGES", c.messages}, {"LANG", c.lang}}) {
+      value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
+    }
     EXPECT_EQ(LanguageCodeFromLocale(), c.expected)
-        << c.all.value_or("(unset)") << " / " << c.messages.value_or("(unset)") << " / "
-        << c.lang.value_or("(unset)");
+        << c.all.value_or("-") << " / " << c.messages.value_or("-") << " / "
+        << c.lang.value_or("-");
   }
 }
 
@@ -190,9 +160,7 @@ TEST(StartLanguageTest, StartLanguageIsTheStoredCodeOrTheSystems) {
   testing::ScopedConfigDir config("local_text_test");
   const struct {
     std::optional<int> stored;
-    int system;
-    int base;
-    int text;
+    int system, base, text;
     const char* expected;
   } cases[] = {{std::nullopt, kGerman, 0, 2003, "English"},
                {-1, kFrench, 2000, 2003, "Français"},
@@ -226,15 +194,13 @@ TEST(StartLanguageTest, SessionsOfTwoContextsKeepTheirOwnSettingsAndLanguage) {
   ArmSession second(wizardContext, ui.ports());
   EXPECT_EQ(first.LeggeParametri(garbage), -2);
   EXPECT_EQ(second.LeggeParametri(garbage), -2);
-  using Message = std::pair<std::string, std::string>;
-  std::vector<Message> messages;
-  for (const ScriptedOperator::Request& request : ui.requests()) {
-    if (request.kind == ScriptedOperator::Request::Kind::Message) {
-      messages.emplace_back(request.text, request.caption);
-    }
+  std::vector<std::string> messages;
+  for (const ScriptedOperator::Request& r : ui.requests()) {
+    if (r.kind == ScriptedOperator::Request::Kind::Message)
+      messages.push_back(r.text + "|" + r.caption);
   }
-  EXPECT_EQ(messages, (std::vector<Message>{{"TAB file is not valid.", "Pilvo DLL"},
-                                            {"TAB-Datei ist ungültig.", "PilvoWizard"}}));
+  EXPECT_EQ(messages, (std::vector<std::string>{"TAB file is not valid.|Pilvo DLL",
+                                                "TAB-Datei ist ungültig.|PilvoWizard"}));
 }
 
 }  // namespace

@@ -13,9 +13,6 @@
 namespace pilvo {
 namespace {
 
-namespace fs = std::filesystem;
-using Kind = ScriptedOperator::Request::Kind;
-
 constexpr std::string_view kStore = "pilvo.dll\\_opt_probes_";
 
 class ProbeTableTest : public testing::SimSessionTest {
@@ -28,14 +25,19 @@ class ProbeTableTest : public testing::SimSessionTest {
     ui_.Clear();
   }
 
-  fs::path tabPath() const { return folder_ / "arm.tab"; }
-  void ExpectOnlyMessage(int id, MessageIcon icon) {
+  // The one message shown since the last call: text id, caption and icon.
+  void ExpectOnlyMessage(int id, MessageIcon icon = MessageIcon::Error) {
     ASSERT_EQ(ui_.requests().size(), 1u);
     EXPECT_EQ(ui_.requests()[0].text, LocalText(id, language()));
     EXPECT_EQ(ui_.requests()[0].caption, "Pilvo DLL");
     EXPECT_EQ(ui_.requests()[0].icon, icon);
     ui_.Clear();
   }
+  int Load(int stored) {
+    EXPECT_TRUE(WriteSettingInt("Tools", "toolInUse", stored, Store(kStore)));
+    return LoadProbeSelection(state(), ui_, sphere_, Store(kStore), language());
+  }
+  using SimSessionTest::Load;
   std::int32_t StoredTool() const {
     return static_cast<std::int32_t>(GetSettingInt("Tools", "toolInUse", -9, Store(kStore)));
   }
@@ -44,16 +46,13 @@ class ProbeTableTest : public testing::SimSessionTest {
 };
 
 TEST_F(ProbeTableTest, SelectionIsReadFromTheStoreAndInvalidProbesReset) {
-  ASSERT_TRUE(WriteSettingInt("Tools", "toolInUse", 3, Store(kStore)));
   ASSERT_TRUE(WriteSettingString("Data", "SphereDiameter", "12.5mm", Store(kStore)));
-  EXPECT_EQ(LoadProbeSelection(state(), ui_, sphere_, Store(kStore), language()), 1);
+  EXPECT_EQ(Load(3), 1);
   EXPECT_EQ(state().toolInUse, 3) << "the count names the last probe";
   EXPECT_EQ(sphere_, 12.5) << "read with atof";
   EXPECT_TRUE(ui_.requests().empty());
-
   for (const int stored : {4, -1}) {
-    ASSERT_TRUE(WriteSettingInt("Tools", "toolInUse", stored, Store(kStore)));
-    EXPECT_EQ(LoadProbeSelection(state(), ui_, sphere_, Store(kStore), language()), 1);
+    EXPECT_EQ(Load(stored), 1);
     EXPECT_EQ(state().toolInUse, 0) << stored;
     EXPECT_EQ(StoredTool(), 0) << "written back";
     ExpectOnlyMessage(2432, MessageIcon::Information);
@@ -70,25 +69,23 @@ TEST_F(ProbeTableTest, SelectionIsReadFromTheStoreAndInvalidProbesReset) {
 }
 
 TEST_F(ProbeTableTest, ArmsWithoutProbeManagementUseTheBaseRecord) {
-  const auto unavailable = [&](const char* why) {
-    ASSERT_TRUE(WriteSettingInt("Tools", "toolInUse", 2, Store(kStore)));
-    EXPECT_FALSE(ProbeManagementAvailable(state())) << why;
-    sphere_ = -1.0;
-    EXPECT_EQ(LoadProbeSelection(state(), ui_, sphere_, Store(kStore), language()), 0) << why;
-    EXPECT_EQ(state().toolInUse, 0) << why;
-    EXPECT_EQ(StoredTool(), 0) << why;
-    EXPECT_EQ(sphere_, -1.0) << why << ": not read";
-    EXPECT_TRUE(ui_.requests().empty()) << why;
-  };
   EXPECT_TRUE(ProbeManagementAvailable(state()));
-  state().tab.version = 40;
-  unavailable("version 40");
-  state().tab.version = 41;
-  state().working.linkType = 0;
-  unavailable("serial");
-  state().working.linkType = 1;
-  state().working.modelType = 0;
-  unavailable("Denavit-Hartenberg");
+  const std::function<void(ArmSessionState&)> unavailable[] = {
+      [](ArmSessionState& s) { s.tab.version = 40; },
+      [](ArmSessionState& s) { s.working.linkType = 0; },
+      [](ArmSessionState& s) { s.working.modelType = 0; }};
+  const ArmSessionState loaded = state();
+  for (const auto& change : unavailable) {
+    change(state());
+    EXPECT_FALSE(ProbeManagementAvailable(state()));
+    sphere_ = -1.0;
+    EXPECT_EQ(Load(2), 0);
+    EXPECT_EQ(state().toolInUse, 0);
+    EXPECT_EQ(StoredTool(), 0);
+    EXPECT_EQ(sphere_, -1.0) << "not read";
+    EXPECT_TRUE(ui_.requests().empty());
+    state() = loaded;
+  }
 }
 
 TEST_F(ProbeTableTest, ApplyingAProbeCopiesItsRecordAndAcknowledgesItsInput) {
@@ -116,14 +113,12 @@ TEST_F(ProbeTableTest, ApplyingAProbeCopiesItsRecordAndAcknowledgesItsInput) {
 TEST_F(ProbeTableTest, TooltipNamesArmAndProbeWithinItsLimit) {
   state().working.name = "AB";
   EXPECT_EQ(BuildProbeTooltip(state(), language()), "Pilvo3D M???\nFactory calibration");
-
   state().working.name = "QX60 long arm";
   state().toolInUse = 3;
   state().tab.probes[2].probeName = std::string(120, 'p');
   const std::string tooltip = BuildProbeTooltip(state(), language());
   EXPECT_EQ(tooltip, "Pilvo3D QX60\n" + std::string(85, 'p'));
   EXPECT_EQ(tooltip.size(), kMaxProbeTooltip);
-
   // A character that does not fit whole is left out.
   state().tab.probes[2].probeName = std::string(84, 'p') + "°";
   EXPECT_EQ(BuildProbeTooltip(state(), language()), "Pilvo3D QX60\n" + std::string(84, 'p'));
@@ -135,60 +130,57 @@ TEST_F(ProbeTableTest, AddingAndDeletingRewriteTheTabFile) {
   EXPECT_EQ(draft->probeName, "probe n° 4");
   EXPECT_EQ(draft->parameters, state().tab.probes[1].parameters);
   ASSERT_TRUE(AddProbe(state(), *draft, ui_, language()));
-  EXPECT_EQ(OnDisk().main.probeCount, 4);
   EXPECT_EQ(OnDisk().probes[3].probeName, "probe n° 4");
 
   const TabContents before = state().tab;
   EXPECT_EQ(DeleteProbe(state(), 2, ui_, language()), 1);
   const TabContents after = OnDisk();
   ASSERT_EQ(after.main.probeCount, 3);
-  EXPECT_EQ(state().tab.main.probeCount, 3);
   for (const std::size_t i : {0u, 1u, 2u}) {
     EXPECT_EQ(after.probes[i], state().tab.probes[i]) << i;
     EXPECT_EQ(after.probes[i], before.probes[i < 1 ? i : i + 1]) << i;
   }
   EXPECT_TRUE(ui_.requests().empty());
-
-  for (const int probe : {0, 4}) {
+  for (const int probe : {0, 4})
     EXPECT_FALSE(DeleteProbe(state(), probe, ui_, language())) << probe;
-    EXPECT_EQ(OnDisk().main.probeCount, 3) << probe;
-  }
+  EXPECT_EQ(OnDisk().main.probeCount, 3);
 
-  while (state().tab.main.probeCount < kMaxProbes)
+  while (state().tab.main.probeCount < kMaxProbes) {
     ASSERT_TRUE(AddProbe(state(), *draft, ui_, language()));
+  }
   EXPECT_FALSE(NewProbeRecord(state(), 0, ui_, language()));
-  ExpectOnlyMessage(2421, MessageIcon::Error);
+  ExpectOnlyMessage(2421);
   EXPECT_FALSE(AddProbe(state(), *draft, ui_, language()));
-  ExpectOnlyMessage(2421, MessageIcon::Error);
+  ExpectOnlyMessage(2421);
   EXPECT_EQ(OnDisk().main.probeCount, kMaxProbes);
 }
 
 TEST_F(ProbeTableTest, FailedSaveLeavesFileAndRecordsAsTheyWere) {
-  const auto fileBefore = ReadWholeFile(tabPath());
+  const auto fileBefore = ReadWholeFile(folder_ / "arm.tab");
   const TabContents before = state().tab;
   const auto draft = NewProbeRecord(state(), 0, ui_, language());
   ASSERT_TRUE(draft);
-
+  const auto expectUnchanged = [&] {
+    ExpectOnlyMessage(2437);
+    EXPECT_EQ(state().tab.main, before.main);
+    EXPECT_EQ(state().tab.probes, before.probes);
+  };
   state().tabPath = (folder_ / "missing" / "arm.tab").string();
   EXPECT_FALSE(SaveProbeTable(state(), ui_, language()));
-  ExpectOnlyMessage(2437, MessageIcon::Error);
+  ExpectOnlyMessage(2437);
   EXPECT_FALSE(AddProbe(state(), *draft, ui_, language()));
-  ExpectOnlyMessage(2437, MessageIcon::Error);
+  expectUnchanged();
   EXPECT_FALSE(DeleteProbe(state(), 1, ui_, language()));
-  ExpectOnlyMessage(2437, MessageIcon::Error);
-  EXPECT_EQ(state().tab.main, before.main);
-  EXPECT_EQ(state().tab.probes, before.probes);
-  EXPECT_FALSE(fs::exists(state().tabPath));
+  expectUnchanged();
+  EXPECT_FALSE(std::filesystem::exists(state().tabPath));
 
   // A record the file cannot hold is refused before the file is touched.
-  state().tabPath = tabPath().string();
+  state().tabPath = (folder_ / "arm.tab").string();
   ArmRecord unstorable = *draft;
   unstorable.probeName.assign(kMaxArchiveTextLength + 1, 'n');
   EXPECT_FALSE(AddProbe(state(), unstorable, ui_, language()));
-  ExpectOnlyMessage(2437, MessageIcon::Error);
-  EXPECT_EQ(state().tab.main, before.main);
-  EXPECT_EQ(state().tab.probes, before.probes);
-  EXPECT_EQ(ReadWholeFile(tabPath()), fileBefore);
+  expectUnchanged();
+  EXPECT_EQ(ReadWholeFile(folder_ / "arm.tab"), fileBefore);
 }
 
 }  // namespace

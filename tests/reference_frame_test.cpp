@@ -1,16 +1,12 @@
+// The user frame and the rotating table from three points: the geometry's refusals, and what the
+// profile keeps when an alignment fails, is cancelled or reused. The frames that a successful
+// alignment gives are measured through the driver (driver_end_to_end_test).
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <array>
 #include <clocale>
 #include <cmath>
-#include <filesystem>
 #include <locale>
-#include <optional>
 #include <sstream>
-#include <string>
-#include <string_view>
-#include <utility>
 
 #include <Eigen/Geometry>
 
@@ -24,18 +20,8 @@
 namespace pilvo {
 namespace {
 
-namespace fs = std::filesystem;
-
 constexpr double kTight = 1e-9;
 constexpr double kStored = 5e-7;  // "%f" keeps six decimals
-
-Point3 Apply(const Pose& m, const Point3& p) {
-  Point3 out;
-  for (int r = 0; r < 3; ++r) {
-    out[r] = m[4 * r] * p[0] + m[4 * r + 1] * p[1] + m[4 * r + 2] * p[2] + m[4 * r + 3];
-  }
-  return out;
-}
 
 // Rows of the rotation Rz(a) Ry(b) Rx(c).
 Pose Rotation(double a, double b, double c) {
@@ -48,21 +34,10 @@ Pose Rotation(double a, double b, double c) {
   return m;
 }
 
-// Base coordinates of the point u of a frame with axes the rows of r and origin o.
-Point3 ToBase(const Pose& r, const Point3& o, const Point3& u) {
-  Point3 p;
-  for (int i = 0; i < 3; ++i) p[i] = o[i] + r[i] * u[0] + r[4 + i] * u[1] + r[8 + i] * u[2];
-  return p;
-}
-
 template <std::size_t N>
 void ExpectNear(const std::array<double, N>& actual, const std::array<double, N>& expected,
                 double tolerance) {
   for (std::size_t i = 0; i < N; ++i) EXPECT_NEAR(actual[i], expected[i], tolerance) << i;
-}
-
-Pose PoseAt(const Point3& p) {
-  return {1, 0, 0, p[0], 0, 1, 0, p[1], 0, 0, 1, p[2], 0, 0, 0, 1};
 }
 
 // "%f" as the C locale writes it, whatever the process's.
@@ -96,8 +71,9 @@ TEST(CircleThroughPoints, FindsCentreAndRadiusOfATiltedCircle) {
   const Pose tilt = Rotation(0.3, 1.1, -0.6);
   const Point3 centre{10, -20, 30};
   auto at = [&](double degrees) {
-    const double t = degrees * kDegreesToRadians;
-    return ToBase(tilt, centre, {75 * std::cos(t), 75 * std::sin(t), 0});
+    const double t = degrees * kDegreesToRadians, u = 75 * std::cos(t), v = 75 * std::sin(t);
+    return Point3{centre[0] + tilt[0] * u + tilt[4] * v, centre[1] + tilt[1] * u + tilt[5] * v,
+                  centre[2] + tilt[2] * u + tilt[6] * v};
   };
   Point3 found;
   double radius = 0;
@@ -110,143 +86,82 @@ TEST(CircleThroughPoints, FindsCentreAndRadiusOfATiltedCircle) {
 // Each test gets its own settings folder.
 class StoredFrames : public ::testing::Test {
  protected:
-  testing::ScopedConfigDir config_{"reference_frame_test"};
-
   // A dialog of `expected` variant that answers `answer`.
   AlignmentDialog Dialog(const AlignmentAcquisition& answer,
-                         AlignmentVariant expected = AlignmentVariant::UserFrame) {
+                         AlignmentVariant expected = AlignmentVariant::RotatingTable) {
     return [this, answer, expected](AlignmentVariant variant, bool offerReuse) {
       EXPECT_EQ(variant, expected);
       offeredReuse_ = offerReuse;
-      ++runs_;
       return answer;
     };
   }
   static AlignmentAcquisition Points(const Point3& first, const Point3& second, const Point3& third,
                                      std::array<double, 3> angles = {}) {
-    return {AlignmentClose::Ok, 0, PoseAt(first), second, third, angles};
+    Pose pose = kIdentityPose;
+    std::tie(pose[3], pose[7], pose[11]) = std::tie(first[0], first[1], first[2]);
+    return {AlignmentClose::Ok, 0, pose, second, third, angles};
+  }
+  static AlignmentAcquisition Closed(AlignmentClose close) {
+    AlignmentAcquisition closed;
+    closed.close = close;
+    return closed;
   }
   std::string Stored(std::string_view section, std::string_view key, std::string_view store) const {
     return GetSettingString(section, key, "missing", config_.Store(store));
   }
-  // Where the rotating table is kept.
   SettingsStore Table() const { return config_.Store(kRotatingTableFile); }
+  SettingsStore Profile() const { return config_.Store(kWizardProfileStore); }
 
-  int runs_ = 0;
+  testing::ScopedConfigDir config_{"reference_frame_test"};
   bool offeredReuse_ = false;
 };
 
-TEST_F(StoredFrames, UserFrameMapsBasePointsToWorkpiecePointsAndRoundTrips) {
-  const Pose truth = Rotation(0.5, 0.25, -1.0);
-  const Point3 origin{-210, 35.5, 120};
-  FrameState frames;
-  ASSERT_EQ(RuotaTerna(1, true, frames, config_.Store(kWizardProfileStore),
-                       Dialog(Points(origin, ToBase(truth, origin, {30, 0, 0}),
-                                     ToBase(truth, origin, {-4, 20, 0})))),
-            0);
-  EXPECT_TRUE(frames.frameActive);
-  const Point3 u{-7.5, 31.0, 12.25};
-  const Point3 p = Apply(frames.frameRotation, ToBase(truth, origin, u));
-  const auto& t = frames.frameOffset;
-  ExpectNear(Point3{p[0] - t[0], p[1] - t[1], p[2] - t[2]}, u, kTight);
-
-  EXPECT_EQ(Stored("Terna", "matRif-21", kWizardProfileStore), Fixed(truth[9]));
-  EXPECT_EQ(Stored("Terna", "matRif_21", kWizardProfileStore), "missing");
-  EXPECT_EQ(Stored("Terna", "ref1_13", kWizardProfileStore), Fixed(t[1]));
-
-  const FrameState taken = frames;
-  ASSERT_EQ(RuotaTerna(0, false, frames, config_.Store(kWizardProfileStore), nullptr), 0);
-  EXPECT_FALSE(frames.frameActive);
-  EXPECT_EQ(frames.frameRotation, kIdentityPose);
-  EXPECT_EQ(frames.frameOffset, Point3{});
-  ASSERT_EQ(LeggeTerna(frames, config_.Store(kWizardProfileStore)), 0);
-  EXPECT_TRUE(frames.frameActive);
-  ExpectNear(frames.frameRotation, taken.frameRotation, kStored);
-  ExpectNear(frames.frameOffset, taken.frameOffset, kStored);
-}
-
-TEST_F(StoredFrames, UserFrameFailuresAndCancelsKeepTheFrame) {
+// Points that define no frame keep the frame in use and store nothing; a failed reading leaves
+// the arm's frame.
+TEST_F(StoredFrames, UserFrameFailuresKeepTheFrame) {
   FrameState frames;
   frames.frameRotation = Rotation(0.1, 0.2, 0.3);
   frames.frameOffset = {1, 2, 3};
   frames.frameActive = true;
   const FrameState before = frames;
-  auto expectKept = [&](bool active) {
-    EXPECT_EQ(frames.frameRotation, before.frameRotation);
-    EXPECT_EQ(frames.frameOffset, before.frameOffset);
-    EXPECT_EQ(frames.frameActive, active);
-  };
-  const auto good = Dialog(Points({0, 0, 0}, {10, 0, 0}, {0, 10, 0}));
-  EXPECT_EQ(RuotaTerna(2, true, frames, config_.Store(kLibraryProfileStore), good), -3);
-  EXPECT_EQ(RuotaTerna(1, false, frames, config_.Store(kLibraryProfileStore), good), -1);
-  EXPECT_EQ(runs_, 0);
-  EXPECT_EQ(RuotaTerna(1, true, frames, config_.Store(kLibraryProfileStore), Dialog({})), 0);
-  expectKept(true);
+  const auto user = AlignmentVariant::UserFrame;
+  EXPECT_EQ(RuotaTerna(1, false, frames, Profile(), nullptr), -1) << "not connected";
   for (const auto& [second, third] :
        {std::pair<Point3, Point3>{{0, 0, 0}, {0, 10, 0}}, {{10, 0, 0}, {25, 0, 0}}}) {
-    EXPECT_EQ(RuotaTerna(1, true, frames, config_.Store(kLibraryProfileStore),
-                         Dialog(Points({0, 0, 0}, second, third))),
-              -2);
-    expectKept(true);
+    EXPECT_EQ(RuotaTerna(1, true, frames, Profile(), Dialog(Points({}, second, third), user)), -2);
+    EXPECT_TRUE(frames.frameActive);
+    EXPECT_EQ(frames.frameRotation, before.frameRotation);
+    EXPECT_EQ(frames.frameOffset, before.frameOffset);
   }
-  EXPECT_EQ(Stored("Terna", "matRif_00", kLibraryProfileStore), "missing");
+  EXPECT_EQ(Stored("Terna", "matRif_00", kWizardProfileStore), "missing");
 
   AlignmentAcquisition failed;
   failed.errorCode = -11;
-  EXPECT_EQ(RuotaTerna(1, true, frames, config_.Store(kLibraryProfileStore), Dialog(failed)), -2);
-  expectKept(false);
+  EXPECT_EQ(RuotaTerna(1, true, frames, Profile(), Dialog(failed, user)), -2);
+  EXPECT_FALSE(frames.frameActive);
+  EXPECT_EQ(frames.frameRotation, before.frameRotation);
 }
 
-TEST_F(StoredFrames, TableAlignmentPutsTheAxisOnZAndIsStoredAndLoaded) {
-  // The target turns on a tilted table at radius 60, 12 above the point `axis` of its axis.
-  const Pose tilt = Rotation(-0.2, 0.15, 0.05);
-  const Point3 axis{400, 150, -80};
-  auto at = [&](double degrees) {
-    const double t = degrees * kDegreesToRadians;
-    return ToBase(tilt, axis, {60 * std::cos(t), 60 * std::sin(t), 12});
-  };
-  FrameState frames;
-  ASSERT_EQ(AlignRotatingTable(true, frames,
-                               Dialog(Points(at(10), at(50), at(30), {0.1, 0.9, 0.5}),
-                                      AlignmentVariant::RotatingTable),
-                               Table()),
-            0);
-  EXPECT_TRUE(offeredReuse_);
-  EXPECT_TRUE(frames.tableAligned);
-  EXPECT_DOUBLE_EQ(frames.tableReferenceAngle, 0.9);
-  const double turn = 40 * kDegreesToRadians;
-  ExpectNear(Apply(frames.tableMatrix, at(10)), Point3{60, 0, 0}, kTight);
-  ExpectNear(Apply(frames.tableMatrix, at(50)), Point3{60 * std::cos(turn), 60 * std::sin(turn), 0},
-             kTight);
-  ExpectNear(Apply(frames.tableMatrix, ToBase(tilt, axis, {0, 0, 30})), Point3{0, 0, 18}, kTight);
-
-  EXPECT_EQ(Stored("TavolaRotante", "matRif_21", kRotatingTableFile), Fixed(frames.tableMatrix[9]));
-  EXPECT_EQ(Stored("TavolaRotante", "matRif-21", kRotatingTableFile), "missing");
-  FrameState loaded;
-  LoadTableMatrix(loaded, Table());
-  EXPECT_FALSE(loaded.tableAligned);
-  ExpectNear(loaded.tableMatrix, frames.tableMatrix, kStored);
-}
-
-// After a restart the reuse button applies the stored angle with the stored matrix; a file from
+// After a restart the reuse button applies the stored matrix with the stored angle; a file from
 // before the angle was kept reads it as 0.
-TEST_F(StoredFrames, TableReferenceAngleOutlivesTheProcess) {
+TEST_F(StoredFrames, TableAlignmentIsStoredAndItsAngleOutlivesTheProcess) {
   FrameState frames;
-  ASSERT_EQ(
-      AlignRotatingTable(false, frames,
-                         Dialog(Points({100, 0, 0}, {0, 100, 0}, {-100, 0, 0}, {0.1, 0.9, 0.5}),
-                                AlignmentVariant::RotatingTable),
-                         Table()),
-      0);
+  ASSERT_EQ(AlignRotatingTable(
+                false, frames,
+                Dialog(Points({100, 0, 7}, {0, 100, 7}, {-100, 0, 7}, {0.1, 0.9, 0.5})), Table()),
+            0);
+  EXPECT_FALSE(offeredReuse_);
+  EXPECT_TRUE(frames.tableAligned);
+  ExpectNear(frames.tableMatrix, Pose{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, -7, 0, 0, 0, 1}, kTight);
   EXPECT_EQ(Stored("TavolaRotante", "angRif", kRotatingTableFile), Fixed(0.9));
+  EXPECT_EQ(Stored("TavolaRotante", "matRif_23", kRotatingTableFile), Fixed(-7));
+  EXPECT_EQ(Stored("TavolaRotante", "matRif-21", kRotatingTableFile), "missing");
 
   FrameState restarted;
   LoadTableMatrix(restarted, Table());
-  AlignmentAcquisition reuse;
-  reuse.close = AlignmentClose::Reuse;
-  ASSERT_EQ(
-      AlignRotatingTable(true, restarted, Dialog(reuse, AlignmentVariant::RotatingTable), Table()),
-      0);
+  EXPECT_FALSE(restarted.tableAligned);
+  ASSERT_EQ(AlignRotatingTable(true, restarted, Dialog(Closed(AlignmentClose::Reuse)), Table()), 0);
+  EXPECT_TRUE(offeredReuse_);
   EXPECT_TRUE(restarted.tableAligned);
   EXPECT_NEAR(restarted.tableReferenceAngle, 0.9, kStored);
   ExpectNear(restarted.tableMatrix, frames.tableMatrix, kStored);
@@ -271,35 +186,37 @@ TEST_F(StoredFrames, TableRefusalsAndCancelsKeepTheMatrix) {
   // A repeated position, then opposite positions, which leave the sense of Z undefined.
   for (const auto& answer : {Points({100, 0, 0}, {100, 0, 0}, {0, 100, 0}),
                              Points({100, 0, 0}, {-100, 0, 0}, {0, 100, 0})}) {
-    EXPECT_EQ(
-        AlignRotatingTable(false, frames, Dialog(answer, AlignmentVariant::RotatingTable), Table()),
-        -2);
+    EXPECT_EQ(AlignRotatingTable(false, frames, Dialog(answer), Table()), -2);
     expectKept(false);
   }
   EXPECT_EQ(Stored("TavolaRotante", "matRif_00", kRotatingTableFile), "missing");
-
-  AlignmentAcquisition reuse;
-  reuse.close = AlignmentClose::Reuse;
-  EXPECT_EQ(
-      AlignRotatingTable(true, frames, Dialog(reuse, AlignmentVariant::RotatingTable), Table()), 0);
+  EXPECT_EQ(AlignRotatingTable(true, frames, Dialog(Closed(AlignmentClose::Reuse)), Table()), 0);
   expectKept(true);
-  EXPECT_EQ(AlignRotatingTable(true, frames, Dialog({}, AlignmentVariant::RotatingTable), Table()),
-            0);
+  EXPECT_EQ(AlignRotatingTable(true, frames, Dialog({}), Table()), 0);
   expectKept(false);
 }
 
-// A host that sets a locale with a decimal comma must still store and read "." numbers.
-TEST_F(StoredFrames, NumbersIgnoreTheHostLocale) {
-  const char* commaLocale = testing::SetCommaLocale();
-  if (!commaLocale) GTEST_SKIP() << "no locale with a decimal comma is installed";
+// The profile keeps the user frame under its own keys, in "." numbers even when the host has set
+// a locale with a decimal comma; mode 0 leaves the arm's frame.
+TEST_F(StoredFrames, UserFrameKeysAndNumbersIgnoreTheHostLocale) {
+  testing::SetCommaLocale();
   FrameState frames;
-  RuotaTerna(1, true, frames, config_.Store(kWizardProfileStore),
-             Dialog(Points({0, 0, 0}, {10, 0, 0}, {2, 10.5, 0})));
+  ASSERT_EQ(
+      RuotaTerna(1, true, frames, Profile(),
+                 Dialog(Points({1, 2, 3}, {11, 2, 3}, {3, 12.5, 6}), AlignmentVariant::UserFrame)),
+      0);
   FrameState loaded;
-  LeggeTerna(loaded, config_.Store(kWizardProfileStore));
+  LeggeTerna(loaded, Profile());
   std::setlocale(LC_ALL, "C");
   EXPECT_EQ(Stored("Terna", "matRif_00", kWizardProfileStore), "1.000000");
+  EXPECT_EQ(Stored("Terna", "matRif-21", kWizardProfileStore), Fixed(frames.frameRotation[9]));
+  EXPECT_EQ(Stored("Terna", "matRif_21", kWizardProfileStore), "missing");
   ExpectNear(loaded.frameRotation, frames.frameRotation, kStored);
+
+  ASSERT_EQ(RuotaTerna(0, false, frames, Profile(), nullptr), 0);
+  EXPECT_FALSE(frames.frameActive);
+  EXPECT_EQ(frames.frameRotation, kIdentityPose);
+  EXPECT_EQ(frames.frameOffset, Point3{});
 }
 
 }  // namespace

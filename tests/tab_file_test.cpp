@@ -47,33 +47,27 @@ std::vector<Bytes> AllGoldenFiles() {
           testing::GoldenT4x(4, 10)};
 }
 
+// Writing what was read gives the golden bytes back (TabWrite below); the fields are checked
+// here where the reader and the writer share a rule, and for the defaults of what a version lacks.
 TEST(TabGolden, OldLayoutsReadEveryField) {
   const TabContents tab = Parse(testing::GoldenTab());
-  EXPECT_EQ(tab.version, 10);
-  EXPECT_EQ(tab.main.name, "OLDARM");
-  EXPECT_EQ(tab.main.jointCount, 6);
+  EXPECT_EQ(std::tie(tab.version, tab.main.name, tab.main.jointCount), std::tuple(10, "OLDARM", 6));
   EXPECT_EQ(tab.main.parameters[27], 270.25f);
   EXPECT_EQ(tab.main.parameters[28], 0.0f);
-  EXPECT_EQ(tab.main.encoderOffsets[0], -2);
   EXPECT_EQ(tab.main.encoderOffsets[2], -32768);  // 16-bit values are sign-extended
-  EXPECT_EQ(tab.main.encoderOffsets[3], 32767);
   EXPECT_EQ(tab.main.encoderLines[4], 2500);
   EXPECT_EQ(tab.main.jointReversed, (std::array<bool, 8>{0, 1, 0, 0, 1, 0, 0, 0}));
   EXPECT_EQ(tab.main.options, ArmOptions{});
-  EXPECT_EQ(tab.main.temperatureSensors, 1);
-  EXPECT_EQ(tab.main.referenceTemperaturesPacked, 210210210);
-  EXPECT_EQ(tab.main.board1Axes, 6);
-  EXPECT_EQ(tab.main.probeRadius, 2.0f);
+  EXPECT_EQ(std::tie(tab.main.temperatureSensors, tab.main.referenceTemperaturesPacked,
+                     tab.main.board1Axes, tab.main.probeRadius),
+            std::tuple(1, 210210210, 6, 2.0f));
   EXPECT_EQ(tab.main.expansionCoefficients[1], 2.4e-05);
 
   const TabContents ta2 = Parse(testing::GoldenTa2());
   EXPECT_EQ(ta2.version, 20);
   EXPECT_EQ(ta2.main.jointExtendedCount, (std::array<bool, 8>{1, 0, 1, 0, 1, 0, 0, 0}));
   EXPECT_EQ(ta2.main.jointWrapAround, (std::array<bool, 8>{0, 1, 1, 0, 0, 1, 0, 0}));
-  EXPECT_TRUE(ta2.main.options.referenceMarks);
-  EXPECT_TRUE(ta2.main.options.resetDialog);
-  EXPECT_TRUE(ta2.main.options.secondJointCorrection);
-  EXPECT_FALSE(ta2.main.options.auxiliaryInput0);
+  EXPECT_EQ(OptionsToWord(ta2.main.options), 0b1011u);
   EXPECT_EQ(ta2.main.secondJointCorrectionCount, 25);
 
   // A full name field has no terminating zero; a stylus extension lengthens the tool.
@@ -89,79 +83,53 @@ TEST(TabGolden, OldLayoutsReadEveryField) {
 
 TEST(TabGolden, Version30OptionalTemperatures) {
   const TabContents without = Parse(testing::GoldenTa3(false));
-  EXPECT_EQ(without.version, 30);
-  EXPECT_EQ(without.main.name, "ARM30");
-  EXPECT_EQ(without.main.serialSpeedCode, 2);
-  EXPECT_EQ(without.main.armVariant, 3);
+  EXPECT_EQ(std::tie(without.version, without.main.serialSpeedCode, without.main.armVariant),
+            std::tuple(30, 2, 3));
   EXPECT_EQ(without.main.encoderOffsets[5], -66);
   EXPECT_EQ(without.main.encoderLines[6], 0);
-  EXPECT_TRUE(without.main.jointWrapAround[4]);
-  EXPECT_TRUE(without.main.jointReversed[4]);
+  EXPECT_TRUE(without.main.jointWrapAround[4] && without.main.jointReversed[4]);
   EXPECT_FALSE(without.main.jointExtendedCount[5]);
-  EXPECT_TRUE(without.main.options.referenceMarks);
-  EXPECT_TRUE(without.main.options.auxiliaryInput0);
+  EXPECT_EQ(OptionsToWord(without.main.options), 0b101u);
   EXPECT_EQ(without.main.secondJointCorrectionCount, -3);
-  EXPECT_EQ(without.main.temperatureSensors, 1);
-  EXPECT_EQ(without.main.referenceTemperaturesPacked, 210210210);
+  EXPECT_EQ(std::tie(without.main.temperatureSensors, without.main.referenceTemperaturesPacked),
+            std::tuple(1, 210210210));
 
   const TabContents with = Parse(testing::GoldenTa3(true));
   EXPECT_TRUE(with.main.options.temperatureCompensation);
-  EXPECT_EQ(with.main.temperatureSensors, 0);
-  EXPECT_EQ(with.main.referenceTemperaturesPacked, 195200205);
+  EXPECT_EQ(std::tie(with.main.temperatureSensors, with.main.referenceTemperaturesPacked),
+            std::tuple(0, 195200205));
 }
 
-TEST(TabGolden, Version44WithProbes) {
+TEST(TabGolden, Version44WithProbesAndOlderModernVersionsWithDefaults) {
   const TabContents contents = Parse(testing::GoldenT4x(4, 3));
   const ArmRecord& main = contents.main;
-  EXPECT_EQ(contents.version, 44);
-  EXPECT_EQ(main.name, "ARM44 main");
-  EXPECT_EQ(main.modelType, 1);
+  EXPECT_EQ(std::tie(contents.version, main.modelType, main.probeCount), std::tuple(44, 1, 3));
   EXPECT_EQ(main.parameters[41], 410.25f);
   EXPECT_EQ(main.parameters[42], 0.0f);
   EXPECT_EQ(main.encoderOffsets[7], 350);
   EXPECT_EQ(main.encoderLines[5], 9000);
-  EXPECT_EQ(main.jointReversed[5], true);
-  EXPECT_EQ(main.jointExtendedCount[6], true);
-  EXPECT_EQ(main.jointWrapAround[3], false);
+  EXPECT_TRUE(main.jointReversed[5] && main.jointExtendedCount[6]);
+  EXPECT_FALSE(main.jointWrapAround[3]);
   EXPECT_EQ(OptionsToWord(main.options), 0b10'0010'0010'0100'0001u);
-  EXPECT_TRUE(main.options.board3ThirdAxisCompanion);
-  EXPECT_EQ(main.secondJointCorrectionCount, -17);
-  EXPECT_EQ(main.temperatureSensors, 0);
-  EXPECT_EQ(main.linkType, 1);
-  EXPECT_EQ(main.board1Axes, 4);
-  EXPECT_EQ(main.board3Axes, 1);
-  EXPECT_EQ(main.probeRadius, 1.5f);
-  EXPECT_EQ(main.probeCount, 3);
-  EXPECT_EQ(main.probeName, "main probe");
-  EXPECT_EQ(main.probeText2, "report line");
+  EXPECT_EQ(std::tie(main.linkType, main.board1Axes, main.board3Axes, main.probeRadius),
+            std::tuple(1, 4, 1, 1.5f));
   EXPECT_EQ(main.jointLimits[2], (JointLimit{-21.0, 40.5}));
   EXPECT_EQ(main.expansionCoefficients[2], 1.3e-05);
-  EXPECT_EQ(main.spareDoubles[1], 0.75);
-  EXPECT_EQ(main.spareDoubleB, 3.5);
-  EXPECT_EQ(main.spareWord, 77);
-  EXPECT_EQ(main.batteryPresent, 1);
   EXPECT_EQ(SupplyThresholds(main), (std::array<double, 3>{740.0, 768.0, 800.0}));
-  EXPECT_EQ(main.batteryCapacity, 480);
   EXPECT_EQ(main.spareWords, (std::array<std::int32_t, 2>{-1, 2}));
   EXPECT_EQ(contents.probes[2].probeName, "probe 3");
   EXPECT_EQ(contents.probes[2].signature, main.signature);
   EXPECT_EQ(contents.probes[3], ArmRecord{});
-}
 
-TEST(TabGolden, OlderModernVersionsKeepDefaults) {
   const TabContents t40 = Parse(testing::GoldenT40());
-  EXPECT_EQ(t40.version, 40);
-  EXPECT_EQ(t40.main.probeCount, 0);
-  EXPECT_EQ(t40.main.probeRadius, 1.5f);
+  EXPECT_EQ(std::tie(t40.version, t40.main.probeCount, t40.main.probeRadius),
+            std::tuple(40, 0, 1.5f));
   EXPECT_EQ(t40.main.jointLimits[3], JointLimit{});
   EXPECT_EQ(t40.main.expansionCoefficients[0], 2.4e-05);
-
   const TabContents t41 = Parse(testing::GoldenT4x(1, 2));
-  EXPECT_EQ(t41.main.probeCount, 2);
   EXPECT_EQ(t41.probes[1].probeName, "probe 2");
   EXPECT_EQ(t41.probes[1].expansionCoefficients[0], 2.4e-05);
   EXPECT_EQ(t41.main.batteryPresent, 0);
-
   // A "t40" file has no probe count: bytes after its record are ignored.
   Bytes t40WithTail = testing::GoldenT40();
   t40WithTail.insert(t40WithTail.end(), {1, 2, 3, 4, 5});
@@ -172,15 +140,13 @@ TEST(TabRead, ReadOverEarlierRecordKeepsFieldsTheVersionLacks) {
   TabContents contents = Parse(testing::GoldenT4x(4, 3));
   contents.main.ambientTemperature = 23;
   ASSERT_EQ(ParseTabFile(testing::GoldenTab(), contents), TabError::None);
-  EXPECT_EQ(contents.main.modelType, 1);
-  EXPECT_EQ(contents.main.serialSpeedCode, 2);
-  EXPECT_EQ(contents.main.armVariant, 3);
-  EXPECT_EQ(contents.main.secondJointCorrectionCount, -17);
-  EXPECT_EQ(contents.main.ambientTemperature, 23);
+  const ArmRecord& main = contents.main;
+  EXPECT_EQ(std::tie(main.modelType, main.serialSpeedCode, main.armVariant,
+                     main.secondJointCorrectionCount, main.ambientTemperature),
+            std::tuple(1, 2, 3, -17, 23));
   // Everything else the old layout lacks is back at its default.
-  EXPECT_EQ(contents.main.linkType, 0);
-  EXPECT_EQ(contents.main.probeCount, 0);
-  EXPECT_EQ(contents.main.jointLimits[2], JointLimit{});
+  EXPECT_EQ(std::tie(main.linkType, main.probeCount), std::tuple(0, 0));
+  EXPECT_EQ(main.jointLimits[2], JointLimit{});
 }
 
 TEST(TabRead, SignatureRules) {
@@ -254,26 +220,33 @@ TEST(TabRead, MessagesOfTheLibraryAndTheWizard) {
   Bytes later = testing::GoldenT4x(4, 0);
   later[2] = '5';
   ScriptedOperator ui;
-  TabContents contents;
+  TabContents contents = Parse(testing::GoldenT4x(4, 3));
+  // The one message shown since the last call, as "text|caption|icon".
+  const auto shown = [&ui] {
+    EXPECT_EQ(ui.requests().size(), 1u);
+    const auto& r = ui.requests().at(0);
+    const std::string message = r.text + "|" + r.caption + "|" + std::to_string(int(r.icon));
+    ui.Clear();
+    return message;
+  };
+  const auto message = [](int id, MessageIcon icon) {
+    return LocalText(id, kLibrary.language()) + "|Pilvo DLL|" + std::to_string(int(icon));
+  };
   EXPECT_EQ(ReadTabFile(later, contents, kLibrary, ui), -1);
-  ASSERT_EQ(ui.requests().size(), 1u);
-  EXPECT_EQ(ui.requests()[0].text, LocalText(1999, kLibrary.language()));
-  EXPECT_EQ(ui.requests()[0].caption, "Pilvo DLL");
-  EXPECT_EQ(ui.requests()[0].icon, MessageIcon::Error);
-
-  ui.Clear();
+  EXPECT_EQ(shown(), message(1999, MessageIcon::Error));
   EXPECT_EQ(ReadTabFile(Bytes{'a', 'b', 'c', 0}, contents, kWizard, ui), -1);
-  ASSERT_EQ(ui.requests().size(), 1u);
-  EXPECT_EQ(ui.requests()[0].text, "TAB file is not valid.");
+  EXPECT_EQ(shown().rfind("TAB file is not valid.|", 0), 0u);
+  // A missing file is refused and changes nothing.
+  const TabContents before = contents;
+  EXPECT_EQ(ReadTabFile(::testing::TempDir() + "tab_file_test_missing.tab", contents, kLibrary, ui),
+            -1);
+  EXPECT_EQ(contents.main, before.main);
+  ui.Clear();
 
   // Older than the current version: the library warns once, the wizard does not.
-  ui.Clear();
   EXPECT_EQ(ReadTabFile(testing::GoldenT4x(1, 2), contents, kLibrary, ui), 0);
-  ASSERT_EQ(ui.requests().size(), 1u);
-  EXPECT_EQ(ui.requests()[0].text,
-            LocalText(2000, kLibrary.language()) + "\n\n" + LocalText(1997, kLibrary.language()));
-  EXPECT_EQ(ui.requests()[0].icon, MessageIcon::Information);
-  ui.Clear();
+  EXPECT_EQ(shown(), LocalText(2000, kLibrary.language()) + "\n\n" +
+                         message(1997, MessageIcon::Information));
   EXPECT_EQ(ReadTabFile(testing::GoldenT4x(1, 2), contents, kWizard, ui), 0);
   EXPECT_EQ(ReadTabFile(testing::GoldenT4x(4, 2), contents, kLibrary, ui), 0);
   EXPECT_TRUE(ui.requests().empty());
@@ -283,10 +256,6 @@ TEST(TabWrite, WritingWhatWasReadGivesTheSameBytes) {
   for (const Bytes& golden : AllGoldenFiles()) {
     const TabContents contents = Parse(golden);
     EXPECT_EQ(Serialize(contents), golden) << contents.main.signature.data();
-    TabContents again;
-    ASSERT_EQ(ParseTabFile(Serialize(contents), again), TabError::None);
-    EXPECT_EQ(again.main, contents.main);
-    EXPECT_EQ(again.probes, contents.probes);
   }
 }
 
@@ -321,15 +290,6 @@ TEST(TabWrite, RefusesRecordsThatDoNotFit) {
   wide.Raw(std::string_view("t44\0", 4)).Raw("\xFF\xFF\xFF").Raw(std::string(0xFFFF, 'a'));
   TabContents ignored;
   EXPECT_EQ(ParseTabFile(wide.bytes(), ignored), TabError::NotValid);
-}
-
-TEST(TabFileOnDisk, MissingFileIsRejectedAndChangesNothing) {
-  const TabContents contents = Parse(testing::GoldenT4x(4, 3));
-  TabContents back = contents;
-  ScriptedOperator ui;
-  EXPECT_EQ(ReadTabFile(::testing::TempDir() + "tab_file_test_missing.tab", back, kLibrary, ui),
-            -1);
-  EXPECT_EQ(back.main, contents.main);
 }
 
 TEST(ArmRecordDerived, ReferenceTemperatures) {

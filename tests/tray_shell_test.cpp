@@ -1,12 +1,11 @@
 // The tray shell's model and its battery dialog: the icon and menu against the connection, the
-// commands' refusals, the 2-second tick against the arm's reads in this process, and every
-// branch of the battery update.
+// commands' refusals and their messages, the 2-second tick against the arm's reads in this
+// process, and every branch of the battery update.
 #include <gtest/gtest.h>
 
 #include <clocale>
 
 #include "comma_locale.h"
-#include "data/settings.h"
 #include "dialogs/tray_shell.h"
 #include "link/supply_state.h"
 #include "sim_session_fixture.h"
@@ -31,10 +30,9 @@ TEST(BatteryDialogTest, OpensWithItsTextsAndResetsToDisconnected) {
   const Language english;
   BatteryDialog dialog(english);
   const BatteryDialogLabels& labels = dialog.labels();
-  EXPECT_EQ(labels.title, "Pilvo3D Battery");
-  EXPECT_EQ(labels.powerSupply, "Power supply");
-  EXPECT_EQ(labels.battery, "Battery");
-  EXPECT_EQ(labels.audioAlarm, "Audio alarm");
+  EXPECT_EQ(
+      (std::vector{labels.title, labels.powerSupply, labels.battery, labels.audioAlarm}),
+      (std::vector<std::string>{"Pilvo3D Battery", "Power supply", "Battery", "Audio alarm"}));
   EXPECT_TRUE(dialog.audioAlarm());
   EXPECT_FALSE(dialog.visible());
 
@@ -136,30 +134,27 @@ TEST_F(TrayShellTest, IconMenuAndCommandsFollowTheConnection) {
   EXPECT_TRUE(tray_.battery().visible());
   EXPECT_TRUE(ui_.requests().empty());
 
-  // Refused commands explain themselves and change nothing.
+  // Refused commands explain themselves and change nothing: no probe in the table, no battery,
+  // a firmware without supply reports.
   state().tab.main.probeCount = 0;
   EXPECT_FALSE(tray_.ProbesManagement(ui_));
+  state().working.batteryPresent = 0;
+  tray_.Battery(ui_);
+  state().working.batteryPresent = 1;
   session_->board().SetFirmwareCode(14);
   tray_.Battery(ui_);
   EXPECT_TRUE(tray_.menu().batteryChecked);
-  ASSERT_EQ(ui_.requests().size(), 2u);
+  ASSERT_EQ(ui_.requests().size(), 3u);
   EXPECT_EQ(ui_.requests()[0].text, "Probe management not available");
-  EXPECT_EQ(ui_.requests()[1].text, "Battery not available.");
+  for (const auto& refusal : ui_.requests()) {
+    EXPECT_EQ(refusal.caption, "Pilvo DLL");
+    EXPECT_EQ(refusal.icon, MessageIcon::Error);
+  }
+  EXPECT_EQ(ui_.requests()[2].text, "Battery not available.");
 
   tray_.ShowDisconnected();
   EXPECT_EQ(tray_.tooltip(), "Pilvo3D not connected");
   EXPECT_FALSE(tray_.menu().probesManagementEnabled);
-
-  // The menu and the about box speak the language of the moment.
-  context_.language().Select(kItalian);
-  const TrayMenu menu = tray_.menu();
-  EXPECT_EQ(menu.probesManagement, "Pilvo3D: Gestione tastatori");
-  EXPECT_EQ(menu.battery, "Batteria");
-  const AboutBoxTexts about = tray_.about();
-  EXPECT_EQ(about.title, "Informazioni su Pilvo.dll");
-  EXPECT_EQ(about.libraryName, "Pilvo.dll");
-  EXPECT_EQ(about.fileVersion, "4, 4, 0, 3");
-  EXPECT_EQ(about.installationName, context_.installationName());
 }
 
 TEST_F(TrayShellTest, TickSaysDisconnectedWithoutAFreshReadAndBeepsOncePerLowUpdate) {
