@@ -53,10 +53,13 @@ class BoardTest : public LinkTest {
 };
 
 TEST_F(LinkTest, SerialPortTakesItsTimeoutsFromTheProfileAndIsHeldWhileOpen) {
-  WriteSettingInt("TIMEOUT", "ReadTotalMultiplier", 10, Store(kLibraryProfileStore));
-  WriteSettingInt("TIMEOUT", "ReadTotalConstant", 300, Store(kLibraryProfileStore));
+  // Far below the defaults of 20 ms a byte and 1000 ms, which a silent board would outlast.
+  WriteSettingInt("TIMEOUT", "ReadTotalMultiplier", 2, Store(kLibraryProfileStore));
+  WriteSettingInt("TIMEOUT", "ReadTotalConstant", 100, Store(kLibraryProfileStore));
   Connect(PlainDemoTab("serial6_dh_marks"), Link::Serial);
   ASSERT_EQ(link().OpenArmPort(), 0);
+  EXPECT_EQ(GetSettingString("TIMEOUT", "ReadInterval", "", Store(kLibraryProfileStore)), "0")
+      << "the missing key is written back";
   ArmLink other(state().working, context_);
   ASSERT_TRUE(other.SetPortName(serial_->slavePath()));
   EXPECT_EQ(other.OpenArmPort(), -1);
@@ -65,9 +68,9 @@ TEST_F(LinkTest, SerialPortTakesItsTimeoutsFromTheProfileAndIsHeldWhileOpen) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(Read(), board::kShortSerialReply);
   const auto elapsed = std::chrono::steady_clock::now() - start;
-  const auto deadline = std::chrono::milliseconds(10 * board().serialRequest().length + 300);
+  const auto deadline = std::chrono::milliseconds(2 * board().serialRequest().length + 100);
   EXPECT_GE(elapsed, deadline);
-  EXPECT_LT(elapsed, deadline + std::chrono::seconds(2));
+  EXPECT_LT(elapsed, deadline + std::chrono::seconds(1));
 
   ASSERT_EQ(link().OpenArmPort(), 0);
   EXPECT_EQ(link().ChiudePorta(), 0);
