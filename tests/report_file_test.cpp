@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <sstream>
 #include <string>
 
 #include "platform/atomic_file.h"
@@ -26,52 +27,48 @@ const ReportPoint kPoints[] = {
     {{-0.0004, 1000.0, 2.0}, {20.0, 20.0, 20.0}, {5, 5, 5, 5, 5, 5, 0, 0}},
     {{499.9996, 0.001, -7.5}, {19.125, 19.25, 19.375}, {-1, -2, -3, -4, -5, -6, -7, -8}},
 };
-const Lines kPointLines[] = {
-    {"10.500", "-3.250", "1.235", "21.000", "21.500", "22.062", "0", "1", "-2", "30000",
-     "123456789", "-7", "2", "0"},
-    {"-0.000", "1000.000", "2.000", "20.000", "20.000", "20.000", "5", "5", "5", "5", "5", "5", "0",
-     "0"},
-    {"500.000", "0.001", "-7.500", "19.125", "19.250", "19.375", "-1", "-2", "-3", "-4", "-5", "-6",
-     "-7", "-8"},
+const char* const kPointLines[] = {
+    "10.500 -3.250 1.235 21.000 21.500 22.062 0 1 -2 30000 123456789 -7 2 0",
+    "-0.000 1000.000 2.000 20.000 20.000 20.000 5 5 5 5 5 5 0 0",
+    "500.000 0.001 -7.500 19.125 19.250 19.375 -1 -2 -3 -4 -5 -6 -7 -8",
 };
-
-struct GoldenZone {
-  ZoneType type;
-  int typeCode;
-  std::vector<int> points;  // indices into kPoints
-};
+const Bytes kTab = testing::GoldenT4x(4, 2);
 
 struct Golden {
   ReportFile report;
-  Bytes bytes;
+  Lines lines;  // of the text block
 };
 
-// The report over the "t44" golden TAB file, and its bytes: the TAB file, then every line of the
-// block after a line feed.
-Golden MakeGolden(const std::vector<GoldenZone>& zones, const Lines& trailer) {
+// The TAB file, then every line after a line feed.
+Bytes Assemble(const Lines& lines) {
+  Bytes bytes = kTab;
+  for (const std::string& line : lines) {
+    bytes.push_back('\n');
+    bytes.insert(bytes.end(), line.begin(), line.end());
+  }
+  return bytes;
+}
+
+// The report over the "t44" golden TAB file: zones of (type, type code, indices into kPoints).
+Golden MakeGolden(const std::vector<std::tuple<ZoneType, int, std::vector<int>>>& zones,
+                  const Lines& trailer) {
   Golden golden;
-  golden.bytes = testing::GoldenT4x(4, 2);
-  EXPECT_EQ(ParseTabFile(golden.bytes, golden.report.tab), TabError::None);
-  Lines lines{"Calibra", "5", std::to_string(zones.size())};
+  EXPECT_EQ(ParseTabFile(kTab, golden.report.tab), TabError::None);
+  golden.lines = {"Calibra", "5", std::to_string(zones.size())};
   for (std::size_t z = 0; z < zones.size(); ++z) {
-    ReportZone& zone = golden.report.zones.emplace_back();
-    zone.type = zones[z].type;
-    lines.insert(lines.end(),
-                 {"---- Zona " + std::to_string(z) + " ----",
-                  std::to_string(zones[z].points.size()), std::to_string(zones[z].typeCode)});
-    for (std::size_t p = 0; p < zones[z].points.size(); ++p) {
-      const int which = zones[z].points[p];
-      zone.points.push_back(kPoints[which]);
-      lines.push_back("---- Punto " + std::to_string(p) + " ----");
-      lines.insert(lines.end(), kPointLines[which].begin(), kPointLines[which].end());
+    const auto& [type, code, points] = zones[z];
+    golden.report.zones.push_back({type, {}});
+    golden.lines.insert(golden.lines.end(), {"---- Zona " + std::to_string(z) + " ----",
+                                             std::to_string(points.size()), std::to_string(code)});
+    for (std::size_t p = 0; p < points.size(); ++p) {
+      golden.report.zones.back().points.push_back(kPoints[points[p]]);
+      golden.lines.push_back("---- Punto " + std::to_string(p) + " ----");
+      std::istringstream values(kPointLines[points[p]]);
+      for (std::string value; values >> value;) golden.lines.push_back(value);
     }
   }
-  lines.push_back("---- Parametri aggiuntivi ----");
-  lines.insert(lines.end(), trailer.begin(), trailer.end());
-  for (const std::string& line : lines) {
-    golden.bytes.push_back('\n');
-    golden.bytes.insert(golden.bytes.end(), line.begin(), line.end());
-  }
+  golden.lines.push_back("---- Parametri aggiuntivi ----");
+  golden.lines.insert(golden.lines.end(), trailer.begin(), trailer.end());
   return golden;
 }
 
@@ -92,38 +89,31 @@ Golden BallBar() {
   return golden;
 }
 
-std::string BlockOf(const Bytes& file) {
-  const std::size_t tabSize = testing::GoldenT4x(4, 2).size();
-  return std::string(file.begin() + static_cast<std::ptrdiff_t>(tabSize), file.end());
-}
+// Three head lines, then for the zone of 3 points its 3 lines and 15 lines per point, then the
+// 12 lines of the trailer.
+constexpr int kPointCalibrationLines = 3 + 3 + 3 * 15 + 12;
 
-TEST(ReportWrite, GivesTheDocumentedBytes) {
+TEST(ReportFile, WritesTheDocumentedBytesAndReadsThemBack) {
+  EXPECT_EQ(PointCalibration().lines.size(), std::size_t{kPointCalibrationLines});
   for (const Golden& golden : {PointCalibration(), BallBar()}) {
     Bytes bytes;
     ASSERT_EQ(SerializeReportFile(golden.report, bytes), ReportError::None);
+    const Bytes expected = Assemble(golden.lines);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
-              std::string(golden.bytes.begin(), golden.bytes.end()));
-  }
-  // Three head lines, then for the zone of 3 points its 3 lines and 15 lines per point, then
-  // the 12 lines of the trailer.
-  const std::string block = BlockOf(PointCalibration().bytes);
-  EXPECT_EQ(std::count(block.begin(), block.end(), '\n'), 3 + 3 + 3 * 15 + 12);
-}
+              std::string(expected.begin(), expected.end()));
 
-TEST(ReportRead, ReadsWhatWasWrittenAndWritesItBackTheSame) {
-  for (const Golden& golden : {PointCalibration(), BallBar()}) {
     ReportFile read;
-    ASSERT_EQ(ParseReportFile(golden.bytes, read), ReportError::None);
+    ASSERT_EQ(ParseReportFile(expected, read), ReportError::None);
     EXPECT_EQ(read.tab.main, golden.report.tab.main);
-    EXPECT_EQ(read.zones.size(), golden.report.zones.size());
     EXPECT_EQ(read.language, golden.report.language);
     EXPECT_EQ(read.barLength, golden.report.barLength);
     Bytes again;
     ASSERT_EQ(SerializeReportFile(read, again), ReportError::None);
-    EXPECT_EQ(again, golden.bytes);
+    EXPECT_EQ(again, expected);
   }
   ReportFile ballBar;
-  ASSERT_EQ(ParseReportFile(BallBar().bytes, ballBar), ReportError::None);
+  ASSERT_EQ(ParseReportFile(Assemble(BallBar().lines), ballBar), ReportError::None);
+  ASSERT_EQ(ballBar.zones.size(), 2u);
   EXPECT_EQ(ballBar.zones[1].type, ZoneType::Bar);
   EXPECT_EQ(ballBar.zones[1].points[0].position[2], 1.235);
   EXPECT_EQ(ballBar.zones[1].points[1].jointCounts[7], -8.0);
@@ -146,8 +136,8 @@ void ExpectUnchanged(const ReportFile& report, const std::string& why) {
   EXPECT_EQ(report.barLength, previous.barLength) << why;
 }
 
-TEST(ReportRead, EveryTruncationIsRefusedAndChangesNothing) {
-  const Bytes file = BallBar().bytes;
+TEST(ReportFile, ReaderRefusesEveryTruncationAndChangesNothing) {
+  const Bytes file = Assemble(BallBar().lines);
   for (std::size_t size = 0; size < file.size(); ++size) {
     ReportFile report = Previous();
     ASSERT_NE(ParseReportFile(std::span(file.data(), size), report), ReportError::None) << size;
@@ -155,7 +145,7 @@ TEST(ReportRead, EveryTruncationIsRefusedAndChangesNothing) {
   }
 }
 
-TEST(ReportRead, RefusesLinesNotAsWritten) {
+TEST(ReportFile, ReaderNamesTheFirstLineNotAsWritten) {
   // The line of the ball-bar block at `line` (the section mark is 1) replaced by `text`.
   const struct {
     int line;
@@ -181,50 +171,29 @@ TEST(ReportRead, RefusesLinesNotAsWritten) {
       {62, "2147483648"},           // a language past a 32-bit integer
       {63, "1"},                    // the further values are always 0
       {65, "500.25"},               // the bar length in another form
+      {66, ""},                     // a line past the end
   };
-  const Golden golden = BallBar();
-  const std::string block = BlockOf(golden.bytes);
-  const Bytes tab(golden.bytes.begin(),
-                  golden.bytes.end() - static_cast<std::ptrdiff_t>(block.size()));
   for (const auto& c : cases) {
-    std::vector<std::string> lines;
-    std::size_t start = 1;
-    while (start <= block.size()) {
-      const std::size_t end = std::min(block.find('\n', start), block.size());
-      lines.push_back(block.substr(start, end - start));
-      start = end + 1;
-    }
-    ASSERT_GE(lines.size(), static_cast<std::size_t>(c.line));
+    Lines lines = BallBar().lines;
+    lines.resize(std::max<std::size_t>(lines.size(), c.line));
     lines[c.line - 1] = c.text;
-    Bytes file = tab;
-    for (const std::string& line : lines) {
-      file.push_back('\n');
-      file.insert(file.end(), line.begin(), line.end());
-    }
     ReportFile report = Previous();
     ReportRefusal refusal;
-    EXPECT_EQ(ParseReportFile(file, report, &refusal), ReportError::BadBlock) << c.text;
+    EXPECT_EQ(ParseReportFile(Assemble(lines), report, &refusal), ReportError::BadBlock) << c.text;
     EXPECT_EQ(refusal.blockLine, c.line) << c.text;
     ExpectUnchanged(report, c.text);
   }
-}
 
-TEST(ReportRead, RefusesTrailingLinesAndForeignTabData) {
-  Bytes file = PointCalibration().bytes;
-  file.push_back('\n');
+  Bytes file = Assemble(PointCalibration().lines);
+  file[1] = '5';  // "t54": written by later software
   ReportFile report = Previous();
   ReportRefusal refusal;
-  EXPECT_EQ(ParseReportFile(file, report, &refusal), ReportError::BadBlock);
-  EXPECT_EQ(refusal.blockLine, 3 + 3 + 3 * 15 + 12 + 1);
-
-  file = PointCalibration().bytes;
-  file[1] = '5';  // "t54": written by later software
   EXPECT_EQ(ParseReportFile(file, report, &refusal), ReportError::BadTab);
   EXPECT_EQ(refusal.tab, TabError::LaterVersion);
   ExpectUnchanged(report, "later TAB version");
 }
 
-TEST(ReportWrite, RefusesWhatCannotBeWrittenAndKeepsThePreviousFile) {
+TEST(ReportFile, WriterRefusesWhatCannotBeWrittenAndKeepsThePreviousFile) {
   const std::vector<std::pair<std::string, std::function<void(ReportFile&)>>> cases = {
       {"21 zones", [](ReportFile& r) { r.zones.resize(kMaxReportZones + 1); }},
       {"1001 points", [](ReportFile& r) { r.zones[0].points.resize(kMaxZonePoints + 1); }},
@@ -247,11 +216,13 @@ TEST(ReportWrite, RefusesWhatCannotBeWrittenAndKeepsThePreviousFile) {
   ReportFile badTab = golden.report;
   badTab.tab.main.jointCount = kMaxJoints + 1;
   EXPECT_EQ(WriteReportFile(path, badTab), ReportError::BadTab);
-  EXPECT_EQ(ReadWholeFile(path), golden.bytes);
+  EXPECT_EQ(ReadWholeFile(path), Assemble(golden.lines));
   EXPECT_EQ(WriteReportFile(folder.path() / "none" / "a.rep", golden.report),
             ReportError::FileError);
   ReportFile read;
   EXPECT_EQ(ReadReportFile(folder.path() / "none.rep", read), ReportError::FileError);
+  EXPECT_EQ(ReadReportFile(path, read), ReportError::None);
+  EXPECT_EQ(read.zones[0].points.size(), 3u);
 }
 
 }  // namespace

@@ -17,7 +17,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kArtifacts = PILVO_REPORT_ARTIFACTS;
+const fs::path kArtifacts = [] {
+  fs::create_directories(PILVO_REPORT_ARTIFACTS);
+  return fs::path(PILVO_REPORT_ARTIFACTS);
+}();
 
 // Errors +0.3, -0.4, +0.1 mm against a 100 mm bar.
 CalibrationReportContent BallBar(bool italian, const fs::path& logo) {
@@ -43,20 +46,16 @@ QString RunTool(const QString& program, const QStringList& arguments) {
 }
 
 QStringList Pages(const fs::path& pdf) {
-  return RunTool(QStringLiteral("pdftotext"),
-                 {QString::fromStdString(pdf.string()), QStringLiteral("-")})
-      .split(QLatin1Char('\f'));
+  return RunTool("pdftotext", {QString::fromStdString(pdf.string()), "-"}).split('\f');
 }
 
 // Page 1 or 2 as a 100 dpi picture, kept beside the PDF.
 QImage PagePicture(const fs::path& pdf, int page) {
   const QString number = QString::number(page);
   const QString file = QString::fromStdString(pdf.string());
-  const QString picture = file + QStringLiteral("-") + number;
-  RunTool(QStringLiteral("pdftoppm"),
-          {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("100"),
-           QStringLiteral("-f"), number, QStringLiteral("-singlefile"), file, picture});
-  return QImage(picture + QStringLiteral(".png"));
+  RunTool("pdftoppm",
+          {"-png", "-r", "100", "-f", number, "-singlefile", file, file + "-" + number});
+  return QImage(file + "-" + number + ".png");
 }
 
 // The bounds, in millimetres from the corner of an A4 page, of its pixels close to `colour`.
@@ -65,21 +64,17 @@ QRectF BoundsOf(const QImage& image, QColor colour) {
   for (int y = 0; y < image.height(); ++y) {
     for (int x = 0; x < image.width(); ++x) {
       const QColor pixel = image.pixelColor(x, y);
-      if (std::abs(pixel.red() - colour.red()) + std::abs(pixel.green() - colour.green()) +
-              std::abs(pixel.blue() - colour.blue()) <
-          60) {
-        bounds |= QRect(x, y, 1, 1);
-      }
+      const int distance = std::abs(pixel.red() - colour.red()) +
+                           std::abs(pixel.green() - colour.green()) +
+                           std::abs(pixel.blue() - colour.blue());
+      if (distance < 60) bounds |= QRect(x, y, 1, 1);
     }
   }
   const double mm = image.width() / 210.0;
   return {bounds.x() / mm, bounds.y() / mm, bounds.width() / mm, bounds.height() / mm};
 }
 
-class ReportPagesTest : public ::testing::Test, public testing::InLanguage {
- protected:
-  void SetUp() override { fs::create_directories(kArtifacts); }
-};
+class ReportPagesTest : public ::testing::Test, public testing::InLanguage {};
 
 TEST_P(ReportPagesTest, TwoPagesWithTheLabelsAndTheNumbersOfTheAcquisition) {
   const fs::path pdf =
@@ -90,19 +85,16 @@ TEST_P(ReportPagesTest, TwoPagesWithTheLabelsAndTheNumbersOfTheAcquisition) {
   const QStringList pages = Pages(pdf);
   ASSERT_EQ(pages.size(), 3);  // two pages, each ended by a form feed
   const QStringList expected[] = {
-      {QStringLiteral("1/2"), In("Calibration report", "Report di calibrazione"),
+      {"1/2", In("Calibration report", "Report di calibrazione"),
        In("- Date of issue:", "- Data di emissione:"), In("Reference", "Riferimento"),
        In("Pilvo3D measuring arm", "Braccio di misura Pilvo3D"),
-       In("- Serial number:", "- Matricola:"), QStringLiteral("SR60"),
-       In("Calibration Bar", "Asta di calibrazione"), QStringLiteral("07/03/2026"),
-       QStringLiteral("100.000 mm"), In("- Points number:", "- Numero punti:"),
-       QStringLiteral("min -0.400"), QStringLiteral("max 0.300"),
-       In("- 2sigma error:", "- Errore 2sigma:"), QStringLiteral("0.589"),
-       QStringLiteral("Logo.bmp"), QStringLiteral("Kelmorad S.r.l. - Torino"),
-       QStringLiteral("info@kelmorad.example")},
-      {QStringLiteral("2/2"),
-       In("Length Measure in workspace", "Misura di lunghezza nel volume di lavoro"),
-       QStringLiteral("+0.40"), QStringLiteral("-0.20"), QStringLiteral("100.000 mm")},
+       In("- Serial number:", "- Matricola:"), "SR60",
+       In("Calibration Bar", "Asta di calibrazione"), "07/03/2026", "100.000 mm",
+       In("- Points number:", "- Numero punti:"), "min -0.400", "max 0.300",
+       In("- 2sigma error:", "- Errore 2sigma:"), "0.589", "Logo.bmp", "Kelmorad S.r.l. - Torino",
+       "info@kelmorad.example"},
+      {"2/2", In("Length Measure in workspace", "Misura di lunghezza nel volume di lavoro"),
+       "+0.40", "-0.20", "100.000 mm"},
   };
   for (int page = 0; page < 2; ++page) {
     for (const QString& text : expected[page]) {
@@ -119,7 +111,6 @@ INSTANTIATE_TEST_SUITE_P(Languages, ReportPagesTest, testing::kLanguages, testin
 // scale puts them: the frame's middle at 137 mm from the top of the page, 0.4 mm of error at
 // 72 mm from it.
 TEST(ReportPages, SecondPagePlotsEveryPointsErrorAroundTheNominalLength) {
-  fs::create_directories(kArtifacts);
   const fs::path pdf = kArtifacts / "plot.pdf";
   ASSERT_FALSE(SaveCalibrationReportPdf(pdf, BallBar(false, {})));
   const QRectF red = BoundsOf(PagePicture(pdf, 2), Qt::red);
@@ -131,7 +122,6 @@ TEST(ReportPages, SecondPagePlotsEveryPointsErrorAroundTheNominalLength) {
 }
 
 TEST(ReportPages, LogoTakesThePlaceOfItsName) {
-  fs::create_directories(kArtifacts);
   const fs::path logo = kArtifacts / "logo.bmp";
   QImage green(250, 100, QImage::Format_RGB32);
   green.fill(Qt::green);

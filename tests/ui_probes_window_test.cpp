@@ -4,13 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
+#include <QTest>
 #include <algorithm>
-#include <functional>
 
 #include "qt_test_support.h"
 #include "session/session_observer.h"
@@ -49,16 +48,6 @@ class ProbesWindowTest : public testing::SimSessionTest {
     for (int row = 0; row < widget.count(); ++row) lines << widget.item(row)->text();
     return lines;
   }
-  // Runs the event loop until `done`, for at most 2 s.
-  static bool RunUntil(const std::function<bool()>& done) {
-    QElapsedTimer waited;
-    waited.start();
-    while (!done() && waited.elapsed() < 2000) {
-      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    }
-    return done();
-  }
-
   ProbesWindowOwner owner_;
 };
 
@@ -103,7 +92,7 @@ TEST_P(ProbesWindowLanguageTest, OpensWithItsTextsAndTheControlsReachTheModel) {
 
   Click(In("Modify", "Modifica"));
   Hold({1});
-  EXPECT_TRUE(RunUntil([window] { return window->model().pointCount() == 1; }))
+  EXPECT_TRUE(QTest::qWaitFor([window] { return window->model().pointCount() == 1; }))
       << "the 100 ms timer reads the arm";
   Hold({});
   EXPECT_EQ(Lines("Points").size(), 1);
@@ -119,12 +108,11 @@ TEST_P(ProbesWindowLanguageTest, OpensWithItsTextsAndTheControlsReachTheModel) {
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(closing.isNull());
   EXPECT_FALSE(state().reading.probesDialogOpen);
-  const auto& requests = ui_.requests();
-  const auto tooltip = std::find_if(requests.rbegin(), requests.rend(), [](const auto& request) {
-    return request.kind == ScriptedOperator::Request::Kind::Connected;
-  });
-  ASSERT_NE(tooltip, requests.rend());
-  EXPECT_TRUE(tooltip->text.ends_with("\nprobe n° 4")) << "the tray's tooltip: " << tooltip->text;
+  std::string tooltip;  // the tray's, the last one shown
+  for (const auto& request : ui_.requests()) {
+    if (request.kind == ScriptedOperator::Request::Kind::Connected) tooltip = request.text;
+  }
+  EXPECT_TRUE(tooltip.ends_with("\nprobe n° 4")) << tooltip;
 
   state().tab.main.probeCount = 0;
   ui_.Clear();
@@ -153,7 +141,7 @@ TEST_F(ProbesWindowTest, LinkLostInTheWindowsTickDestroysItAfterTheTick) {
   QPointer<ProbesWindow> closing = owner_.window();
   Click("Add");
   arm_->SetPlugged(false);
-  EXPECT_TRUE(RunUntil([this] { return owner_.window() == nullptr; }));
+  EXPECT_TRUE(QTest::qWaitFor([this] { return owner_.window() == nullptr; }));
   session_->RemoveObserver(disconnect);
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(closing.isNull());
@@ -162,45 +150,43 @@ TEST_F(ProbesWindowTest, LinkLostInTheWindowsTickDestroysItAfterTheTick) {
 
 // The picture kept in the build tree: residual_plot_<case>.png.
 TEST(ResidualPlotViewTest, DrawsTheResidualsOnYellowOnlyForAWideSpread) {
-  struct Case {
+  const struct {
     const char* name;
     ResidualPlot plot;
     QColor background;  // invalid: the frame's own
-  };
-  const Case cases[] = {{"narrow", {{0.01, -0.02, 0.03, 0.0}, -0.02, 0.03, false}, Qt::white},
-                        {"wide", {{0.5, -0.7, 0.6, 0.1}, -0.7, 0.6, true}, Qt::yellow},
-                        {"none", {}, QColor()}};
-  for (const Case& test : cases) {
+  } cases[] = {{"narrow", {{0.01, -0.02, 0.03, 0.0}, -0.02, 0.03, false}, Qt::white},
+               {"wide", {{0.5, -0.7, 0.6, 0.1}, -0.7, 0.6, true}, Qt::yellow},
+               {"none", {}, QColor()}};
+  for (const auto& test : cases) {
     SCOPED_TRACE(test.name);
     ResidualPlotView view;
     view.resize(240, 120);
     view.SetPlot(test.plot);
     const QImage image = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
     image.save(QStringLiteral("residual_plot_%1.png").arg(QLatin1String(test.name)));
-    const QColor background =
-        test.background.isValid() ? test.background : view.palette().window().color();
+    const QRgb background =
+        (test.background.isValid() ? test.background : view.palette().window().color()).rgb();
+    // Pixels of the background, red ones, and dark ones where the labels go: the maximum at the
+    // top left, the minimum at the bottom left.
     int backgroundPixels = 0;
     int redPixels = 0;
+    std::array<bool, 2> labels{};
     for (int y = 0; y < image.height(); ++y) {
       for (int x = 0; x < image.width(); ++x) {
         const QRgb pixel = image.pixel(x, y);
-        backgroundPixels += pixel == background.rgb();
+        backgroundPixels += pixel == background;
         redPixels += pixel == QColor(Qt::red).rgb();
+        const bool top = y >= 2 && y < 14;
+        const bool bottom = y >= image.height() - 14 && y < image.height() - 2;
+        if (x >= 2 && x < 60 && (top || bottom) && qGray(pixel) < 100 && qRed(pixel) < 200) {
+          labels[top ? 0 : 1] = true;
+        }
       }
     }
     EXPECT_GT(backgroundPixels, image.width() * image.height() / 2);
-    EXPECT_EQ(redPixels > 0, !test.plot.residuals.empty());
-    // The labels: the maximum at the top left, the minimum at the bottom left.
-    const auto darkIn = [&image](int top) {
-      for (int y = top; y < top + 12; ++y) {
-        for (int x = 2; x < 60; ++x) {
-          if (qGray(image.pixel(x, y)) < 100 && qRed(image.pixel(x, y)) < 200) return true;
-        }
-      }
-      return false;
-    };
-    EXPECT_EQ(darkIn(2), !test.plot.residuals.empty());
-    EXPECT_EQ(darkIn(image.height() - 14), !test.plot.residuals.empty());
+    const bool drawn = !test.plot.residuals.empty();
+    EXPECT_EQ(redPixels > 0, drawn);
+    EXPECT_EQ(labels, (std::array{drawn, drawn}));
   }
 }
 

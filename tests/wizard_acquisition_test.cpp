@@ -93,15 +93,12 @@ TEST_F(AcquisitionTest, HeldButtonTakesOnePointWithTheReadingAndButtonTwoDropsTh
     std::array<double, kMaxJoints> counts{};
     ASSERT_EQ(session_->ReadJointCounts(counts), 0);
     EXPECT_EQ(point.jointCounts, counts);
-    const std::array<double, 3> expected =
-        sensors ? std::array{20.5, 22.25, 30.0} : std::array{23.0, 23.0, 23.0};
+    const auto expected = sensors ? std::array{20.5, 22.25, 30.0} : std::array{23.0, 23.0, 23.0};
     for (int sensor = 0; sensor < 3; ++sensor) {
       EXPECT_NEAR(point.temperatures[sensor], expected[sensor], 0.1);
     }
     // Points at one pose have no range: nothing is drawn.
-    TickWith({});
-    TickWith({1});
-    TickWith({});
+    for (const auto buttons : {std::initializer_list<int>{}, {1}, {}}) TickWith(buttons);
     for (std::size_t plot = 0; plot < 3; ++plot) {
       EXPECT_FALSE(acquisition_->Plot(plot, {200, 100}).drawn);
     }
@@ -123,31 +120,25 @@ TEST_F(AcquisitionTest, BallBarCentreIsTheMidRangeOfThePointZoneAndReportsNeedBa
     StoreBarLength("250");
     Open(AcquisitionKind::BallBar);
     for (const double degrees : angles) TakeAt(degrees);
-    Point3 low = points()[0].position;
-    Point3 high = low;
-    for (const ReportPoint& point : points()) {
-      for (std::size_t axis = 0; axis < 3; ++axis) {
-        low[axis] = std::min(low[axis], point.position[axis]);
-        high[axis] = std::max(high[axis], point.position[axis]);
-      }
+    Point3 centre{};
+    for (std::size_t axis = 0; axis < 3; ++axis) {
+      const auto [low, high] = std::minmax_element(
+          points().begin(), points().end(),
+          [axis](const auto& a, const auto& b) { return a.position[axis] < b.position[axis]; });
+      centre[axis] = (low->position[axis] + high->position[axis]) / 2;
     }
-    const Point3 centre{(low[0] + high[0]) / 2, (low[1] + high[1]) / 2, (low[2] + high[2]) / 2};
     EXPECT_EQ(acquisition_->centre(), centre);
 
     acquisition_->Next();
     EXPECT_EQ(shown().instruction, "Acquire zone 2/2 (BAR type)");
-    EXPECT_TRUE(shown().barLengthShown);
     EXPECT_EQ(shown().plotLabels, std::vector<std::string>{"Distance"});
-    EXPECT_TRUE(shown().pointLines.empty());
-    EXPECT_FALSE(shown().reportButtons);
+    EXPECT_TRUE(shown().barLengthShown && shown().pointLines.empty() && !shown().reportButtons);
     EXPECT_FALSE(acquisition_->ReportForPages(false, 0));
     EXPECT_EQ(LastMessage(), "Points not acquired | Acquisition");
     ASSERT_TRUE(arm_->SetJointAngle(1, 30.0));
     TakeAt(0.0);
     const Point3& p = points()[0].position;
-    const double distance = std::sqrt((centre[0] - p[0]) * (centre[0] - p[0]) +
-                                      (centre[1] - p[1]) * (centre[1] - p[1]) +
-                                      (centre[2] - p[2]) * (centre[2] - p[2]));
+    const double distance = std::hypot(centre[0] - p[0], centre[1] - p[1], centre[2] - p[2]);
     EXPECT_EQ(shown().pointLines.back(), "1:  " + Xyz(p, 2) + " (" + FixedText(distance, 3) + ")");
     EXPECT_TRUE(shown().reportButtons);
     EXPECT_EQ(acquisition_->centre(), centre) << "the bar zone keeps the point zone's centre";
@@ -191,11 +182,7 @@ TEST_F(AcquisitionTest, BarLengthBelowOneMillimetreIsAskedForWhenTheBarZoneStart
 
 TEST_F(AcquisitionTest, ZoneRefusesAPointBeyondAThousand) {
   Open(AcquisitionKind::Point);
-  for (int point = 0; point < kMaxZonePoints; ++point) {
-    TickWith({1});
-    TickWith({});
-  }
-  ASSERT_EQ(points().size(), 1000u);
+  for (int point = 0; point < kMaxZonePoints; ++point) TakeAt(0.0);
   TickWith({1});
   EXPECT_EQ(points().size(), 1000u);
   EXPECT_EQ(shown().pointLines.size(), 1000u);
@@ -212,8 +199,7 @@ TEST_F(AcquisitionTest, CancelledSaveKeepsEveryPointAndNextOffersItAgain) {
 
   acquisition_->Next();  // the save dialog is cancelled
   EXPECT_EQ(saveDialogs_, 1);
-  EXPECT_EQ(acquisition_->end(), AcquisitionEnd::Running);
-  EXPECT_FALSE(acquisition_->ticking());
+  EXPECT_TRUE(acquisition_->end() == AcquisitionEnd::Running && !acquisition_->ticking());
   TakeAt(20.0);
   EXPECT_EQ(points().size(), 2u) << "the arm is not read after the save dialog";
 
@@ -227,8 +213,7 @@ TEST_F(AcquisitionTest, CancelledSaveKeepsEveryPointAndNextOffersItAgain) {
   writeResult_ = ReportError::None;
   acquisition_->Next();
   EXPECT_EQ(acquisition_->end(), AcquisitionEnd::Saved);
-  ASSERT_TRUE(written_);
-  ASSERT_EQ(written_->zones.size(), 1u);
+  ASSERT_TRUE(written_ && written_->zones.size() == 1u);
   EXPECT_EQ(written_->zones[0].type, ZoneType::Point);
   EXPECT_EQ(written_->zones[0].points.size(), 2u);
   EXPECT_EQ(written_->texts[kCustomer], "?");
@@ -255,8 +240,7 @@ TEST_F(AcquisitionTest, JointOutsideItsLimitsBlocksPoints) {
   ASSERT_TRUE(arm_->SetJointAngle(1, 125.0));  // joint 1 is within -118 .. 118
   TickWith({1});
   TickWith({1});
-  EXPECT_TRUE(points().empty());
-  EXPECT_TRUE(shown().limitIcon);
+  EXPECT_TRUE(points().empty() && shown().limitIcon);
   EXPECT_EQ(window_->display().limitIcons, 2u);
   EXPECT_EQ(ui_.CountOf(Kind::Beep), 2u);
   ASSERT_TRUE(arm_->SetJointAngle(1, 0.0));
@@ -279,10 +263,8 @@ TEST(AcquisitionResultsTest, LengthErrorsAgainstAHandComputation) {
   // Half the 100 px plot stands for the larger deviation, 0.25 mm.
   const PlotGeometry plot =
       DistancePlot(points, {0.0, 0.0, 0.0}, 100.0, DistanceRanges(points, {}), {300, 100});
-  ASSERT_TRUE(plot.drawn);
-  EXPECT_FALSE(plot.wide);
-  EXPECT_EQ(plot.topLabel, "0.250");
-  EXPECT_EQ(plot.bottomLabel, "-0.200");
+  ASSERT_TRUE(plot.drawn && !plot.wide);
+  EXPECT_EQ(plot.topLabel + " " + plot.bottomLabel, "0.250 -0.200");
   EXPECT_NEAR(plot.line[2].y, 0.0, 1e-9);
   EXPECT_NEAR(plot.line[1].y, 90.0, 1e-9);
   EXPECT_EQ(plot.line[2].x, 300.0);
@@ -290,29 +272,26 @@ TEST(AcquisitionResultsTest, LengthErrorsAgainstAHandComputation) {
 }
 
 TEST(AcquisitionPlotsTest, AxisPlotFillsThePlotWithTheRange) {
-  struct Case {
+  const struct {
     std::vector<double> x;
     bool drawn;
     bool wide;
     std::size_t gridLines;
     std::string top;
-  };
-  const std::vector<Case> cases{
+  } cases[] = {
       {{5.0}, false, false, 0, ""},
       {{5.0, 5.0, 5.0}, false, false, 0, ""},
       {{5.0, 5.5}, true, false, 4, "0.250"},  // 0.1 and 0.2 mm either side of 5.25
       {{-1.0, 1.25, 0.0}, true, true, 22, "1.125"},
       {{0.0, 1000.0}, true, true, 0, "500.000"},  // grid lines would be 0.01 px apart
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     std::vector<ReportPoint> points(c.x.size());
     for (std::size_t i = 0; i < c.x.size(); ++i) points[i].position = {c.x[i], 0.0, 0.0};
     const PlotGeometry plot = AxisPlot(points, 0, RangesOf(points), {200, 100});
     SCOPED_TRACE(c.top);
-    EXPECT_EQ(plot.drawn, c.drawn);
-    EXPECT_EQ(plot.wide, c.wide);
-    EXPECT_EQ(plot.gridYs.size(), c.gridLines);
-    EXPECT_EQ(plot.topLabel, c.top);
+    EXPECT_EQ(std::tuple(plot.drawn, plot.wide, plot.gridYs.size(), plot.topLabel),
+              std::tuple(c.drawn, c.wide, c.gridLines, c.top));
     if (!c.drawn) continue;
     const auto [low, high] = std::minmax_element(c.x.begin(), c.x.end());
     EXPECT_EQ(plot.bottomLabel, "-" + c.top);

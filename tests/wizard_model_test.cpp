@@ -12,7 +12,6 @@
 #include <stop_token>
 #include <thread>
 
-#include "data/local_text.h"
 #include "data/number_text.h"
 #include "data/settings.h"
 #include "sim_session_fixture.h"
@@ -25,10 +24,10 @@
 namespace pilvo::wizard {
 namespace {
 
-std::vector<std::string> Values(const ArmRecord& asRead, const ArmRecord& working) {
-  std::vector<std::string> values;
-  for (const TabInfoRow& row : TabInfoRows(asRead, working, Language()))
-    values.push_back(row.value);
+// The rows' values, each ended by '|'.
+std::string Values(const ArmRecord& asRead, const ArmRecord& working) {
+  std::string values;
+  for (const TabInfoRow& row : TabInfoRows(asRead, working, Language())) values += row.value + "|";
   return values;
 }
 
@@ -36,38 +35,23 @@ TEST(TabInfoTest, RowsShowTheRecordAsReadAndTheWorkingOneWhereItMatters) {
   ArmRecord plain;
   plain.signature = {'t', '4', '4', '\0'};
   plain.jointCount = 6;
-  const std::vector<std::string> unset{"t44", "6", "Rest", "-", "-", "-", "COM: 9.600, 8, 1, NO",
-                                       "-",   "-", "-",    "-", "-", "-", "-"};
-  EXPECT_EQ(Values(plain, plain), unset);
-  ASSERT_EQ(TabInfoRows(plain, plain, Language()).front().parameter, "Version");
+  EXPECT_EQ(Values(plain, plain), "t44|6|Rest|-|-|-|COM: 9.600, 8, 1, NO|-|-|-|-|-|-|-|");
+  EXPECT_EQ(TabInfoRows(plain, plain, Language()).front().parameter, "Version");
 
   ArmRecord full = plain;
   full.options.referenceMarks = full.options.resetDialog = true;
   full.options.statusBit7Button = full.options.auxiliaryInput0 = true;
   full.options.auxiliaryInput1 = full.options.insertedAxis = true;
   full.options.probeMode = full.options.temperatureCompensation = true;
-  full.linkType = 1;
-  full.spareWord = 1;
+  full.linkType = full.spareWord = 1;
   full.batteryPresent = 3;
   ArmRecord working = full;
   working.options.board3ThirdAxisCompanion = true;
   working.jointLimits[0] = {-10.0, 0.0};
   working.jointLimits[2] = {0.0, 5.0};
-  const std::vector<std::string> set{"t44",
-                                     "6",
-                                     "Mark + Dialog",
-                                     "Enabled",
-                                     "Enabled",
-                                     "Enabled (ECU)",
-                                     "USB",
-                                     "Enabled",
-                                     "Enabled",
-                                     "Enabled",
-                                     "Enabled (not available)",
-                                     "Enabled",
-                                     "3",
-                                     "1 3 "};
-  EXPECT_EQ(Values(full, working), set);
+  EXPECT_EQ(Values(full, working),
+            "t44|6|Mark + Dialog|Enabled|Enabled|Enabled (ECU)|USB|Enabled|Enabled|Enabled|"
+            "Enabled (not available)|Enabled|3|1 3 |");
 
   // The rows that read the working record, and the speeds.
   full.options = {};
@@ -77,35 +61,29 @@ TEST(TabInfoTest, RowsShowTheRecordAsReadAndTheWorkingOneWhereItMatters) {
   for (const auto& [code, text] : std::vector<std::pair<int, std::string>>{
            {1, "COM: 19.200, 8, 1, NO"}, {2, "COM: 38.400, 8, 1, NO"}, {7, " ?"}}) {
     working.serialSpeedCode = code;
-    const auto values = Values(full, working);
-    EXPECT_EQ(values[2], "Mark");
-    EXPECT_EQ(values[5], "Enabled (Probe)");
-    EXPECT_EQ(values[6], text);
-    EXPECT_EQ(values[10], "Enabled");
+    EXPECT_EQ(Values(full, working),
+              "t44|6|Mark|-|-|Enabled (Probe)|" + text + "|-|-|-|Enabled|Enabled|3|1 3 |");
   }
 }
 
 TEST(BatteryMonitorTest, SupplyFieldAndBarFollowTheBoard) {
-  struct Case {
+  const struct {
     PowerState power;
     std::string field;
     std::optional<int> bar;
     std::string status;
-  };
-  const std::vector<Case> cases{
+  } cases[] = {
       {{15, 1, true, 512.0}, "10.00V B", 512, "charge"},
       {{15, 1, false, 640.4}, "12.51V P", 0, "Arm connect"},
       {{15, 0, false, 640.0}, "11.90V", 0, "Arm connect"},  // no battery: the board's voltage
       {{14, 1, true, 512.0}, " -", std::nullopt, ""},       // the board reports no supply
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     EXPECT_EQ(PowerSupplyField(c.power, "11.90V"), c.field);
     const auto bar = BatteryBar(c.power, "charge", Language());
-    ASSERT_EQ(bar.has_value(), c.bar.has_value()) << c.field;
-    if (bar) {
-      EXPECT_EQ(bar->position, *c.bar);
-      EXPECT_EQ(bar->status, c.status);
-    }
+    EXPECT_EQ(bar ? std::optional(std::pair(bar->position, bar->status)) : std::nullopt,
+              c.bar ? std::optional(std::pair(*c.bar, c.status)) : std::nullopt)
+        << c.field;
   }
 }
 
@@ -128,31 +106,26 @@ TEST(BatteryMonitorTest, LogTakesALinePerIntervalStartingAtTheFirstTick) {
   EXPECT_NE(text.str().find(", 2023\n"), std::string::npos) << text.str();
   EXPECT_NE(text.str().find("\t12.50\n"), std::string::npos) << text.str();
 
-  BatteryLog off(0, folder / "off.txt");
-  EXPECT_FALSE(off.Start(when));
+  for (const auto& [seconds, path] : {std::pair{0, folder / "off.txt"},
+                                      {-5, folder / "off.txt"},
+                                      {5, log.path() / "cannot.txt"}}) {  // no folder under a file
+    BatteryLog off(seconds, path);
+    EXPECT_FALSE(off.Start(when));
+    EXPECT_EQ(off.seconds(), 0);
+    EXPECT_FALSE(off.LineIfDue(1, 1.0, when));
+  }
   EXPECT_FALSE(std::filesystem::exists(folder / "off.txt"));
-  BatteryLog blocked(5, log.path() / "cannot.txt");  // under a file: no folder can be made
-  EXPECT_FALSE(blocked.Start(when));
-  EXPECT_EQ(blocked.seconds(), 0);
-  EXPECT_FALSE(blocked.LineIfDue(1, 1.0, when));
 }
 
 TEST(PortSelectionTest, OnlyPortsOpenableAtTheStartAreTriedAndNoLineKeepsThePort) {
-  const Language english;
+  const Language english;  // held by the selection
   PortSelection selection(
       4, [](int port) { return port == 2 || port == 5 || port == 7; },
       [](int port) {
-        return port <= 4 ? std::optional<std::string>("/dev/ttyS" + std::to_string(port - 1))
-                         : std::nullopt;
+        return port <= 4 ? std::optional("/dev/ttyS" + std::to_string(port - 1)) : std::nullopt;
       },
       english);
   ASSERT_EQ(selection.lines().size(), 20u);
-  EXPECT_EQ(selection.lines()[1].port, "COM2");
-  EXPECT_EQ(selection.lines()[1].path, "/dev/ttyS1");
-  EXPECT_EQ(selection.lines()[1].state, "Enabled");
-  EXPECT_EQ(selection.lines()[2].state, " -");
-  EXPECT_EQ(selection.lines()[9].path, " -");
-
   std::vector<int> tried;
   std::vector<int> progress;
   selection.Detect(
@@ -163,12 +136,18 @@ TEST(PortSelectionTest, OnlyPortsOpenableAtTheStartAreTriedAndNoLineKeepsThePort
       [&](int port) { progress.push_back(port); });
   EXPECT_EQ(tried, (std::vector<int>{2, 5, 7}));
   EXPECT_EQ(progress.size(), 20u);
-  EXPECT_EQ(selection.lines()[1].device, "Modem");
-  EXPECT_EQ(selection.lines()[4].device, "Detected");
-  EXPECT_EQ(selection.lines()[6].device, " -");
+  std::string lines;
+  for (int line : {1, 2, 4, 6, 9}) {
+    const PortLine& shown = selection.lines()[line];
+    lines += shown.port + "," + shown.path + "," + shown.state + "," + shown.device + "|";
+  }
+  EXPECT_EQ(lines,
+            "COM2,/dev/ttyS1,Enabled,Modem|COM3,/dev/ttyS2, -, -|COM5, -,Enabled,Detected|"
+            "COM7, -,Enabled, -|COM10, -, -, -|");
 
   EXPECT_EQ(selection.Accept(std::nullopt), 4);
-  EXPECT_EQ(selection.Accept(6), 6);
+  for (const int outside : {-1, 20}) EXPECT_EQ(selection.Accept(outside), 4);
+  EXPECT_EQ(selection.Accept(19), 19);
   for (const auto& [text, index] : std::vector<std::pair<std::string, int>>{
            {"COM1", 0}, {"COM12", 11}, {"COM0", 0}, {"/dev/ttyUSB0", 0}, {"", 0}}) {
     EXPECT_EQ(PortIndexOf(text), index) << text;
@@ -186,13 +165,14 @@ class EchoLine {
       std::array<char, 64> bytes{};
       while (!stop.stop_requested()) {
         pollfd line{master_, POLLIN, 0};
+        // Nobody has the line open yet: it reads as hung up, so wait rather than spin.
         if (::poll(&line, 1, 20) <= 0 || (line.revents & POLLIN) == 0) {
-          ::usleep(5000);  // nobody has the line open yet
+          ::usleep(5000);
           continue;
         }
         const ssize_t read = ::read(master_, bytes.data(), bytes.size());
         if (read > 0) {
-          EXPECT_EQ(::write(master_, bytes.data(), static_cast<std::size_t>(read)), read);
+          EXPECT_EQ(::write(master_, bytes.data(), std::size_t(read)), read);
         }
       }
     });
@@ -216,22 +196,24 @@ TEST_F(PortDetectionTest, AnArmAnswersTheEchoTestAModemRepeatsItAndAnEmptyPortIs
   const TabContents contents = testing::PlainDemoTab("serial6_dh_marks");
   Connect(contents, testing::Link::Serial, Program::Wizard);
   const SettingsStore store = session_->profileStore();
-  ASSERT_TRUE(WriteSettingString("SerialPorts", "COM3", serial_->slavePath(), store));
-  ASSERT_TRUE(WriteSettingString("SerialPorts", "COM4", (folder_ / "none").string(), store));
+  EchoLine modem;
+  const std::string paths[] = {serial_->slavePath(), (folder_ / "none").string(), modem.path()};
+  for (int port = 3; port <= 5; ++port) {
+    ASSERT_TRUE(
+        WriteSettingString("SerialPorts", "COM" + std::to_string(port), paths[port - 3], store));
+  }
   EXPECT_TRUE(PortCanBeOpened(3, store));
   EXPECT_FALSE(PortCanBeOpened(4, store));
+  EXPECT_TRUE(PortCanBeOpened(5, store));
 
   const auto tab = Save(contents, "detect.tab");
-  EXPECT_EQ(DetectArmOnPort(*session_, 3, tab), PortDevice::Arm);
-  EXPECT_FALSE(session_->link().IsOpen());
-  EXPECT_EQ(DetectArmOnPort(*session_, 4, tab), PortDevice::Unknown);
   // A modem repeats every request: the reset at rest cannot tell it from an arm, the echo test
   // can.
-  EchoLine modem;
-  ASSERT_TRUE(WriteSettingString("SerialPorts", "COM5", modem.path(), store));
-  EXPECT_TRUE(PortCanBeOpened(5, store));
-  EXPECT_EQ(DetectArmOnPort(*session_, 5, tab), PortDevice::Modem);
-  EXPECT_FALSE(session_->link().IsOpen());
+  const PortDevice expected[] = {PortDevice::Arm, PortDevice::Unknown, PortDevice::Modem};
+  for (int port = 3; port <= 5; ++port) {
+    EXPECT_EQ(DetectArmOnPort(*session_, port, tab), expected[port - 3]) << port;
+    EXPECT_FALSE(session_->link().IsOpen());
+  }
 }
 
 // The main window over the wizard's own session and the in-process virtual arm.
@@ -260,6 +242,9 @@ class MainWindowTest : public testing::SimSessionTest {
     }
     return texts;
   }
+  std::string Stored(const char* section) const {
+    return GetSettingString(section, "Nome", "", Store(kProductStore));
+  }
 
   std::unique_ptr<MainWindow> window_;
   std::optional<std::filesystem::path> saveAs_;
@@ -277,15 +262,14 @@ TEST_F(MainWindowTest, StartAsksForATabFileAndChangeLoadsIt) {
 
   ui_.ScriptFile(state().tabPath);
   window_->ChangeTab();
-  EXPECT_EQ(shown().tabVersion, "t44");
-  EXPECT_EQ(shown().port, "USB");
-  EXPECT_EQ(shown().menu.connectionItem, "Detect");
-  EXPECT_EQ(GetSettingString("TAB", "Nome", "", Store(kProductStore)), state().tabPath);
+  EXPECT_EQ(shown().tabVersion + shown().port + shown().menu.connectionItem, "t44USBDetect");
+  EXPECT_EQ(Stored("TAB"), state().tabPath);
   ASSERT_TRUE(window_->TabInfo());
   EXPECT_EQ(window_->TabInfo()->size(), 14u);
-
+  window_->ChooseLanguage(kItalian);
+  EXPECT_EQ(GetSettingInt("Language", "Code", 0, Store(kProductStore)), 1u);
   window_->ChoosePort(2);
-  EXPECT_EQ(GetSettingString("Porta seriale", "Nome", "", Store(kProductStore)), "COM3");
+  EXPECT_EQ(Stored("Porta seriale"), "COM3");
 }
 
 TEST_F(MainWindowTest, ConnectedWindowShowsTheArmAtEveryTick) {
@@ -303,6 +287,7 @@ TEST_F(MainWindowTest, ConnectedWindowShowsTheArmAtEveryTick) {
   EXPECT_EQ(shown().serialNumber, "PA60");
   EXPECT_EQ(shown().trayTip, "PilvoWIZARD\nPA60 demo 6-axis USB: Arm connect");
   EXPECT_EQ(shown().probeInUse, "Factory calibration");
+  EXPECT_FALSE(shown().menu.tabChange);
 
   now_ += 100;
   ASSERT_TRUE(window_->Tick(1700000000));
@@ -348,8 +333,7 @@ TEST_F(MainWindowTest, OldFileIsOfferedItsUpgradeAndFailedResetsExplainThemselve
   // The reset dialog, with no mark passed, is cancelled.
   EXPECT_FALSE(window_->Connect(0));
   EXPECT_EQ(OnDisk().main.signature, (std::array<char, 4>{'t', '4', '4', '\0'}));
-  EXPECT_EQ(GetSettingString("TAB", "Nome", "", Store(kProductStore)),
-            (folder_ / "upgraded.tab").string());
+  EXPECT_EQ(Stored("TAB"), (folder_ / "upgraded.tab").string());
   EXPECT_EQ(Messages().back(), "ERROR n° -4:\nReset with reference mark cancelled");
   EXPECT_FALSE(shown().connected);
 }

@@ -31,12 +31,9 @@ class StylusTest : public testing::SimSessionTest {
   SaveTabChooser Chooser() {
     return [this](const std::string&, const std::filesystem::path&) { return saveAs_; };
   }
-  std::string LastMessage() const {
-    return ui_.requests().empty() ? "" : ui_.requests().back().text;
-  }
   // The last message after the first `before` requests, if any.
-  std::string MessageSince(std::size_t before) const {
-    return ui_.requests().size() > before ? LastMessage() : "";
+  std::string LastMessage(std::size_t before = 0) const {
+    return ui_.requests().size() > before ? ui_.requests().back().text : "";
   }
   TabContents Written() const {
     TabContents contents;
@@ -75,8 +72,8 @@ TEST_F(StylusTest, ManualLengthChangesOnlyTheStylusLengthOfTheNewFile) {
     saveAs_ = folder_ / "new.tab";
     ASSERT_TRUE(manual.Accept("18"));
     EXPECT_EQ(manual.newTabPath(), folder_ / "new.tab");
-    EXPECT_EQ(Written().main.parameters, loaded.main.parameters);
-    EXPECT_EQ(Written().main.probeCount, 0);
+    const ArmRecord written = Written().main;
+    EXPECT_TRUE(written.parameters == loaded.main.parameters && written.probeCount == 0);
     ExpectSameStylusData(state().tab.main, loaded.main);
 
     manual.ChooseStylus(StandardStylus::M8);
@@ -109,7 +106,7 @@ TEST_F(StylusTest, ManualLengthKeepsTheDialogOpenOnWhatItCannotWrite) {
     const std::size_t before = ui_.requests().size();
     saveAs_ = c.file;
     EXPECT_FALSE(manual.Accept(c.typed));
-    EXPECT_EQ(MessageSince(before), c.message);
+    EXPECT_EQ(LastMessage(before), c.message);
     EXPECT_FALSE(std::filesystem::exists(folder_ / "new.tab"));
   }
   ExpectSameStylusData(OnDisk().main, state().tab.main);
@@ -144,8 +141,7 @@ TEST_F(StylusTest, HeldButtonKeepsTakingTheHeightAndReactivationForgetsIt) {
   EXPECT_EQ(procedure.planeHeightNew(), held);
 
   procedure.Activate(StylusStep::NewStylus);
-  EXPECT_FALSE(procedure.display().next);
-  EXPECT_EQ(procedure.display().height, "");
+  EXPECT_TRUE(!procedure.display().next && procedure.display().height.empty());
   EXPECT_FALSE(procedure.Next({StylusType::Tip, "2"}));
 }
 
@@ -154,8 +150,7 @@ TEST_F(StylusTest, FailedReadingCancelsWithMinusOne) {
     Open("usb6_quaternion", false);
     StylusCalibration procedure(*session_, Chooser());
     procedure.Activate(step);
-    ASSERT_TRUE(procedure.Tick());
-    EXPECT_EQ(procedure.result(), 0);
+    ASSERT_TRUE(procedure.Tick() && procedure.result() == 0);
     arm_->InjectFault(sim::Fault::Silence, sim::kUntilCleared);
     EXPECT_FALSE(procedure.Tick());
     EXPECT_EQ(procedure.result(), -1);
@@ -193,8 +188,8 @@ TEST_F(StylusTest, ArmResetAtRestGetsItsRestCountsAndTheNewStylusLength) {
   ASSERT_TRUE(procedure.Next({StylusType::Sphere, "1.5"}));
 
   procedure.Activate(StylusStep::Confirmation);
-  EXPECT_EQ(procedure.display().originalFile, state().tabPath);
-  EXPECT_EQ(procedure.display().modifiedFile, (folder_ / "new.tab").string());
+  EXPECT_EQ(procedure.display().originalFile + "|" + procedure.display().modifiedFile,
+            state().tabPath + "|" + (folder_ / "new.tab").string());
   EXPECT_TRUE(procedure.display().finish);
   procedure.Finish();
 
@@ -224,11 +219,10 @@ TEST_F(StylusTest, ArmWithReferenceMarksSkipsTheRestPositionAndKeepsItsOffsets) 
   ASSERT_TRUE(procedure.Next({StylusType::Tip, "2"}));
   procedure.Activate(StylusStep::Confirmation);
   procedure.Finish();
-  const TabContents written = Written();
-  EXPECT_EQ(written.main.encoderOffsets, loaded.main.encoderOffsets);
-  EXPECT_EQ(written.main.probeCount, 0);
+  const ArmRecord written = Written().main;
+  EXPECT_TRUE(written.encoderOffsets == loaded.main.encoderOffsets && written.probeCount == 0);
   const std::size_t index = *StylusLengthIndex(loaded.main);
-  EXPECT_FLOAT_EQ(written.main.parameters[index], loaded.main.parameters[index] + 2.0f);
+  EXPECT_FLOAT_EQ(written.parameters[index], loaded.main.parameters[index] + 2.0f);
 }
 
 }  // namespace

@@ -1,19 +1,24 @@
-// The wizard's main window as a person meets it: it opens on the stored TAB file with its texts,
-// Connect runs the model and the 100 ms timer fills the readings, the language menu relabels it.
+// The wizard's windows as a person meets them: the main window opens on the stored TAB file with
+// its texts, Connect runs the model and the 100 ms timer fills the readings, the language menu
+// relabels it; the stylus procedures from its Tools menu; the points acquisition dialog, whose
+// timer puts a point in its list at a press of arm button 1.
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 #include <QWizard>
 
 #include "data/settings.h"
 #include "qt_test_support.h"
+#include "session/arm_initialisation.h"
 #include "sim_session_fixture.h"
 #include "wizard/main_window_view.h"
+#include "wizard/points_acquisition_dialog.h"
 
 namespace pilvo::wizard {
 namespace {
@@ -46,8 +51,7 @@ TEST_P(WizardWindowTest, OpensOnTheStoredFileConnectsAndRelabels) {
   QPushButton* connect = Button(window, "Connect");
   ASSERT_NE(connect, nullptr);
   connect->click();  // the scripted operator confirms the rest position
-  EXPECT_TRUE(window.timer().isActive());
-  EXPECT_FALSE(connect->isEnabled());
+  EXPECT_TRUE(window.timer().isActive() && !connect->isEnabled());
   EXPECT_TRUE(window.action("Probes management")->isEnabled());
   QTest::qWait(250);
   const MainDisplay& shown = window.model().display();
@@ -92,8 +96,8 @@ class StylusWindowTest : public testing::SimSessionTest {
 };
 
 TEST_F(StylusWindowTest, ManualLengthNeedsOnlyTheTabFileAndWritesTheNewOne) {
-  EXPECT_TRUE(window_->action("Manual stylus length")->isEnabled());
-  EXPECT_FALSE(window_->action("Stylus calibration procedure")->isEnabled());
+  EXPECT_TRUE(window_->action("Manual stylus length")->isEnabled() &&
+              !window_->action("Stylus calibration procedure")->isEnabled());
   const std::filesystem::path written = folder_ / "new.tab";
   testing::WithNextModal([&](QWidget& dialog) {
     EXPECT_EQ(dialog.windowTitle(), "Manual stylus length");
@@ -145,6 +149,53 @@ TEST_F(StylusWindowTest, ProcedureStopsTheWindowTimerAndNextReachesTheModel) {
   EXPECT_TRUE(shown);
   EXPECT_TRUE(window_->timer().isActive());
   EXPECT_EQ(window_->model().display().status, "Waiting...");
+}
+
+using AcquisitionWindowTest = testing::SimSessionTest;
+
+TEST_F(AcquisitionWindowTest, OpensWithItsTextsAndListsThePointsTaken) {
+  wire_ = testing::Wire::InProcess;
+  Connect(testing::PlainDemoTab("usb6_quaternion"), testing::Link::Usb, Program::Wizard);
+  ASSERT_GE(InitialiseArm(*session_, InitialiseMode::Connect), 0);
+  int readingsShown = 0;
+  PointsAcquisitionDialog dialog(
+      *session_, AcquisitionKind::Point,
+      [&readingsShown](const Pose&, std::int32_t) { ++readingsShown; },
+      [](const std::filesystem::path&, const ReportFile&) { return ReportError::None; }, {},
+      nullptr);
+  dialog.resize(820, 560);
+  dialog.show();
+  EXPECT_EQ(dialog.windowTitle(), "Arm point calibration");
+  QString instruction;
+  for (QLabel* label : dialog.findChildren<QLabel*>()) {
+    if (label->accessibleName() == "Instruction") instruction = label->text();
+  }
+  EXPECT_EQ(instruction, "Acquire zone 1/1 (POINT type)");
+  EXPECT_NE(testing::ButtonNamed(dialog, "Next"), nullptr);
+  EXPECT_FALSE(testing::ButtonNamed(dialog, "Report Preview")->isVisible());
+  testing::ExpectNamedAsShown(dialog);
+  EXPECT_TRUE(dialog.timer().isActive());
+
+  auto* list = dialog.findChild<QListWidget*>();
+  ASSERT_NE(list, nullptr);
+  const std::vector<double> angles{0.0, 0.05, -0.03, 0.02, 0.04};
+  for (std::size_t point = 0; point < angles.size(); ++point) {
+    ASSERT_TRUE(arm_->SetJointAngle(0, angles[point]));
+    Hold({1});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->count() == static_cast<int>(point) + 1; }));
+    Hold({});
+    const int readings = readingsShown;  // the next one sees the button released
+    ASSERT_TRUE(QTest::qWaitFor([&] { return readingsShown > readings; }));
+  }
+  EXPECT_EQ(list->item(0)->text().toStdString(), dialog.model().display().pointLines[0]);
+  EXPECT_EQ(list->currentRow(), 4);
+  EXPECT_GT(readingsShown, 0);
+  dialog.grab().save(QStringLiteral("wizard_points_acquisition.png"));
+
+  ui_.ScriptAnswer(true);  // the points are dropped
+  testing::ButtonNamed(dialog, "Cancel")->click();
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_EQ(dialog.result(), QDialog::Rejected);
 }
 
 }  // namespace
