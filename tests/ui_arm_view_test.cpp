@@ -12,10 +12,6 @@
 namespace pilvo {
 namespace {
 
-bool IsArm(const QColor& pixel) {
-  return pixel.red() + pixel.green() + pixel.blue() > 30;
-}
-
 struct Census {
   int arm = 0;      // pixels that are not the black background
   int border = 0;   // of those, on the picture's edge: the arm leaves the frame
@@ -27,7 +23,7 @@ Census Count(const QImage& image) {
   for (int y = 0; y < image.height(); ++y) {
     for (int x = 0; x < image.width(); ++x) {
       const QColor pixel = image.pixelColor(x, y);
-      if (!IsArm(pixel)) continue;
+      if (pixel.red() + pixel.green() + pixel.blue() <= 30) continue;
       ++census.arm;
       if (x == 0 || y == 0 || x == image.width() - 1 || y == image.height() - 1) ++census.border;
       if (pixel.red() > 100 && pixel.red() > 3 * std::max(pixel.green(), pixel.blue())) {
@@ -39,13 +35,12 @@ Census Count(const QImage& image) {
 }
 
 TEST(ArmViewTest, DrawsTheWholeArmInFrameWithTheUnmarkedJointsInTheWarningColour) {
-  struct Case {
+  constexpr std::array<double, kArmViewJoints> kStretchedUp{0, -90, 0, 0, 0, 0, 0};
+  const struct {
     std::string picture;
     ArmViewPose pose;
     bool warning;
-  };
-  constexpr std::array<double, kArmViewJoints> kStretchedUp{0, -90, 0, 0, 0, 0, 0};
-  const Case cases[] = {
+  } cases[] = {
       {"rest", {.angles = {15, -65, 0, 125, 0, 0, 0}}, true},
       {"rest_turned", {.angles = {25, -65, 0, 125, 0, 0, 0}}, true},
       {"elbow_unmarked", {.angles = {-20, -40, 0, 90, 0, 30, 0}, .unmarkedMask = 0x8}, true},
@@ -64,7 +59,7 @@ TEST(ArmViewTest, DrawsTheWholeArmInFrameWithTheUnmarkedJointsInTheWarningColour
   view.resize(320, 300);
   view.show();
   std::map<std::string, QImage> pictures;
-  for (const Case& test : cases) {
+  for (const auto& test : cases) {
     SCOPED_TRACE(test.picture);
     view.SetPose(test.pose);
     const QImage image = view.Picture();

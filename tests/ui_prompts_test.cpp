@@ -35,9 +35,7 @@ TEST(QtPromptsTest, MessageAndQuestionShowTheirTextsAndAnswer) {
     box.defaultButton()->click();
   });
   EXPECT_FALSE(prompts.AskYesNo("Confirm the operation?", "Pilvo DLL"));
-  WithNextModal([](QWidget& window) {
-    dynamic_cast<QMessageBox&>(window).button(QMessageBox::Yes)->click();
-  });
+  WithNextModal([](QWidget& box) { ButtonNamed(box, "Yes")->click(); });
   EXPECT_TRUE(prompts.AskYesNo("Confirm the operation?", "Pilvo DLL"));
 }
 

@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QSystemTrayIcon>
+#include <QTest>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -67,16 +68,6 @@ TEST_P(WindowsModule, LibraryAsksThroughQtWindows) {
 
 INSTANTIATE_TEST_SUITE_P(OwnOrClientApplication, WindowsModule, ::testing::Bool());
 
-// Waits, processing the application's events, until `done` holds or five seconds have passed.
-template <typename Condition>
-bool Eventually(Condition done) {
-  for (int wait = 0; wait < 500 && !done(); ++wait) {
-    QCoreApplication::processEvents();
-    ::usleep(10000);
-  }
-  return done();
-}
-
 QSystemTrayIcon* LibraryTrayIcon() {
   for (QWidget* window : QApplication::topLevelWidgets()) {
     if (auto* icon = window->findChild<QSystemTrayIcon*>()) return icon;
@@ -123,7 +114,7 @@ TEST(WindowsModuleOnADesktop, ResetDialogFollowsTheMarksAndTheTrayShowsTheArm) {
   ASSERT_EQ(pilvo.LeggeParametri(tabPath.c_str()), 0);
   QSystemTrayIcon* icon = LibraryTrayIcon();
   ASSERT_NE(icon, nullptr);
-  EXPECT_TRUE(Eventually([&] { return QSystemTrayIcon::isSystemTrayAvailable(); }));
+  EXPECT_TRUE(QTest::qWaitFor([] { return QSystemTrayIcon::isSystemTrayAvailable(); }));
   EXPECT_TRUE(icon->isVisible());
   EXPECT_EQ(icon->toolTip(), "Pilvo3D not connected");
 
