@@ -171,7 +171,7 @@ TEST(ReportFile, ReaderNamesTheFirstLineNotAsWritten) {
       {62, "2147483648"},           // a language past a 32-bit integer
       {63, "1"},                    // the further values are always 0
       {65, "500.25"},               // the bar length in another form
-      {66, ""},                     // a line past the end
+      {67, ""},                     // a line past the end
   };
   for (const auto& c : cases) {
     Lines lines = BallBar().lines;
