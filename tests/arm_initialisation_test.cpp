@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "data/settings.h"
 #include "session/arm_initialisation.h"
@@ -125,14 +126,6 @@ TEST_F(InitialisationTest, FailedIdentityQueryLeavesFirmwareZeroAndTheLinkClosed
   EXPECT_EQ(Initialise(), 0);
 }
 
-TEST_F(InitialisationTest, SerialBoardMustAnswerItsPresenceProbe) {
-  Connect(PlainDemoTab("serial6_dh_marks"), Link::Serial);
-  ASSERT_EQ(session_->link().OpenArmPort(), 0);
-  ASSERT_TRUE(arm_->InjectFault(sim::Fault::ShortReply));
-  EXPECT_EQ(Initialise(InitialiseMode::Connect), initialise_result::kNoSerialPresence);
-  EXPECT_FALSE(Connected());
-}
-
 TEST_F(InitialisationTest, ConnectClearsTheFramesAndWritesTheWrapWindowForTheNextRun) {
   Connect(PlainDemoTab("serial6_dh_marks"), Link::Serial);
   state().frames.frameActive = true;
@@ -151,21 +144,35 @@ TEST_F(InitialisationTest, ConnectClearsTheFramesAndWritesTheWrapWindowForTheNex
   EXPECT_EQ(session_->board().wrapWindow(), 5000);
 }
 
-TEST_F(InitialisationTest, SerialMarksOfSixJoints) {
+// Reading the marks switches the serial board to its latched counters, which hold the counts
+// without the power-on shift from then on.
+TEST_F(InitialisationTest, SerialMarksOfSixJointsSwitchToTheLatchedCounters) {
   armOptions_.referenced = false;
   Connect(PlainDemoTab("serial6_dh_marks"), Link::Serial);
+  ASSERT_TRUE(arm_->SetPowerOnShift(0, 777));
+  ASSERT_TRUE(arm_->SetJointAngle(0, 10.0));
   ASSERT_EQ(Initialise(InitialiseMode::Connect), 0);
   std::uint32_t mask = 0xDEAD;
   EXPECT_EQ(Marks(mask), 0);
   EXPECT_EQ(mask, 0u);
-  PassMarks({0, 1, 2, 3, 4});
+  EXPECT_EQ(session_->board().serialRequest().offset, kLatchedRegisterOffset);
+  PassMarks({0, 2, 3, 4, 5});
   EXPECT_EQ(Marks(mask), 0);
-  EXPECT_EQ(mask, 31u);
-  PassMarks({5});
+  EXPECT_EQ(mask, 0b111101u);
+  PassMarks({1});
   EXPECT_EQ(Marks(mask), 1);
   EXPECT_EQ(mask, 63u);
-  // From now on the readings use the latched counters.
-  EXPECT_EQ(session_->board().serialRequest().offset, 12);
+  EXPECT_EQ(session_->board().serialRequest().offset, kLatchedRegisterOffset);
+  CountList counts{};
+  ASSERT_EQ(session_->board().ReadArmCounts(counts), 0);
+  EXPECT_TRUE(session_->board().countsFresh());
+  const ArmRecord& arm = state().working;
+  EXPECT_EQ(session_->board().jointValues()[0], std::round(10.0 * arm.encoderLines[0] / 90.0));
+  // Commands of USB boards only.
+  EXPECT_EQ(session_->board().AcknowledgeInput(0), 0);
+  ArmIdentity identity;
+  EXPECT_EQ(session_->board().QueryArmIdentity(identity), board::kLinkClosed);
+  EXPECT_EQ(session_->board().ConfigureBoards(), board::kNeedsUsb);
 
   ASSERT_TRUE(arm_->InjectFault(sim::Fault::ShortReply));
   EXPECT_EQ(Marks(mask), board::kShortMarkReply);
