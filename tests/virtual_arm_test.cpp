@@ -91,18 +91,14 @@ TEST(UsbCountBlock, ChannelsInDecodeOrderWithSignsAndMarks) {
   EXPECT_EQ(marks[0], 0x33);
   marks[0] = 0x34;
   EXPECT_EQ(marks, block);
-}
 
-TEST(UsbCountBlock, InsertedAxisLayout) {
   ArmRecord inserted = SevenAxisUsbArm();
-  inserted.options.movedAxis = false;
-  inserted.options.insertedAxis = true;
+  inserted.options = {.insertedAxis = true};
   inserted.jointCount = 6;
   inserted.board1Axes = 5;
-  inserted.board2Axes = 0;
-  inserted.board3Axes = 0;
+  inserted.board2Axes = inserted.board3Axes = 0;
   VirtualArm insertedArm(inserted);
-  insertedArm.SetJointAngles(std::vector<double>{0, 0, 50, -1, 0, 3});
+  ASSERT_TRUE(insertedArm.SetJointAngles(std::vector<double>{0, 0, 50, -1, 0, 3}));
   const Bytes counts = Usb(insertedArm, kReadCounts);
   EXPECT_EQ(Axis(counts, 7), (Bytes{0x28, 0x00, 0x80}));   // joint 3 (reversed) on channel 2
   EXPECT_EQ(Axis(counts, 13), (Bytes{0x78, 0x00, 0x80}));  // joint 5 on channel 4
