@@ -172,7 +172,7 @@ TEST_F(InitialisationTest, SerialMarksOfSixJointsSwitchToTheLatchedCounters) {
   EXPECT_FALSE(Connected());
 }
 
-TEST_F(InitialisationTest, UsbMarksNeedTheirOptionAndConfirmTheProbeModeOnceComplete) {
+TEST_F(InitialisationTest, UsbMarksNeedTheirOptionConfirmTheProbeModeAndFollowTheInsertedAxis) {
   TabContents contents = PlainDemoTab("usb6_quaternion");
   Connect(contents, Link::Usb);
   for (const bool initialised : {false, true}) {
@@ -201,18 +201,13 @@ TEST_F(InitialisationTest, UsbMarksNeedTheirOptionAndConfirmTheProbeModeOnceComp
   ASSERT_TRUE(arm_->InjectFault(sim::Fault::WrongEcho));
   EXPECT_EQ(Marks(mask), board::kUsbBadReply);
   EXPECT_FALSE(Connected());
-}
 
-TEST_F(InitialisationTest, InsertedAxisSpreadsTheMarksOverTheJoints) {
-  TabContents contents = PlainDemoTab("usb6_quaternion");
-  contents.main.options.referenceMarks = true;
+  // A fixed joint 2 inserted: counted axes 0 … 4 are joints 0, 1, 3, 4, 5, and joint 2 shows
+  // counted axis 2 too.
   contents.main.options.insertedAxis = true;
   contents.main.board1Axes = 5;
-  armOptions_.referenced = false;
   Connect(contents, Link::Usb);
   ASSERT_EQ(session_->link().OpenArmPort(), 0);
-  // Counted axes 0 … 4 are joints 0, 1, 3, 4, 5; the fixed joint 2 shows counted axis 2 too.
-  std::uint32_t mask = 0;
   PassMarks({3});
   EXPECT_EQ(Marks(mask), 0);
   EXPECT_EQ(mask, 0b001100u);
