@@ -247,23 +247,6 @@ TEST(SerialSimServer, ServesWithWireTimeUntilStopped) {
   EXPECT_TRUE(server.Start());  // a stopped server can serve again
 }
 
-// Run under ThreadSanitizer: a server thread answering while the control side moves the arm.
-TEST(VirtualArm, AnswersWhileBeingMoved) {
-  VirtualArm arm(SevenAxisUsbArm());
-  std::thread host([&] {
-    for (int i = 0; i < 2000; ++i) {
-      EXPECT_EQ(Usb(arm, kReadCounts).size(), 48u);
-      EXPECT_EQ(arm.HandleSerialRequest(kLiveList).size(), kLiveList.size());
-    }
-  });
-  for (int i = 0; i < 2000; ++i) {
-    arm.SetJointAngle(i % 7, i * 0.1);
-    arm.SetButton(1 + i % 3, i % 2 == 0);
-  }
-  host.join();
-  EXPECT_EQ(arm.observations().requestsHandled, 4000);
-}
-
 class ControlTest : public testing::Test {
  protected:
   VirtualArm first_{SixAxisSerialArm()};
