@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "data/settings.h"
 #include "session/arm_initialisation.h"
@@ -56,29 +57,17 @@ TEST_F(InitialisationTest, UsbBoardThatKeptItsReferenceNeedsNoReset) {
   EXPECT_EQ(session_->LeggeQuota(pose, status), 0);
 }
 
-// Fault: a failed temperature calibration closed the link, and the reset still answered 0.
-TEST_F(InitialisationTest, FailedTemperatureCalibrationKeepsTheLinkAndTheArmReady) {
-  for (const sim::Fault fault : {sim::Fault::Silence, sim::Fault::WrongEcho}) {
-    SCOPED_TRACE(static_cast<int>(fault));
-    Connect(PlainDemoTab("usb6_quaternion"), Link::Usb);
-    ASSERT_TRUE(arm_->InjectFault(fault, 1, kTemperatureCalibrationCommand));
-    ASSERT_EQ(Initialise(), 0);
-    EXPECT_TRUE(Connected());
-    EXPECT_TRUE(state().armReady);
-    EXPECT_TRUE(state().tabLoaded);
-    EXPECT_EQ(ui_.CountOf(Kind::Disconnected), 0u);
-    EXPECT_EQ(session_->board().temperatureGains(), TemperatureGains{});
-  }
-}
-
-// Fault: a bad reply to the probe mode closed the link, the acknowledge that follows it was never
-// sent, and the reset still answered 0. The acknowledge itself is checked.
-TEST_F(InitialisationTest, ProbeModeReplyIsNotCheckedAndTheAcknowledgeFollows) {
+// Faults: a failed temperature calibration, or a bad reply to the probe mode, closed the link (the
+// acknowledge that follows the probe mode was then never sent) and the reset still answered 0.
+// The acknowledge itself is checked.
+TEST_F(InitialisationTest, OnlyTheAcknowledgeOfTheResetIsChecked) {
   const struct {
     std::optional<sim::Fault> fault;
     std::uint8_t command;
     int result;
   } cases[] = {{std::nullopt, 0, 0},
+               {sim::Fault::Silence, kTemperatureCalibrationCommand, 0},
+               {sim::Fault::WrongEcho, kTemperatureCalibrationCommand, 0},
                {sim::Fault::Silence, kProbeModeCommand, 0},
                {sim::Fault::ShortReply, kProbeModeCommand, 0},
                {sim::Fault::WrongEcho, kProbeModeCommand, 0},
@@ -96,8 +85,13 @@ TEST_F(InitialisationTest, ProbeModeReplyIsNotCheckedAndTheAcknowledgeFollows) {
     const bool ready = c.result == 0;
     EXPECT_EQ(Connected(), ready);
     EXPECT_EQ(state().armReady, ready);
+    EXPECT_EQ(state().tabLoaded, ready);
+    EXPECT_EQ(ui_.CountOf(Kind::Disconnected), ready ? 0u : 1u);
     EXPECT_EQ(arm_->observations().probeModeByte, 2);
     EXPECT_EQ(arm_->observations().acknowledgedInputs, std::vector<int>{0});
+    if (c.command == kTemperatureCalibrationCommand) {
+      EXPECT_EQ(session_->board().temperatureGains(), TemperatureGains{});
+    }
   }
 }
 
@@ -125,14 +119,6 @@ TEST_F(InitialisationTest, FailedIdentityQueryLeavesFirmwareZeroAndTheLinkClosed
   EXPECT_EQ(Initialise(), 0);
 }
 
-TEST_F(InitialisationTest, SerialBoardMustAnswerItsPresenceProbe) {
-  Connect(PlainDemoTab("serial6_dh_marks"), Link::Serial);
-  ASSERT_EQ(session_->link().OpenArmPort(), 0);
-  ASSERT_TRUE(arm_->InjectFault(sim::Fault::ShortReply));
-  EXPECT_EQ(Initialise(InitialiseMode::Connect), initialise_result::kNoSerialPresence);
-  EXPECT_FALSE(Connected());
-}
-
 TEST_F(InitialisationTest, ConnectClearsTheFramesAndWritesTheWrapWindowForTheNextRun) {
   Connect(PlainDemoTab("serial6_dh_marks"), Link::Serial);
   state().frames.frameActive = true;
@@ -151,28 +137,42 @@ TEST_F(InitialisationTest, ConnectClearsTheFramesAndWritesTheWrapWindowForTheNex
   EXPECT_EQ(session_->board().wrapWindow(), 5000);
 }
 
-TEST_F(InitialisationTest, SerialMarksOfSixJoints) {
+// Reading the marks switches the serial board to its latched counters, which hold the counts
+// without the power-on shift from then on.
+TEST_F(InitialisationTest, SerialMarksOfSixJointsSwitchToTheLatchedCounters) {
   armOptions_.referenced = false;
   Connect(PlainDemoTab("serial6_dh_marks"), Link::Serial);
+  ASSERT_TRUE(arm_->SetPowerOnShift(0, 777));
+  ASSERT_TRUE(arm_->SetJointAngle(0, 10.0));
   ASSERT_EQ(Initialise(InitialiseMode::Connect), 0);
   std::uint32_t mask = 0xDEAD;
   EXPECT_EQ(Marks(mask), 0);
   EXPECT_EQ(mask, 0u);
-  PassMarks({0, 1, 2, 3, 4});
+  EXPECT_EQ(session_->board().serialRequest().offset, kLatchedRegisterOffset);
+  PassMarks({0, 2, 3, 4, 5});
   EXPECT_EQ(Marks(mask), 0);
-  EXPECT_EQ(mask, 31u);
-  PassMarks({5});
+  EXPECT_EQ(mask, 0b111101u);
+  PassMarks({1});
   EXPECT_EQ(Marks(mask), 1);
   EXPECT_EQ(mask, 63u);
-  // From now on the readings use the latched counters.
-  EXPECT_EQ(session_->board().serialRequest().offset, 12);
+  EXPECT_EQ(session_->board().serialRequest().offset, kLatchedRegisterOffset);
+  CountList counts{};
+  ASSERT_EQ(session_->board().ReadArmCounts(counts), 0);
+  EXPECT_TRUE(session_->board().countsFresh());
+  const ArmRecord& arm = state().working;
+  EXPECT_EQ(session_->board().jointValues()[0], std::round(10.0 * arm.encoderLines[0] / 90.0));
+  // Commands of USB boards only.
+  EXPECT_EQ(session_->board().AcknowledgeInput(0), 0);
+  ArmIdentity identity;
+  EXPECT_EQ(session_->board().QueryArmIdentity(identity), board::kLinkClosed);
+  EXPECT_EQ(session_->board().ConfigureBoards(), board::kNeedsUsb);
 
   ASSERT_TRUE(arm_->InjectFault(sim::Fault::ShortReply));
   EXPECT_EQ(Marks(mask), board::kShortMarkReply);
   EXPECT_FALSE(Connected());
 }
 
-TEST_F(InitialisationTest, UsbMarksNeedTheirOptionAndConfirmTheProbeModeOnceComplete) {
+TEST_F(InitialisationTest, UsbMarksNeedTheirOptionConfirmTheProbeModeAndFollowTheInsertedAxis) {
   TabContents contents = PlainDemoTab("usb6_quaternion");
   Connect(contents, Link::Usb);
   for (const bool initialised : {false, true}) {
@@ -201,18 +201,13 @@ TEST_F(InitialisationTest, UsbMarksNeedTheirOptionAndConfirmTheProbeModeOnceComp
   ASSERT_TRUE(arm_->InjectFault(sim::Fault::WrongEcho));
   EXPECT_EQ(Marks(mask), board::kUsbBadReply);
   EXPECT_FALSE(Connected());
-}
 
-TEST_F(InitialisationTest, InsertedAxisSpreadsTheMarksOverTheJoints) {
-  TabContents contents = PlainDemoTab("usb6_quaternion");
-  contents.main.options.referenceMarks = true;
+  // A fixed joint 2 inserted: counted axes 0 … 4 are joints 0, 1, 3, 4, 5, and joint 2 shows
+  // counted axis 2 too.
   contents.main.options.insertedAxis = true;
   contents.main.board1Axes = 5;
-  armOptions_.referenced = false;
   Connect(contents, Link::Usb);
   ASSERT_EQ(session_->link().OpenArmPort(), 0);
-  // Counted axes 0 … 4 are joints 0, 1, 3, 4, 5; the fixed joint 2 shows counted axis 2 too.
-  std::uint32_t mask = 0;
   PassMarks({3});
   EXPECT_EQ(Marks(mask), 0);
   EXPECT_EQ(mask, 0b001100u);

@@ -151,29 +151,6 @@ TEST_F(LinkTest, UsbLibraryFailuresCloseTheLinkAndOnlyAnInvalidHandleGoesUnprint
   EXPECT_EQ(Read(), 0);
 }
 
-TEST_F(BoardTest, SerialReferenceMarksSwitchToTheLatchedRegisters) {
-  armOptions_.referenced = false;
-  Connect(PlainDemoTab("serial6_dh_marks"), Link::Serial);
-  ASSERT_TRUE(arm_->SetPowerOnShift(0, 777));
-  ASSERT_TRUE(arm_->SetJointAngle(0, 10.0));
-  ASSERT_EQ(link().OpenArmPort(), 0);
-
-  std::uint32_t marks = 0xFF;
-  ASSERT_EQ(board().ReadReferenceMarks(false, marks), 0);
-  EXPECT_EQ(marks, 0u);  // no axis has passed its mark
-  EXPECT_EQ(board().serialRequest().offset, kLatchedRegisterOffset);
-  PassMarks({0, 5});
-  ASSERT_EQ(board().ReadReferenceMarks(false, marks), 0);
-  EXPECT_EQ(marks, 0b100001u);
-  ASSERT_EQ(Read(), 0);
-  EXPECT_TRUE(board().countsFresh());
-  EXPECT_EQ(board().jointValues()[0], ExpectedJointValue(state().working, 0, 10.0));
-  EXPECT_EQ(board().AcknowledgeInput(0), 0);
-  ArmIdentity identity;
-  EXPECT_EQ(board().QueryArmIdentity(identity), board::kLinkClosed);
-  EXPECT_EQ(board().ConfigureBoards(), board::kNeedsUsb);
-}
-
 TEST_F(BoardTest, UsbCountsTemperaturesAndSupply) {
   Connect(PlainDemoTab("usb6_quaternion"), Link::Usb);
   const std::vector<double> angles = {170.0, -45.5, 33.3, -120.0, 359.0, -0.5};

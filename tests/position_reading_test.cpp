@@ -25,6 +25,10 @@ using Kind = ScriptedOperator::Request::Kind;
 // As a client's session reads: over the devices.
 using DeviceReadingTest = SimSessionTest;
 
+bool SameTab(const TabContents& a, const TabContents& b) {
+  return a.main == b.main && a.probes == b.probes && a.version == b.version;
+}
+
 class ReadingTest : public SimSessionTest {
  protected:
   ReadingTest() { wire_ = Wire::InProcess; }
@@ -257,9 +261,7 @@ TEST_F(ReadingTest, AcceptedTabSwapReplacesTheOldProbeTable) {
     EXPECT_EQ(ui_.requests().back().caption, refusal.caption);
     EXPECT_EQ(ui_.requests().back().icon, refusal.icon);
     EXPECT_EQ(state().working, before.working);
-    EXPECT_EQ(state().tab.main, before.tab.main);
-    EXPECT_EQ(state().tab.probes, before.tab.probes);
-    EXPECT_EQ(state().tab.version, before.tab.version);
+    EXPECT_TRUE(SameTab(state().tab, before.tab));
     EXPECT_EQ(state().reading.swapTimer, 0u);
   }
   EXPECT_EQ(GetSettingString("DIR", "Percorso", "", Store(kLibraryProfileStore)), "");
@@ -271,44 +273,28 @@ TEST_F(ReadingTest, AcceptedTabSwapReplacesTheOldProbeTable) {
   EXPECT_EQ(state().working, expected);
   TabContents taken;
   ASSERT_EQ(ParseTabFile(*ReadWholeFile(accepted), taken), TabError::None);
-  EXPECT_EQ(state().tab.main, taken.main);
-  EXPECT_EQ(state().tab.probes, taken.probes);
+  taken.version = 42;
+  EXPECT_TRUE(SameTab(state().tab, taken));
   // A later probe save must rewrite the swapped file, not mix its probes into the first one.
   EXPECT_EQ(state().tabPath, accepted.string());
-  EXPECT_EQ(state().tab.probes[1].probeName, "new probe");
-  EXPECT_EQ(state().tab.version, 42);
   EXPECT_EQ(GetSettingString("DIR", "Percorso", "", Store(kLibraryProfileStore)),
             accepted.string());
 
   ExpectTruthAlong(5, 1);  // with the new parameters
 }
 
-// A probe change copies another record over the working record while the link stays open: the
-// very next reading follows its parameters, on both chains.
-TEST_F(ReadingTest, ReadingsFollowAProbeChangeAtOnce) {
-  for (const char* name : {"usb6_quaternion", "serial6_dh_marks"}) {
-    SCOPED_TRACE(name);
-    Connect(PlainDemoTab(name), Link::Usb);
-    ExpectTruthAlong(9, 3);
-    ArmRecord probe = state().working;
-    for (float& value : probe.parameters) value += 0.25f;  // angles, lengths and the tool
-    CopyRecord(state().working, probe);
-    ExpectTruthAlong(9, 3);
-  }
-}
-
 // The board protocol has no checksum: a reply spoilt behind its length and echo decodes like a
 // good one. Joints that moved further than a hand turns them are read again at once.
 TEST_F(ReadingTest, CorruptedReplyIsNotReturnedAsAGoodPoint) {
-  struct Case {
+  // Joint 0 turned by `turn` degrees `pauseMs` after the last reading; the reply of the reading's
+  // first board read `spoilt`; `reads` board reads.
+  const struct Case {
     const char* what;
-    double turn;            // degrees of joint 0 since the last reading
-    std::uint32_t pauseMs;  // since the last reading
-    bool spoilt;            // the reply of the reading's first board read is corrupted
-    bool fails;
-    int reads;  // board reads of the reading
-  };
-  const Case cases[] = {
+    double turn;
+    std::uint32_t pauseMs;
+    bool spoilt, fails;
+    int reads;
+  } cases[] = {
       {"spoilt reply of an arm at rest: read again", 0.0, 0, true, false, 2},
       {"spoilt reply while the arm jumped", 60.0, 0, true, true, 2},
       {"a jump that repeats is a real move", 60.0, 0, false, false, 2},

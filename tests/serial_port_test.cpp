@@ -70,13 +70,6 @@ class SerialPortTest : public ::testing::Test {
   std::string slavePath_;
 };
 
-// Reads with `port` and says how long the read took.
-std::pair<std::size_t, Clock::duration> TimedRead(SerialPort& port, std::span<std::uint8_t> into) {
-  const auto start = Clock::now();
-  const std::size_t count = port.Read(into);
-  return {count, Clock::now() - start};
-}
-
 TEST_F(SerialPortTest, OpenTakesOnlyAnExistingTerminalNobodyHolds) {
   SerialPort port;
   const fs::path missing = fs::temp_directory_path() / "serial_port_test_missing";
@@ -159,47 +152,43 @@ TEST_F(SerialPortTest, BytesPassUnchangedBothWays) {
 }
 
 TEST_F(SerialPortTest, ReadGivesUpOnTheTotalAndIntervalTimeouts) {
-  constexpr auto kMargin = 1500ms;
-  Bytes buffer(4);
-  {
+  struct sigaction ignore {
+  }, previous{};
+  ignore.sa_handler = [](int) {};
+  ASSERT_EQ(::sigaction(SIGUSR1, &ignore, &previous), 0);
+  // `after` the read starts the device sends `bytes`, or interrupts the reader when there are none.
+  const struct {
+    const char* what;
+    SerialTimeouts timeouts;
+    std::chrono::milliseconds after;
+    Bytes bytes;
+    std::chrono::milliseconds least;
+  } cases[] = {
+      {"a silent device, a signal half-way: 5 x 4 + 200 ms", {0, 5, 200}, 100ms, {}, 220ms},
+      {"a partial reply ends on the interval, not at 5 s", {100, 0, 5000}, 0ms, {1, 2, 3}, 100ms},
+      {"no total limit: the interval starts with the first byte", {50, 0, 0}, 300ms, {9}, 300ms}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
     SerialPort port;
-    OpenPort(port, {0, 5, 200});  // a silent device: 5 x 4 + 200 ms, a signal half-way
-    struct sigaction ignore {
-    }, previous{};
-    ignore.sa_handler = [](int) {};
-    ASSERT_EQ(::sigaction(SIGUSR1, &ignore, &previous), 0);
-    std::thread interrupter([reader = ::pthread_self()] {
-      std::this_thread::sleep_for(100ms);
-      ::pthread_kill(reader, SIGUSR1);
+    OpenPort(port, c.timeouts);
+    std::thread device([&, reader = ::pthread_self()] {
+      std::this_thread::sleep_for(c.after);
+      if (c.bytes.empty()) {
+        ::pthread_kill(reader, SIGUSR1);
+      } else {
+        DeviceSends(c.bytes);
+      }
     });
-    const auto [count, elapsed] = TimedRead(port, buffer);
-    interrupter.join();
-    ::sigaction(SIGUSR1, &previous, nullptr);
-    EXPECT_EQ(count, 0u);
-    EXPECT_GE(elapsed, 220ms);
-    EXPECT_LT(elapsed, 220ms + kMargin);
-  }
-  {
-    SerialPort port;
-    OpenPort(port, {100, 0, 5000});  // a partial reply ends on the interval, long before 5 s
-    DeviceSends({1, 2, 3});
-    const auto [count, elapsed] = TimedRead(port, buffer);
-    EXPECT_EQ(count, 3u);
-    EXPECT_GE(elapsed, 100ms);
-    EXPECT_LT(elapsed, 100ms + kMargin);
-  }
-  {
-    SerialPort port;
-    OpenPort(port, {50, 0, 0});  // no total limit: the interval only starts with the first byte
-    std::thread device([&] {
-      std::this_thread::sleep_for(300ms);
-      DeviceSends({9});
-    });
-    const auto [count, elapsed] = TimedRead(port, buffer);
+    Bytes buffer(4);
+    const auto start = Clock::now();
+    const std::size_t count = port.Read(buffer);
+    const auto elapsed = Clock::now() - start;
     device.join();
-    EXPECT_EQ(count, 1u);
-    EXPECT_GE(elapsed, 300ms);
+    EXPECT_EQ(count, c.bytes.size());
+    EXPECT_GE(elapsed, c.least);
+    EXPECT_LT(elapsed, c.least + 1500ms);
   }
+  ::sigaction(SIGUSR1, &previous, nullptr);
 }
 
 class SerialSettingsTest : public ::testing::Test {
