@@ -1,6 +1,5 @@
-// The probes management dialog's model against the virtual arm in this process: its refusals and
-// questions, probes saved and deleted in the TAB file, the mode buttons and the board, the arm's
-// buttons on the 100 ms timer, and the residuals of the calibration.
+// The probes management dialog's model against the virtual arm in this process, and the
+// residuals of the calibration.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -64,6 +63,12 @@ class ProbesDialogTest : public testing::SimSessionTest {
     TickWith({button});
     TickWith({});
   }
+  std::uint32_t StoredTool() const {
+    return GetSettingInt("Tools", "toolInUse", 0, context_.installationStore());
+  }
+  std::string StoredSphere() const {
+    return GetSettingString("Data", "sphereDiameter", "", context_.installationStore());
+  }
   Texts TextsOf(Kind kind) const {
     Texts texts;
     for (const auto& request : ui_.requests()) {
@@ -83,12 +88,12 @@ TEST_F(ProbesDialogTest, RefusesWithoutManagementProbesOrRoom) {
   TabContents contents = PlainDemoTab("usb6_quaternion");
   contents.main.probeCount = 0;
   Open(contents);
-  EXPECT_EQ(dialog_->selectorItems(), Texts{"Factory calibration"});
-  EXPECT_FALSE(dialog_->controls().selector);
+  EXPECT_EQ(std::tuple(dialog_->selectorItems(), dialog_->controls().selector),
+            std::tuple(Texts{"Factory calibration"}, false));
   dialog_->Modify();
   dialog_->Delete();
-  EXPECT_EQ(TextsOf(Kind::Message), (Texts{kFactoryTool, kFactoryTool}));
-  EXPECT_TRUE(TextsOf(Kind::YesNo).empty());
+  EXPECT_EQ(std::tuple(TextsOf(Kind::Message), TextsOf(Kind::YesNo)),
+            std::tuple(Texts{kFactoryTool, kFactoryTool}, Texts{}));
 
   contents = PlainDemoTab("usb6_quaternion");
   for (int probe = 3; probe < kMaxProbes; ++probe) contents.probes[probe] = contents.probes[0];
@@ -96,8 +101,7 @@ TEST_F(ProbesDialogTest, RefusesWithoutManagementProbesOrRoom) {
   Open(contents);
   dialog_->Add();
   EXPECT_EQ(TextsOf(Kind::Message), Texts{"Probes buffer full"});
-  EXPECT_FALSE(dialog_->editing());
-  EXPECT_FALSE(dialog_->TakeNameFocus());
+  EXPECT_FALSE(dialog_->editing() || dialog_->TakeNameFocus());
 }
 
 // The scanner's own report, and what is saved, are checked through the probes window too.
@@ -109,9 +113,10 @@ TEST_F(ProbesDialogTest, SavesWithoutPointsAScannerAtOnceAStandardProbeAfterAski
   EXPECT_TRUE(dialog_->computed());
   dialog_->Save();
   EXPECT_FALSE(dialog_->editing());
-  ArmRecord probe = OnDisk().probes[3];
-  EXPECT_EQ(probe.probeText2, " -");
-  EXPECT_TRUE(probe.options.auxiliaryInput2 && !probe.options.auxiliaryInput0);
+  const ArmRecord probe = OnDisk().probes[3];
+  EXPECT_EQ(
+      std::tuple(probe.probeText2, probe.options.auxiliaryInput2, probe.options.auxiliaryInput0),
+      std::tuple(" -", true, false));
 
   AddProbe(ProbeMode::Standard);
   dialog_->Save();  // No
@@ -151,17 +156,17 @@ TEST_F(ProbesDialogTest, SaveAndComputeCheckTheModeAndTheNumbers) {
 
 TEST_F(ProbesDialogTest, ApplyAsksWhileEditingAndStoresTheSelectionCancelDoesNot) {
   Open(PlainDemoTab("usb6_quaternion"), 1);
-  EXPECT_EQ(dialog_->selection(), 1);
-  EXPECT_EQ(dialog_->fields().sphereDiameter, "25.400");
-  EXPECT_TRUE(state().reading.probesDialogOpen);
-  EXPECT_EQ(arm_->observations().probeModeByte, 2);
+  EXPECT_EQ(std::tuple(dialog_->selection(), dialog_->fields().sphereDiameter,
+                       state().reading.probesDialogOpen, arm_->observations().probeModeByte),
+            std::tuple(1, "25.400", true, 2));
   dialog_->SelectProbe(2);
   EXPECT_TRUE(dialog_->fields().greenButton);
   dialog_->Modify();
   dialog_->Cancel();
-  EXPECT_EQ(state().toolInUse, 1);
-  EXPECT_EQ(state().working.probeName, "Ball 6 mm") << "the probe in use applied again";
-  EXPECT_FALSE(state().reading.probesDialogOpen);
+  // The probe in use applied again.
+  EXPECT_EQ(
+      std::tuple(state().toolInUse, state().working.probeName, state().reading.probesDialogOpen),
+      std::tuple(1, "Ball 6 mm", false));
 
   Open(PlainDemoTab("usb6_quaternion"), 1);
   dialog_->SelectProbe(2);
@@ -172,12 +177,10 @@ TEST_F(ProbesDialogTest, ApplyAsksWhileEditingAndStoresTheSelectionCancelDoesNot
   dialog_->SetSphereDiameterText("30");
   dialog_->Apply();
   EXPECT_EQ(TextsOf(Kind::YesNo), Texts(2, "The probe is in calibration.\n\nExit from operation?"));
-  EXPECT_TRUE(dialog_->closed());
-  EXPECT_EQ(state().toolInUse, 2);
-  EXPECT_EQ(GetSettingInt("Tools", "toolInUse", 0, context_.installationStore()), 2);
-  EXPECT_EQ(GetSettingString("Data", "sphereDiameter", "", context_.installationStore()), "30.000");
-  EXPECT_EQ(state().working.probeName, "Ball 3 mm extension");
-  EXPECT_EQ(TextsOf(Kind::Connected), Texts{"Pilvo3D PA60\nBall 3 mm extension"});
+  EXPECT_EQ(std::tuple(dialog_->closed(), state().toolInUse, StoredTool(), StoredSphere(),
+                       state().working.probeName, TextsOf(Kind::Connected)),
+            std::tuple(true, 2, 2u, "30.000", "Ball 3 mm extension",
+                       Texts{"Pilvo3D PA60\nBall 3 mm extension"}));
 }
 
 // A host that sets a decimal-comma locale when it starts, as Qt does, changes no number: the
@@ -198,24 +201,22 @@ TEST_F(ProbesDialogTest, NumbersDoNotDependOnTheProcessLocale) {
   dialog_->Save();  // the diameters read, then saved without calibration
   dialog_->Apply();
   std::setlocale(LC_ALL, "C");
-  EXPECT_EQ(shown.sphereDiameter, "25.400") << commaLocale;
-  EXPECT_EQ(shown.probeDiameter, "6.000");
   char line[128];
   std::snprintf(line, sizeof line, "1:  %.3f, %.3f, %.3f", pose_[3], pose_[7], pose_[11]);
-  EXPECT_EQ(pointLines, Texts{line});
-  EXPECT_EQ(TextsOf(Kind::Message), Texts{kAcquireAtLeast});
-  EXPECT_EQ(TextsOf(Kind::YesNo), Texts{"Save the probe without calibration?"});
-  EXPECT_TRUE(dialog_->closed());
-  EXPECT_EQ(GetSettingString("Data", "sphereDiameter", "", context_.installationStore()), "25.400");
+  EXPECT_EQ(std::tuple(shown.sphereDiameter, shown.probeDiameter, pointLines, StoredSphere()),
+            std::tuple("25.400", "6.000", Texts{line}, "25.400"))
+      << commaLocale;
+  EXPECT_EQ(std::tuple(TextsOf(Kind::Message), TextsOf(Kind::YesNo), dialog_->closed()),
+            std::tuple(Texts{kAcquireAtLeast}, Texts{"Save the probe without calibration?"}, true));
 }
 
 TEST_F(ProbesDialogTest, ModeButtonsConfigureTheBoardsAndTheGreenButton) {
   Open();
   AddProbe(ProbeMode::Renishaw);
-  EXPECT_TRUE(arm_->observations().configuration.has_value());
-  EXPECT_TRUE(state().working.options.auxiliaryInput0);
-  EXPECT_EQ(arm_->observations().acknowledgedInputs, std::vector<int>{0});
-  EXPECT_FALSE(dialog_->controls().greenButton);
+  EXPECT_EQ(std::tuple(arm_->observations().configuration.has_value(),
+                       state().working.options.auxiliaryInput0,
+                       arm_->observations().acknowledgedInputs, dialog_->controls().greenButton),
+            std::tuple(true, true, std::vector<int>{0}, false));
   dialog_->ChooseMode(ProbeMode::Standard);
   EXPECT_FALSE(state().working.options.auxiliaryInput0) << "the configure clears the inputs";
   EXPECT_TRUE(dialog_->controls().greenButton);
@@ -240,20 +241,21 @@ TEST_F(ProbesDialogTest, ButtonsActOnPressesAndFixTheModeWhileThereArePoints) {
   TickWith({1});
   EXPECT_EQ(dialog_->pointCount(), 1) << "holding the button takes one point";
   dialog_->ChooseMode(ProbeMode::Renishaw);
-  EXPECT_EQ(dialog_->fields().mode, ProbeMode::Standard) << "the mode is fixed";
-  EXPECT_EQ(dialog_->pointLines().size(), 1u);
+  EXPECT_EQ(std::tuple(dialog_->fields().mode, dialog_->pointLines().size()),
+            std::tuple(ProbeMode::Standard, 1u))
+      << "the mode is fixed";
   Press(3);
   Press(1);
   Press(2);
   Press(2);
-  EXPECT_EQ(dialog_->pointCount(), 0);
-  EXPECT_TRUE(dialog_->controls().modes) << "the last point dropped frees the mode";
+  // The last point dropped frees the mode.
+  EXPECT_EQ(std::tuple(dialog_->pointCount(), dialog_->controls().modes), std::tuple(0, true));
   Press(2);
   EXPECT_EQ(ui_.CountOf(Kind::Beep), 6u) << "nothing to drop, no beep";
 
   for (int point = 0; point <= kMaxCalibrationPoints; ++point) Press(1);
-  EXPECT_EQ(dialog_->pointCount(), kMaxCalibrationPoints);
-  EXPECT_EQ(TextsOf(Kind::Message).back(), "_points buffer full");
+  EXPECT_EQ(std::tuple(dialog_->pointCount(), TextsOf(Kind::Message).back()),
+            std::tuple(kMaxCalibrationPoints, "_points buffer full"));
 }
 
 TEST_F(ProbesDialogTest, LeavingTheEditingDropsThePointsAfterAQuestion) {
@@ -265,16 +267,14 @@ TEST_F(ProbesDialogTest, LeavingTheEditingDropsThePointsAfterAQuestion) {
   EXPECT_EQ(TextsOf(Kind::YesNo), Texts(2, kNotCalibrated));
   ui_.ScriptAnswer(true);
   dialog_->Save();
-  EXPECT_FALSE(dialog_->editing());
-  EXPECT_EQ(state().tab.main.probeCount, 3);
+  EXPECT_EQ(std::tuple(dialog_->editing(), state().tab.main.probeCount), std::tuple(false, 3));
 
   AddProbe(ProbeMode::Standard);
   Press(1);
   arm_->SetPlugged(false);
   dialog_->Tick();
-  EXPECT_EQ(TextsOf(Kind::Message), Texts{"_communication error"});
-  EXPECT_FALSE(dialog_->editing());
-  EXPECT_EQ(dialog_->pointCount(), 0);
+  EXPECT_EQ(std::tuple(TextsOf(Kind::Message), dialog_->editing(), dialog_->pointCount()),
+            std::tuple(Texts{"_communication error"}, false, 0));
 }
 
 TEST_F(ProbesDialogTest, DeletingKeepsTheProbeInUse) {
@@ -284,10 +284,10 @@ TEST_F(ProbesDialogTest, DeletingKeepsTheProbeInUse) {
   EXPECT_EQ(state().tab.main.probeCount, 3);
   ui_.ScriptAnswer(true);
   dialog_->Delete();
-  EXPECT_EQ(OnDisk().main.probeCount, 2);
-  EXPECT_EQ(dialog_->selection(), 1);
-  EXPECT_EQ(state().toolInUse, 2) << "still the touch trigger";
-  EXPECT_EQ(GetSettingInt("Tools", "toolInUse", 0, context_.installationStore()), 2);
+  // Still the touch trigger, now second.
+  EXPECT_EQ(
+      std::tuple(OnDisk().main.probeCount, dialog_->selection(), state().toolInUse, StoredTool()),
+      std::tuple(2, 1, 2, 2u));
 
   dialog_->SelectProbe(2);
   ui_.ScriptAnswer(true);
@@ -303,9 +303,9 @@ TEST_F(ProbesDialogTest, AFileThatCannotBeWrittenKeepsTheEditAndTheTable) {
   const std::string path = state().tabPath;
   state().tabPath = (folder_ / "missing" / "arm.tab").string();
   dialog_->Save();
-  EXPECT_EQ(TextsOf(Kind::Message).size(), 1u);
-  EXPECT_TRUE(dialog_->editing());
-  EXPECT_EQ(state().tab.main.probeCount, 3);
+  EXPECT_EQ(
+      std::tuple(TextsOf(Kind::Message).size(), dialog_->editing(), state().tab.main.probeCount),
+      std::tuple(1u, true, 3));
   state().tabPath = path;
   dialog_->Save();
   EXPECT_EQ(OnDisk().main.probeCount, 4);
@@ -323,8 +323,9 @@ TEST_F(ProbesDialogTest, SwitchingOnTheScannerAxisInitialisesTheArmAgain) {
   ui_.ScriptAnswer(true);  // saved without calibration
   dialog_->Save();
   dialog_->Apply();
-  EXPECT_EQ(arm_->observations().releaseCount, 1);
-  EXPECT_EQ(ui_.CountOf(Kind::Connected), 2u) << "the dialog's tooltip, then the initialisation";
+  // The dialog's tooltip, then the initialisation's.
+  EXPECT_EQ(std::tuple(arm_->observations().releaseCount, ui_.CountOf(Kind::Connected)),
+            std::tuple(1, 2u));
 }
 
 // Touches of a sphere of ball centres of radius 14.5 mm about the origin from random
@@ -366,14 +367,13 @@ TEST_F(CalibrationAcquisitionTest, PlotScalesToTheKeptResidualsAndMarksAWideSpre
     const ResidualPlot plot = acquisition_.residualPlot();
     ASSERT_GE(plot.residuals.size(), 2u);
     EXPECT_LT(plot.residuals.size(), 40u) << "the filter passes drop the outliers";
-    EXPECT_EQ(plot.minimum, *std::min_element(plot.residuals.begin(), plot.residuals.end()));
-    EXPECT_EQ(plot.maximum, *std::max_element(plot.residuals.begin(), plot.residuals.end()));
-    EXPECT_EQ(plot.wideSpread, spread > 1.0);
-
-    Take(0.0);
-    EXPECT_FALSE(acquisition_.hasResult()) << "a new point makes the result stale";
-    EXPECT_TRUE(acquisition_.residualPlot().residuals.empty());
-    EXPECT_EQ(acquisition_.fit().sigma, 0.0);
+    const auto [minimum, maximum] = std::ranges::minmax(plot.residuals);
+    EXPECT_EQ(std::tuple(plot.minimum, plot.maximum, plot.wideSpread),
+              std::tuple(minimum, maximum, spread > 1.0));
+    Take(0.0);  // a new point makes the result stale
+    EXPECT_EQ(std::tuple(acquisition_.hasResult(), acquisition_.residualPlot().residuals.size(),
+                         acquisition_.fit().sigma),
+              std::tuple(false, 0u, 0.0));
   }
 }
 
