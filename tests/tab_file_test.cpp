@@ -42,7 +42,7 @@ Bytes Serialize(const TabContents& contents) {
 
 std::vector<Bytes> AllGoldenFiles() {
   return {testing::GoldenTab(),     testing::GoldenTa2(),     testing::GoldenTa3(false),
-          testing::GoldenTa3(true), testing::GoldenT40(),     testing::GoldenT4x(1, 2),
+          testing::GoldenTa3(true), testing::GoldenT4x(0, 0), testing::GoldenT4x(1, 2),
           testing::GoldenT4x(2, 1), testing::GoldenT4x(3, 0), testing::GoldenT4x(4, 3),
           testing::GoldenT4x(4, 10)};
 }
@@ -107,7 +107,7 @@ TEST(TabGolden, ModernVersionsReadTheirFieldsAndDefaultWhatTheyLack) {
             std::tie("probe 3", main.signature));
   EXPECT_EQ(contents.probes[3], ArmRecord{});
 
-  const ArmRecord t40 = Parse(testing::GoldenT40()).main;
+  const ArmRecord t40 = Parse(testing::GoldenT4x(0, 0)).main;
   EXPECT_EQ(
       std::tuple(t40.probeCount, t40.probeRadius, t40.jointLimits[3], t40.expansionCoefficients[0]),
       std::tuple(0, 1.5f, JointLimit{}, 2.4e-05));
@@ -116,7 +116,7 @@ TEST(TabGolden, ModernVersionsReadTheirFieldsAndDefaultWhatTheyLack) {
                      t41.main.batteryPresent),
             std::tuple(41, "probe 2", 2.4e-05, 0));
   // A "t40" file has no probe count: bytes after its record are ignored.
-  Bytes t40WithTail = testing::GoldenT40();
+  Bytes t40WithTail = testing::GoldenT4x(0, 0);
   t40WithTail.insert(t40WithTail.end(), {1, 2, 3, 4, 5});
   EXPECT_EQ(Parse(t40WithTail).main.probeCount, 0);
 }
