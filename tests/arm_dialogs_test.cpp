@@ -1,7 +1,5 @@
-// The arm status dialogs' models against the virtual arm in this process: the reset that
-// follows the reference marks, the temperature choice, the joint limits warning, the three-point
-// alignment, the operators that run them (scripted and console) with their script files, and
-// the 3-D view's scene.
+// The arm status dialogs' models against the virtual arm in this process, the operators that run
+// them with their script files, and the 3-D view's scene.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -29,9 +27,11 @@ using testing::Link;
 using testing::PlainDemoTab;
 using Kind = ScriptedOperator::Request::Kind;
 using Texts = std::vector<std::string>;
+using std::tuple;
 
 const Texts kSixEncoders{"ENCODER 1", "ENCODER 2", "ENCODER 3",
                          "ENCODER 4", "ENCODER 5", "ENCODER 6"};
+const Texts kTableEncoders{"ENCODER 1", "ENCODER 2", "ENCODER 3", "ENCODER 4", "ROTATING TABLE"};
 
 class ArmDialogsTest : public testing::SimSessionTest {
  protected:
@@ -59,22 +59,18 @@ TEST_F(ArmDialogsTest, ResetIndicatorsAndViewFollowTheMarks) {
     ASSERT_TRUE(arm_->SetJointAngles(std::vector<double>{10, 20, 30, 40, 50, 60}));
     ResetProcedure reset(*session_, Setup());
     EXPECT_EQ(reset.viewPose().unmarkedMask, 0xFFFF) << "nothing marked before the first tick";
-
     PassMarks({0, 2, 5});
     reset.Tick();
-    ASSERT_EQ(reset.state(), ResetProcedure::State::Running);
-    EXPECT_EQ(reset.markMask(), 0b100101u);
-    EXPECT_EQ(reset.marksFound(), 3);
     const ArmViewPose& view = reset.viewPose();
-    EXPECT_EQ(view.unmarkedMask, 0xFFDA);
-    EXPECT_EQ(view.variantGeometry, variant == 3);
+    EXPECT_EQ(tuple(reset.state(), reset.markMask(), reset.marksFound(), view.unmarkedMask,
+                    view.variantGeometry, ui_.CountOf(Kind::Beep)),
+              tuple(ResetProcedure::State::Running, 0b100101u, 3, 0xFFDA, variant == 3, 0u));
     const std::array<double, kArmViewJoints> expected =
         variant == 3 ? std::array<double, kArmViewJoints>{10, 0, 30, -90, 0, 60, 0}
                      : std::array<double, kArmViewJoints>{10, -65, 0, 125, 0, 60, 0};
     for (std::size_t joint = 0; joint < kArmViewJoints; ++joint) {
       EXPECT_NEAR(view.angles[joint], expected[joint], CountDegrees(joint)) << "joint " << joint;
     }
-    EXPECT_EQ(ui_.CountOf(Kind::Beep), 0u);
   }
 }
 
@@ -84,10 +80,9 @@ TEST_F(ArmDialogsTest, UnpluggingEndsTheResetWithTheMarkQueryStatus) {
     if (tick == 2) arm_->SetPlugged(false);
   });
   const ResetDialogOutcome outcome = session_->dialogs().RunResetDialog(*session_, Setup());
-  EXPECT_FALSE(outcome.ok);
-  EXPECT_EQ(outcome.cancelCode, -3) << "short reply to the mark query";
-  EXPECT_EQ(ui_.lastDialogTicks(), 3);
-  EXPECT_FALSE(session_->link().IsOpen());
+  // -3: the short reply to the mark query.
+  EXPECT_EQ(tuple(outcome.ok, outcome.cancelCode, ui_.lastDialogTicks(), session_->link().IsOpen()),
+            tuple(false, -3, 3, false));
 }
 
 TEST_F(ArmDialogsTest, ResetOpeningShowsTitleLabelsTemperatureAndKeepsItsSize) {
@@ -95,9 +90,9 @@ TEST_F(ArmDialogsTest, ResetOpeningShowsTitleLabelsTemperatureAndKeepsItsSize) {
   Load(contents, Program::Wizard);
   ResetDialogSetup setup = Setup();
   ResetProcedure wizard(*session_, setup);
-  EXPECT_EQ(wizard.title(), "PilvoWIZARD: Reference mark dialog");
-  EXPECT_EQ(wizard.instruction(), "Execute the reference mark procedure for the arm.");
-  EXPECT_EQ(wizard.encoderLabels(), kSixEncoders);
+  EXPECT_EQ(tuple(wizard.title(), wizard.instruction(), wizard.encoderLabels()),
+            tuple("PilvoWIZARD: Reference mark dialog",
+                  "Execute the reference mark procedure for the arm.", kSixEncoders));
   EXPECT_FALSE(wizard.temperatureTextShown() || wizard.temperatureChoiceShown() ||
                wizard.probeChoiceShown());
   EXPECT_TRUE(wizard.reduced()) << "reduced without a stored size";
@@ -115,13 +110,11 @@ TEST_F(ArmDialogsTest, ResetOpeningShowsTitleLabelsTemperatureAndKeepsItsSize) {
   EXPECT_FALSE(library.reduced());
   library.Reduce();
   EXPECT_EQ(Stored("ResetResize"), 1u);
-  EXPECT_EQ(library.title(), "Pilvo DLL: Reference mark dialog");
-  EXPECT_EQ(library.encoderLabels(),
-            (Texts{"ENCODER 1", "ENCODER 2", "ENCODER 3", "ENCODER 4", "ROTATING TABLE"}));
-  EXPECT_EQ(library.temperatureText(), "Insert the ambient temperature");
-  EXPECT_TRUE(library.temperatureChoiceShown());
-  EXPECT_EQ(library.temperatureLines().size(), 41u);
-  EXPECT_EQ(library.temperatureLine(), 23);
+  EXPECT_EQ(tuple(library.title(), library.encoderLabels(), library.temperatureText(),
+                  library.temperatureChoiceShown(), library.temperatureLines().size(),
+                  library.temperatureLine()),
+            tuple("Pilvo DLL: Reference mark dialog", kTableEncoders,
+                  "Insert the ambient temperature", true, 41u, 23));
   EXPECT_FALSE(library.SelectTemperature(41));
   EXPECT_TRUE(library.SelectTemperature(18));
   library.Cancel();
@@ -130,10 +123,10 @@ TEST_F(ArmDialogsTest, ResetOpeningShowsTitleLabelsTemperatureAndKeepsItsSize) {
 
   setup.temperatureSensors = 1;
   ResetProcedure sensors(*session_, setup);
-  EXPECT_EQ(sensors.temperatureText(), "Temperature compensation enabled");
-  EXPECT_TRUE(sensors.temperatureTextShown());
-  EXPECT_FALSE(sensors.temperatureChoiceShown());
   EXPECT_FALSE(sensors.SelectTemperature(18));
+  EXPECT_EQ(tuple(sensors.temperatureText(), sensors.temperatureTextShown(),
+                  sensors.temperatureChoiceShown()),
+            tuple("Temperature compensation enabled", true, false));
 }
 
 TEST_F(ArmDialogsTest, ResetProbeChoiceRelabelsTheEncoders) {
@@ -143,10 +136,9 @@ TEST_F(ArmDialogsTest, ResetProbeChoiceRelabelsTheEncoders) {
   ResetDialogSetup setup = Setup();
   setup.probeManagement = true;
   ResetProcedure empty(*session_, setup);
-  EXPECT_EQ(empty.probeLines(), Texts{"Factory calibration"});
-  EXPECT_FALSE(empty.probeChoiceEnabled());
-  EXPECT_EQ(empty.probeLine(), 0);
-  EXPECT_FALSE(empty.SelectProbe(0));
+  EXPECT_EQ(tuple(empty.probeLines(), empty.probeChoiceEnabled(), empty.probeLine(),
+                  empty.SelectProbe(0)),
+            tuple(Texts{"Factory calibration"}, false, 0, false));
 
   contents.main.probeCount = 2;
   contents.probes[0] = contents.probes[1] = contents.main;
@@ -156,17 +148,14 @@ TEST_F(ArmDialogsTest, ResetProbeChoiceRelabelsTheEncoders) {
   Load(contents);
   setup.toolInUse = 1;
   ResetProcedure reset(*session_, setup);
-  EXPECT_EQ(reset.probeLines(), (Texts{"Factory calibration", "Ball 6 mm", "Rotating probe"}));
-  EXPECT_TRUE(reset.probeChoiceEnabled());
-  EXPECT_EQ(reset.probeLine(), 1);
-  EXPECT_EQ(reset.encoderLabels().size(), 5u);
-  EXPECT_FALSE(reset.viewPose().rotatingProbe);
-
+  EXPECT_EQ(tuple(reset.probeLines(), reset.probeChoiceEnabled(), reset.probeLine(),
+                  reset.encoderLabels().size(), reset.viewPose().rotatingProbe),
+            tuple(Texts{"Factory calibration", "Ball 6 mm", "Rotating probe"}, true, 1, 5u, false));
   EXPECT_FALSE(reset.SelectProbe(3));
   ASSERT_TRUE(reset.SelectProbe(2));
-  EXPECT_EQ(state().toolInUse, 2);
-  EXPECT_EQ(reset.encoderLabels().size(), 6u) << "the probe carries the companion axis";
-  EXPECT_TRUE(reset.viewPose().rotatingProbe) << "and the view draws it";
+  // The probe carries the companion axis, and the view draws it.
+  EXPECT_EQ(tuple(state().toolInUse, reset.encoderLabels().size(), reset.viewPose().rotatingProbe),
+            tuple(2, 6u, true));
   reset.Cancel();
   EXPECT_EQ(reset.outcome().toolInUse, 2);
 }
@@ -178,14 +167,13 @@ TEST_F(ArmDialogsTest, TemperatureDialogAnswersFromScriptOrKeepsTheStoredValue) 
   EXPECT_EQ(session_->dialogs().RunTemperatureDialog(*session_, 21), 23);
   EXPECT_EQ(session_->dialogs().RunTemperatureDialog(*session_, 55), 55)
       << "outside the list: nothing selected";
-  ASSERT_EQ(ui_.CountOf(Kind::Temperature), 3u);
-  EXPECT_EQ(ui_.requests().front().caption, "Pilvo DLL: Reference mark dialog");
-  EXPECT_EQ(ui_.requests().front().text, "Insert the ambient temperature");
+  EXPECT_EQ(tuple(ui_.CountOf(Kind::Temperature), ui_.requests().front().caption,
+                  ui_.requests().front().text),
+            tuple(3u, "Pilvo DLL: Reference mark dialog", "Insert the ambient temperature"));
 
   TemperatureChoice choice(55, language());
-  EXPECT_EQ(choice.selectedLine(), -1);
-  EXPECT_EQ(choice.lines().front(), "0");
-  EXPECT_EQ(choice.lines().back(), "40");
+  EXPECT_EQ(tuple(choice.selectedLine(), choice.lines().front(), choice.lines().back()),
+            tuple(-1, "0", "40"));
   EXPECT_FALSE(choice.Select(41));
   EXPECT_TRUE(choice.Select(0));
   EXPECT_EQ(choice.temperature(), 0);
@@ -195,11 +183,9 @@ TEST_F(ArmDialogsTest, LimitsWarningLabelsTheJointsFollowsTheReadingsAndKeepsIts
   const struct {
     bool insertedAxis, tableChannel;
     Texts labels;
-  } cases[] = {
-      {false, false, kSixEncoders},
-      {true, false, {"ENCODER 1", "ENCODER 2", "ENCODER 3", "ENCODER 4", "ENCODER 5"}},
-      {true, true, {"ENCODER 1", "ENCODER 2", "ENCODER 3", "ENCODER 4", "ROTATING TABLE"}},
-  };
+  } cases[] = {{false, false, kSixEncoders},
+               {true, false, Texts(kSixEncoders.begin(), kSixEncoders.end() - 1)},
+               {true, true, kTableEncoders}};
   for (const auto& test : cases) {
     TabContents contents = PlainDemoTab("serial6_dh_marks");
     contents.main.options.insertedAxis = test.insertedAxis;
@@ -207,8 +193,8 @@ TEST_F(ArmDialogsTest, LimitsWarningLabelsTheJointsFollowsTheReadingsAndKeepsIts
     Load(contents);
     LimitsWarning warning(context_);
     warning.LabelJoints(state());
-    EXPECT_EQ(warning.title(), "Pilvo3D: Joint limits");
-    EXPECT_EQ(warning.jointLabels(), test.labels);
+    EXPECT_EQ(tuple(warning.title(), warning.jointLabels()),
+              tuple("Pilvo3D: Joint limits", test.labels));
   }
 
   Load(PlainDemoTab("serial6_dh_marks"));
@@ -221,20 +207,16 @@ TEST_F(ArmDialogsTest, LimitsWarningLabelsTheJointsFollowsTheReadingsAndKeepsIts
 
   LimitsWarning second(context_);
   second.LabelJoints(state());
-  EXPECT_TRUE(second.enlarged());
-  ASSERT_TRUE(second.audio());
+  ASSERT_EQ(tuple(second.enlarged(), second.audio()), tuple(true, true));
   // Every update beeps, not only the first; joints beyond the arm's light nothing.
   const std::vector<double> radians{0.1, 0.2, 0.3, 0.4, 0.5, 0.6};
-  EXPECT_TRUE(second.Update(0xC4, radians));
-  EXPECT_TRUE(second.Update(0xC4, radians));
-  EXPECT_EQ(second.indicatorMask(), 0x04u);
-  EXPECT_EQ(second.viewPose().unmarkedMask, 0xC4);
+  EXPECT_TRUE(second.Update(0xC4, radians) && second.Update(0xC4, radians));
+  EXPECT_EQ(tuple(second.indicatorMask(), second.viewPose().unmarkedMask), tuple(0x04u, 0xC4));
   for (std::size_t joint = 0; joint < radians.size(); ++joint) {
     EXPECT_DOUBLE_EQ(second.viewPose().angles[joint], radians[joint] * 57.29577951308);
   }
   second.ToggleAudio();
-  EXPECT_EQ(Stored("LimitsAudio"), 0u);
-  EXPECT_EQ(Stored("LimitResize"), 1u);
+  EXPECT_EQ(tuple(Stored("LimitsAudio"), Stored("LimitResize")), tuple(0u, 1u));
 }
 
 class AlignmentTest : public ArmDialogsTest {
@@ -264,9 +246,8 @@ const std::vector<double> kPostures[] = {
 
 TEST_F(AlignmentTest, ThreeNewPressesTakeThePointsAndTheReleaseCloses) {
   AlignmentProcedure alignment(*session_, AlignmentVariant::UserFrame, false);
-  EXPECT_EQ(alignment.title(), "Pilvo.dll: Reference dialog");
-  EXPECT_EQ(alignment.cancelLabel(), "Cancel");
-  EXPECT_FALSE(alignment.reuseShown());
+  EXPECT_EQ(tuple(alignment.title(), alignment.cancelLabel(), alignment.reuseShown()),
+            tuple("Pilvo.dll: Reference dialog", "Cancel", false));
   // Button 1 by tick: held from the opening, which does not count, then three presses with a
   // long hold; the table angle is that of the last joint.
   const bool held[] = {true, false, true, true, false, true, false, true, true, false};
@@ -279,16 +260,13 @@ TEST_F(AlignmentTest, ThreeNewPressesTakeThePointsAndTheReleaseCloses) {
     alignment.Tick();
     prompts.push_back(alignment.prompt());
   }
-  EXPECT_EQ(alignment.state(), AlignmentProcedure::State::Ok);
-  EXPECT_EQ(alignment.pointsTaken(), 3);
-  EXPECT_EQ(ui_.CountOf(Kind::Beep), 3u);
-  EXPECT_EQ(prompts[1], "MEASURE THE POINT 1");
-  EXPECT_EQ(prompts[2], "MEASURE THE POINT 2");
-  EXPECT_EQ(prompts[5], "MEASURE THE POINT 3");
-
   const AlignmentAcquisition taken = alignment.result();
-  EXPECT_EQ(taken.close, AlignmentClose::Ok);
-  EXPECT_EQ(taken.errorCode, 0);
+  EXPECT_EQ(tuple(alignment.state(), alignment.pointsTaken(), ui_.CountOf(Kind::Beep), taken.close,
+                  taken.errorCode),
+            tuple(AlignmentProcedure::State::Ok, 3, 3u, AlignmentClose::Ok, 0));
+  EXPECT_EQ(tuple(prompts[1], prompts[2], prompts[5]),
+            tuple("MEASURE THE POINT 1", "MEASURE THE POINT 2", "MEASURE THE POINT 3"));
+
   const Pose first = PoseAt(kPostures[0]);
   for (std::size_t i = 0; i < first.size(); ++i) EXPECT_NEAR(taken.firstPose[i], first[i], 1e-6);
   const Point3 second = PositionOf(PoseAt(kPostures[1]));
@@ -296,9 +274,7 @@ TEST_F(AlignmentTest, ThreeNewPressesTakeThePointsAndTheReleaseCloses) {
   for (std::size_t i = 0; i < 3; ++i) {
     EXPECT_NEAR(taken.second[i], second[i], 1e-6);
     EXPECT_NEAR(taken.third[i], third[i], 1e-6);
-  }
-  for (std::size_t point = 0; point < 3; ++point) {
-    EXPECT_NEAR(taken.tableAngles[point], kPostures[point][5] * kDegreesToRadians,
+    EXPECT_NEAR(taken.tableAngles[i], kPostures[i][5] * kDegreesToRadians,
                 CountDegrees(5) * kDegreesToRadians);
   }
 }
@@ -324,18 +300,16 @@ TEST_F(AlignmentTest, ScriptedOperatorRunsTheDialogBetweenArmMoves) {
     HoldButton(tick % 2 == 1);
   });
   const AlignmentAcquisition taken = RunDialog(AlignmentVariant::RotatingTable);
-  EXPECT_EQ(taken.close, AlignmentClose::Ok);
-  EXPECT_EQ(ui_.lastDialogTicks(), 7);
+  EXPECT_EQ(tuple(taken.close, ui_.lastDialogTicks(), ui_.CountOf(Kind::Alignment),
+                  ui_.requests().front().caption, ui_.requests().front().text),
+            tuple(AlignmentClose::Ok, 7, 1u, "Rotanting table reference",
+                  "Acquire the three reference points"));
   EXPECT_NEAR(taken.tableAngles[1], 50 * kDegreesToRadians, CountDegrees(5) * kDegreesToRadians);
-  ASSERT_EQ(ui_.CountOf(Kind::Alignment), 1u);
-  EXPECT_EQ(ui_.requests().front().caption, "Rotanting table reference");
-  EXPECT_EQ(ui_.requests().front().text, "Acquire the three reference points");
 }
 
 TEST_F(AlignmentTest, ReuseOnlyWhenOfferedAndAReadingErrorClosesWithItsCode) {
   AlignmentProcedure offered(*session_, AlignmentVariant::RotatingTable, true);
-  EXPECT_TRUE(offered.reuseShown());
-  EXPECT_EQ(offered.cancelLabel(), "Only arm");
+  EXPECT_EQ(tuple(offered.reuseShown(), offered.cancelLabel()), tuple(true, "Only arm"));
   ui_.ScriptAlignment({.ticks = 0, .end = DialogRun::End::Reuse});
   EXPECT_EQ(RunDialog(AlignmentVariant::RotatingTable, true).close, AlignmentClose::Reuse);
   ui_.ScriptAlignment({.ticks = 0, .end = DialogRun::End::Reuse});
@@ -349,10 +323,9 @@ TEST_F(AlignmentTest, ReuseOnlyWhenOfferedAndAReadingErrorClosesWithItsCode) {
     if (tick == 3) arm_->SetPlugged(false);
   });
   const AlignmentAcquisition taken = RunDialog(AlignmentVariant::UserFrame);
-  EXPECT_EQ(taken.close, AlignmentClose::Cancel);
-  EXPECT_EQ(taken.errorCode, -2) << "short serial reply";
-  EXPECT_EQ(ui_.lastDialogTicks(), 4);
-  EXPECT_EQ(ui_.CountOf(Kind::Beep), 1u) << "the point taken before";
+  // -2: the short serial reply; the beep: the point taken before.
+  EXPECT_EQ(tuple(taken.close, taken.errorCode, ui_.lastDialogTicks(), ui_.CountOf(Kind::Beep)),
+            tuple(AlignmentClose::Cancel, -2, 4, 1u));
 }
 
 TEST_F(ArmDialogsTest, ConsoleOperatorCancelsAtTheTimeOutOrFollowsTheArmToTheEnd) {
@@ -362,15 +335,13 @@ TEST_F(ArmDialogsTest, ConsoleOperatorCancelsAtTheTimeOutOrFollowsTheArmToTheEnd
   ConsoleOperator console(out, std::chrono::milliseconds(150));
   ResetProcedure reset(*session_, Setup());
   console.RunResetDialog(reset);
-  EXPECT_EQ(reset.state(), ResetProcedure::State::Cancelled);
-  EXPECT_EQ(reset.resultCode(), 0);
   AlignmentProcedure alignment(*session_, AlignmentVariant::UserFrame, false);
   console.RunAlignmentDialog(alignment);
-  EXPECT_EQ(alignment.result().close, AlignmentClose::Cancel);
   TemperatureChoice choice(24, language());
   console.RunTemperatureDialog(choice);
-  EXPECT_TRUE(choice.closed());
-  EXPECT_EQ(choice.temperature(), 24);
+  EXPECT_EQ(tuple(reset.state(), reset.resultCode(), alignment.result().close, choice.closed(),
+                  choice.temperature()),
+            tuple(ResetProcedure::State::Cancelled, 0, AlignmentClose::Cancel, true, 24));
   console.Beep();
   for (const char* line :
        {"Mark status: ENCODER 2\n", "no answer within 150 ms: Cancel", "MEASURE THE POINT 1\n"}) {
@@ -396,25 +367,22 @@ TEST(OperatorScriptTest, EveryKindOfAnswerIsTakenInOrderAndBadLinesAreNamed) {
   std::string error;
   const auto script = ParseOperatorScript(text, error);
   ASSERT_TRUE(script) << error;
-  EXPECT_EQ(script->answers, (std::vector<bool>{true, false}));
-  EXPECT_EQ(script->choices, (std::vector<std::optional<std::size_t>>{2, std::nullopt}));
-  ASSERT_EQ(script->files.size(), 2u);
-  EXPECT_EQ(script->files[0], std::filesystem::path("/tmp/a b.tab"));
-  EXPECT_FALSE(script->files[1]);
-  EXPECT_EQ(script->temperatures, std::vector<std::int32_t>{23});
-  ASSERT_EQ(script->resets.size(), 2u);
-  EXPECT_EQ(script->resets[0].ticks, 5);
-  EXPECT_EQ(script->resets[1].ticks, 0);
-  ASSERT_EQ(script->alignments.size(), 2u);
-  EXPECT_EQ(script->alignments[0].end, DialogRun::End::Reuse);
-  EXPECT_EQ(script->alignments[1].ticks, 7);
+  EXPECT_EQ(tuple(script->answers, script->choices, script->files, script->temperatures),
+            tuple(std::vector<bool>{true, false},
+                  std::vector<std::optional<std::size_t>>{2, std::nullopt},
+                  std::vector<std::optional<std::filesystem::path>>{"/tmp/a b.tab", std::nullopt},
+                  std::vector<std::int32_t>{23}));
+  ASSERT_EQ(tuple(script->resets.size(), script->alignments.size()), tuple(2u, 2u));
+  EXPECT_EQ(tuple(script->resets[0].ticks, script->resets[1].ticks, script->alignments[0].end,
+                  script->alignments[1].ticks),
+            tuple(5, 0, DialogRun::End::Reuse, 7));
 
   ScriptedOperator ui;
   ui.AddScript(*script);
-  EXPECT_TRUE(ui.AskYesNo("?", "c"));
-  EXPECT_FALSE(ui.AskYesNo("?", "c"));
-  EXPECT_FALSE(ui.AskYesNo("?", "c")) << "No when the script is exhausted";
-  EXPECT_EQ(ui.ChooseFromList("t", {"a", "b", "c"}), 2u);
+  // The last No: the script is exhausted.
+  const bool yes = ui.AskYesNo("?", "c"), no = ui.AskYesNo("?", "c"), none = ui.AskYesNo("?", "c");
+  EXPECT_EQ(tuple(yes, no, none, ui.ChooseFromList("t", {"a", "b", "c"})),
+            tuple(true, false, false, 2u));
 
   for (const char* bad :
        {"maybe", "yes please", "choice -1", "choice", "temperature 41", "temperature 2x",
@@ -433,7 +401,7 @@ TEST(OperatorChoiceTest, EnvironmentSelectsTheOperator) {
   auto scripted = MakeOperatorFromEnvironment();
   ASSERT_NE(dynamic_cast<ScriptedOperator*>(scripted.get()), nullptr);
   EXPECT_TRUE(scripted->AskYesNo("?", "c"));
-
+  // A bad script, a missing one, a window asked for without a display, nothing asked for.
   std::ofstream(file) << "perhaps\n";
   EXPECT_NE(dynamic_cast<ConsoleOperator*>(MakeOperatorFromEnvironment().get()), nullptr);
   std::filesystem::remove(file);
@@ -471,10 +439,9 @@ TEST(ArmSceneTest, StandardArmStandsOnTheFloorTheVariantHangsFromItsBase) {
     const ScenePrimitive& base = scene[floors];
     EXPECT_EQ(base.size, (std::array{1.2, 1.2, 0.3}));
     const std::array centre = CentreOf(base);
-    EXPECT_NEAR(centre[0], 0.0, 1e-12);
-    EXPECT_NEAR(centre[1], test.baseY, 1e-12);
-    EXPECT_NEAR(centre[2], -12.5, 1e-12);
-    EXPECT_NEAR(base.transform[5], test.baseUp, 1e-12);
+    const std::array expected{0.0, test.baseY, -12.5, test.baseUp};
+    const std::array actual{centre[0], centre[1], centre[2], base.transform[5]};
+    for (std::size_t i = 0; i < actual.size(); ++i) EXPECT_NEAR(actual[i], expected[i], 1e-12);
   }
 }
 
@@ -508,8 +475,8 @@ TEST(ArmSceneTest, JointSevenTurnsTheStylusOnlyWithTheRotatingProbe) {
     SCOPED_TRACE(test.angle);
     const auto scene = BuildArmScene(
         {.angles = {0, 0, 0, 0, 0, 0, test.angle}, .rotatingProbe = test.rotatingProbe});
-    EXPECT_EQ(scene.back().joint, test.stylusJoint);
-    EXPECT_EQ(scene[scene.size() - 2].joint, test.stylusJoint);
+    EXPECT_EQ(tuple(scene.back().joint, scene[scene.size() - 2].joint),
+              tuple(test.stylusJoint, test.stylusJoint));
     EXPECT_NEAR(CentreOf(scene.back())[0], test.tipX, 1e-9);
   }
 }

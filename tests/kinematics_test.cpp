@@ -1,7 +1,5 @@
-// The kinematic model against the virtual arm's own forward kinematics on every demo arm (with
-// and without thermal compensation, second-joint correction and table channel, over several
-// encoder turns), the lengths thermal scaling grows on every layout, the model kept between
-// readings, and the motion tracker with its probe-radius push.
+// The kinematic model against the virtual arm's own forward kinematics on every demo arm, the
+// model kept between readings, and the motion tracker with its probe-radius push.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -212,37 +210,36 @@ Pose At(double x, double y, double z) {
 TEST(MotionTracker, StepsMustExceedTheirThresholdsAndTheLastTenFeedThePush) {
   MotionTracker tracker;
   tracker.clientSession = 1;
-  TrackMotion(At(0.3, 0, 0), tracker);
-  EXPECT_EQ(tracker.acceptedCount, 0) << "a step of exactly 0.3 mm";
-  EXPECT_EQ(tracker.currentPosition, (Position{0.3, 0, 0}));
+  TrackMotion(At(0.3, 0, 0), tracker);  // a step of exactly 0.3 mm
+  EXPECT_EQ(std::tuple(tracker.acceptedCount, tracker.currentPosition),
+            std::tuple(0, Position{0.3, 0, 0}));
   TrackMotion(At(0.5, 0, 0), tracker);
-  TrackMotion(At(1.5, 0, 0), tracker);
-  EXPECT_EQ(tracker.acceptedCount, 2);
-  EXPECT_EQ(tracker.ringSteps[1], 1.0);
-  EXPECT_EQ(tracker.direction, Position{}) << "a step of exactly 1.0 mm";
+  TrackMotion(At(1.5, 0, 0), tracker);  // a step of exactly 1.0 mm: no direction
+  EXPECT_EQ(std::tuple(tracker.acceptedCount, tracker.ringSteps[1], tracker.direction),
+            std::tuple(2, 1.0, Position{}));
   TrackMotion(At(1.5, 0, 2.0), tracker);
   TrackMotion(At(1.5, 0, 4.0), tracker);
-  EXPECT_EQ(tracker.direction, (Position{0.375, 0, 1.5})) << "from the running midpoint";
-  EXPECT_EQ(tracker.midpoint, (Position{1.125, 0, 2.5}));
-  EXPECT_EQ(tracker.lastAcceptedPosition, (Position{1.5, 0, 4.0}));
+  // The direction from the running midpoint.
+  EXPECT_EQ(std::tuple(tracker.direction, tracker.midpoint, tracker.lastAcceptedPosition),
+            std::tuple(Position{0.375, 0, 1.5}, Position{1.125, 0, 2.5}, Position{1.5, 0, 4.0}));
 
+  // Without a client session: the probe axis.
   MotionTracker noSession;
   Pose tilted = At(9, 9, 9);
   tilted[2] = 0.6;
   tilted[10] = 0.8;
   TrackMotion(tilted, noSession);
-  EXPECT_EQ(noSession.direction, (Position{0.6, 0, 0.8})) << "the probe axis";
-  EXPECT_EQ(noSession.acceptedCount, 0);
+  EXPECT_EQ(std::tuple(noSession.direction, noSession.acceptedCount),
+            std::tuple(Position{0.6, 0, 0.8}, 0));
 
   // Twelve steps: the ring keeps the last ten, and the bent last step weighs differently in a
   // fit of nine.
   MotionTracker ring;
   ring.clientSession = 1;
   for (int step = 1; step <= 12; ++step) TrackMotion(At(2.0 * step, step == 12, 0), ring);
-  EXPECT_EQ(ring.acceptedCount, 12);
-  EXPECT_EQ(ring.ringIndex, 2);
-  EXPECT_EQ(ring.ringPositions[1], (Position{24, 1, 0}));
-  EXPECT_EQ(ring.ringPositions[2], (Position{6, 0, 0}));
+  EXPECT_EQ(
+      std::tuple(ring.acceptedCount, ring.ringIndex, ring.ringPositions[1], ring.ringPositions[2]),
+      std::tuple(12, 2, Position{24, 1, 0}, Position{6, 0, 0}));
   std::array<double, 6> line{};
   ASSERT_EQ(FitMotionLine(ring.ringPositions, line), kFitDone);
   const double sign = line[3] > 0 ? 1.0 : -1.0;
@@ -252,8 +249,7 @@ TEST(MotionTracker, StepsMustExceedTheirThresholdsAndTheLastTenFeedThePush) {
   ApplyMotionOffset(arm, ring, pose);
   EXPECT_NEAR(pose[3], 24 + 2 * sign * line[3], 1e-6);
   EXPECT_NEAR(pose[7], 1 + 2 * sign * line[4], 1e-6);
-  EXPECT_EQ(ring.acceptedCount, 0);
-  EXPECT_EQ(ring.ringIndex, 0);
+  EXPECT_EQ(std::tuple(ring.acceptedCount, ring.ringIndex), std::tuple(0, 0));
 }
 
 TEST(MotionTracker, PushFollowsTheTravelAlongTheDominantAxis) {
@@ -305,12 +301,12 @@ TEST(MotionTracker, OnlySixParameterChainsWithTheOptionFeedIt) {
       MotionTracker tracker;
       tracker.clientSession = 1;
       const Pose pose = DriverPose(arm, reading, tracker);
+      MotionTracker untouched;
+      untouched.clientSession = 1;
       if (option && arm.modelType == 1) {
-        EXPECT_EQ(tracker.currentPosition, (Position{pose[3], pose[7], pose[11]}));
-        EXPECT_EQ(tracker.acceptedCount, 1);
+        EXPECT_EQ(std::tuple(tracker.currentPosition, tracker.acceptedCount),
+                  std::tuple(Position{pose[3], pose[7], pose[11]}, 1));
       } else {
-        MotionTracker untouched;
-        untouched.clientSession = 1;
         EXPECT_EQ(tracker, untouched);
       }
     }

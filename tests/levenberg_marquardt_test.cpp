@@ -10,11 +10,9 @@
 namespace pilvo {
 namespace {
 
-// y = a + b t through points that do not lie on one line.
+// y = a + b t through points that do not lie on one line, and its normal-equation solution.
 constexpr std::array<double, 5> kLineT{0, 1, 2, 3, 4};
 constexpr std::array<double, 5> kLineY{1.0, 2.9, 5.2, 7.1, 8.8};
-
-// The normal-equation solution (a, b).
 constexpr std::array<double, 2> kLineSolution{1.04, 1.98};
 
 void LineModel(std::span<const double> p, std::span<double> hx, void*) {
@@ -33,10 +31,8 @@ void RosenbrockModel(std::span<const double> p, std::span<double> hx, void*) {
   hx[1] = 1.0 - p[0];
 }
 void RosenbrockJacobian(std::span<const double> p, std::span<double> j, void*) {
-  j[0] = -20.0 * p[0];
-  j[1] = 10.0;
-  j[2] = -1.0;
-  j[3] = 0.0;
+  const double values[] = {-20.0 * p[0], 10.0, -1.0, 0.0};
+  std::copy(std::begin(values), std::end(values), j.begin());
 }
 
 // y = a exp(-b t) sampled at t = 0 .. 9.
@@ -54,6 +50,10 @@ void ExponentialJacobian(std::span<const double> p, std::span<double> j, void*) 
 
 void NanModel(std::span<const double>, std::span<double> hx, void*) {
   for (double& value : hx) value = std::numeric_limits<double>::quiet_NaN();
+}
+
+void ExpectNear(std::span<const double> actual, std::array<double, 2> expected, double tolerance) {
+  for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_NEAR(actual[i], expected[i], tolerance);
 }
 
 struct Solved {
@@ -75,8 +75,7 @@ TEST(LevenbergMarquardt, FindsKnownMinima) {
     SCOPED_TRACE("linear least squares: the normal-equation solution");
     std::array<double, 2> p{0.0, 0.0};
     const Solved solved = Solve(LineModel, LineJacobian, p, kLineY);
-    EXPECT_NEAR(p[0], kLineSolution[0], 1e-9);
-    EXPECT_NEAR(p[1], kLineSolution[1], 1e-9);
+    ExpectNear(p, kLineSolution, 1e-9);
     EXPECT_GT(solved.summary.finalError, 0.0);
     EXPECT_LT(solved.summary.finalError, solved.summary.initialError);
     // A linear model predicts its decrease exactly (gain ratio 1), so the first steps are taken
@@ -91,8 +90,7 @@ TEST(LevenbergMarquardt, FindsKnownMinima) {
     std::array<double, 2> p{-1.2, 1.0};
     const std::array<double, 2> x{};
     const Solved solved = Solve(RosenbrockModel, RosenbrockJacobian, p, x);
-    EXPECT_NEAR(p[0], 1.0, 1e-8);
-    EXPECT_NEAR(p[1], 1.0, 1e-8);
+    ExpectNear(p, {1.0, 1.0}, 1e-8);
     EXPECT_GT(solved.result, 1);
   }
   {
@@ -101,8 +99,7 @@ TEST(LevenbergMarquardt, FindsKnownMinima) {
     for (int i = 0; i < kSamples; ++i) y[i] = 2.0 * std::exp(-0.5 * i);
     std::array<double, 2> p{1.0, 0.05};
     const Solved solved = Solve(ExponentialModel, ExponentialJacobian, p, y);
-    EXPECT_NEAR(p[0], 2.0, 1e-9);
-    EXPECT_NEAR(p[1], 0.5, 1e-9);
+    ExpectNear(p, {2.0, 0.5}, 1e-9);
     EXPECT_EQ(solved.summary.stop, LevenbergStop::SmallError);
     EXPECT_LE(solved.summary.finalError, 1e-17);
   }
@@ -117,26 +114,23 @@ TEST(LevenbergMarquardt, StopsForEachReason) {
     const std::array<double, 2> minimum = p;
     const Solved solved =
         Solve(LineModel, LineJacobian, p, kLineY, 1000, {.gradientThreshold = 1e-9});
-    EXPECT_EQ(solved.summary.stop, LevenbergStop::SmallGradient);
-    EXPECT_EQ(solved.result, 0);
-    EXPECT_EQ(p, minimum);
+    EXPECT_EQ(std::tuple(solved.summary.stop, solved.result, p),
+              std::tuple(LevenbergStop::SmallGradient, 0, minimum));
   }
   {
     SCOPED_TRACE("iteration limit");
     std::array<double, 2> p{-1.2, 1.0};
     const Solved solved = Solve(RosenbrockModel, RosenbrockJacobian, p, zero, 3);
-    EXPECT_EQ(solved.summary.stop, LevenbergStop::IterationLimit);
-    EXPECT_EQ(solved.result, 3);
-    EXPECT_EQ(solved.summary.iterations, 3);
+    EXPECT_EQ(std::tuple(solved.summary.stop, solved.result, solved.summary.iterations),
+              std::tuple(LevenbergStop::IterationLimit, 3, 3));
   }
   {
     SCOPED_TRACE("a large step threshold stops at the first step without taking it");
     std::array<double, 2> p{-1.2, 1.0};
     const Solved solved =
         Solve(RosenbrockModel, RosenbrockJacobian, p, zero, 1000, {.stepThreshold = 10.0});
-    EXPECT_EQ(solved.summary.stop, LevenbergStop::SmallStep);
-    EXPECT_EQ(p[0], -1.2);
-    EXPECT_EQ(solved.summary.modelEvaluations, 1);
+    EXPECT_EQ(std::tuple(solved.summary.stop, p[0], solved.summary.modelEvaluations),
+              std::tuple(LevenbergStop::SmallStep, -1.2, 1));
   }
   {
     SCOPED_TRACE("with every threshold 0 the damping grows until nothing improves");
@@ -153,8 +147,7 @@ TEST(LevenbergMarquardt, StopsForEachReason) {
     SCOPED_TRACE("a model without finite values");
     std::array<double, 2> p{1.0, 2.0};
     const Solved solved = Solve(NanModel, LineJacobian, p, kLineY);
-    EXPECT_EQ(solved.summary.stop, LevenbergStop::InvalidValues);
-    EXPECT_EQ(p[0], 1.0);
+    EXPECT_EQ(std::tuple(solved.summary.stop, p[0]), std::tuple(LevenbergStop::InvalidValues, 1.0));
   }
 }
 

@@ -28,9 +28,9 @@ class ProbeTableTest : public testing::SimSessionTest {
   // The one message shown since the last call: text id, caption and icon.
   void ExpectOnlyMessage(int id, MessageIcon icon = MessageIcon::Error) {
     ASSERT_EQ(ui_.requests().size(), 1u);
-    EXPECT_EQ(ui_.requests()[0].text, LocalText(id, language()));
-    EXPECT_EQ(ui_.requests()[0].caption, "Pilvo DLL");
-    EXPECT_EQ(ui_.requests()[0].icon, icon);
+    const auto& shown = ui_.requests()[0];
+    EXPECT_EQ(std::tie(shown.text, shown.caption, shown.icon),
+              std::tuple(LocalText(id, language()), "Pilvo DLL", icon));
     ui_.Clear();
   }
   int Load(int stored) {
@@ -47,14 +47,12 @@ class ProbeTableTest : public testing::SimSessionTest {
 
 TEST_F(ProbeTableTest, SelectionIsReadFromTheStoreAndInvalidProbesReset) {
   ASSERT_TRUE(WriteSettingString("Data", "SphereDiameter", "12.5mm", Store(kStore)));
+  // The count names the last probe; the diameter is read with atof.
   EXPECT_EQ(Load(3), 1);
-  EXPECT_EQ(state().toolInUse, 3) << "the count names the last probe";
-  EXPECT_EQ(sphere_, 12.5) << "read with atof";
-  EXPECT_TRUE(ui_.requests().empty());
+  EXPECT_EQ(std::tuple(state().toolInUse, sphere_, ui_.requests().size()), std::tuple(3, 12.5, 0u));
   for (const int stored : {4, -1}) {
     EXPECT_EQ(Load(stored), 1);
-    EXPECT_EQ(state().toolInUse, 0) << stored;
-    EXPECT_EQ(StoredTool(), 0) << "written back";
+    EXPECT_EQ(std::tuple(state().toolInUse, StoredTool()), std::tuple(0, 0)) << stored;
     ExpectOnlyMessage(2432, MessageIcon::Information);
   }
 
@@ -64,8 +62,7 @@ TEST_F(ProbeTableTest, SelectionIsReadFromTheStoreAndInvalidProbesReset) {
   EXPECT_EQ(GetSettingString("Data", "SphereDiameter", "", Store(kStore)), "25.400");
   state().toolInUse = 0;
   EXPECT_EQ(LoadProbeSelection(state(), ui_, sphere_, Store(kStore), language()), 1);
-  EXPECT_EQ(state().toolInUse, 2);
-  EXPECT_EQ(sphere_, 25.4);
+  EXPECT_EQ(std::tuple(state().toolInUse, sphere_), std::tuple(2, 25.4));
 }
 
 TEST_F(ProbeTableTest, ArmsWithoutProbeManagementUseTheBaseRecord) {
@@ -80,10 +77,9 @@ TEST_F(ProbeTableTest, ArmsWithoutProbeManagementUseTheBaseRecord) {
     EXPECT_FALSE(ProbeManagementAvailable(state()));
     sphere_ = -1.0;
     EXPECT_EQ(Load(2), 0);
-    EXPECT_EQ(state().toolInUse, 0);
-    EXPECT_EQ(StoredTool(), 0);
-    EXPECT_EQ(sphere_, -1.0) << "not read";
-    EXPECT_TRUE(ui_.requests().empty());
+    // The diameter is not read.
+    EXPECT_EQ(std::tuple(state().toolInUse, StoredTool(), sphere_, ui_.requests().size()),
+              std::tuple(0, 0, -1.0, 0u));
     state() = loaded;
   }
 }
@@ -106,8 +102,8 @@ TEST_F(ProbeTableTest, ApplyingAProbeCopiesItsRecordAndAcknowledgesItsInput) {
 
   state().toolInUse = 0;
   EXPECT_EQ(ApplySelectedProbe(*session_), 0);
-  EXPECT_EQ(state().working.probeName, state().tab.main.probeName);
-  EXPECT_EQ(state().working.ambientTemperature, 23);
+  EXPECT_EQ(std::tie(state().working.probeName, state().working.ambientTemperature),
+            std::tuple(state().tab.main.probeName, 23));
 }
 
 TEST_F(ProbeTableTest, TooltipNamesArmAndProbeWithinItsLimit) {
@@ -116,9 +112,7 @@ TEST_F(ProbeTableTest, TooltipNamesArmAndProbeWithinItsLimit) {
   state().working.name = "QX60 long arm";
   state().toolInUse = 3;
   state().tab.probes[2].probeName = std::string(120, 'p');
-  const std::string tooltip = BuildProbeTooltip(state(), language());
-  EXPECT_EQ(tooltip, "Pilvo3D QX60\n" + std::string(85, 'p'));
-  EXPECT_EQ(tooltip.size(), kMaxProbeTooltip);
+  EXPECT_EQ(BuildProbeTooltip(state(), language()), "Pilvo3D QX60\n" + std::string(85, 'p'));
   // A character that does not fit whole is left out.
   state().tab.probes[2].probeName = std::string(84, 'p') + "°";
   EXPECT_EQ(BuildProbeTooltip(state(), language()), "Pilvo3D QX60\n" + std::string(84, 'p'));
@@ -127,8 +121,8 @@ TEST_F(ProbeTableTest, TooltipNamesArmAndProbeWithinItsLimit) {
 TEST_F(ProbeTableTest, AddingAndDeletingRewriteTheTabFile) {
   const auto draft = NewProbeRecord(state(), 2, ui_, language());
   ASSERT_TRUE(draft);
-  EXPECT_EQ(draft->probeName, "probe n° 4");
-  EXPECT_EQ(draft->parameters, state().tab.probes[1].parameters);
+  EXPECT_EQ(std::tie(draft->probeName, draft->parameters),
+            std::tuple("probe n° 4", state().tab.probes[1].parameters));
   ASSERT_TRUE(AddProbe(state(), *draft, ui_, language()));
   EXPECT_EQ(OnDisk().probes[3].probeName, "probe n° 4");
 
@@ -162,8 +156,7 @@ TEST_F(ProbeTableTest, FailedSaveLeavesFileAndRecordsAsTheyWere) {
   ASSERT_TRUE(draft);
   const auto expectUnchanged = [&] {
     ExpectOnlyMessage(2437);
-    EXPECT_EQ(state().tab.main, before.main);
-    EXPECT_EQ(state().tab.probes, before.probes);
+    EXPECT_EQ(std::tie(state().tab.main, state().tab.probes), std::tie(before.main, before.probes));
   };
   state().tabPath = (folder_ / "missing" / "arm.tab").string();
   EXPECT_FALSE(SaveProbeTable(state(), ui_, language()));

@@ -22,10 +22,7 @@ class ScopedConfigDir {
       : path_(MakeFolder(prefix)), context_(Program::Library, path_, kTestInstallation) {}
   ScopedConfigDir(const ScopedConfigDir&) = delete;
   ScopedConfigDir& operator=(const ScopedConfigDir&) = delete;
-  ~ScopedConfigDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
+  ~ScopedConfigDir() { std::filesystem::remove_all(path_); }
 
   const std::filesystem::path& path() const { return path_; }
   ProductContext& context() { return context_; }

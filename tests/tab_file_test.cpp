@@ -1,5 +1,5 @@
-// The TAB file: every version assembled byte by byte and read field by field, the limits and
-// messages of the reader, the writer, and the JSON form of the TAB tool.
+// The TAB file: every version assembled byte by byte and read, the limits and messages of the
+// reader, the writer, and the JSON form of the TAB tool.
 #include "data/tab_file.h"
 
 #include <gtest/gtest.h>
@@ -42,7 +42,7 @@ Bytes Serialize(const TabContents& contents) {
 
 std::vector<Bytes> AllGoldenFiles() {
   return {testing::GoldenTab(),     testing::GoldenTa2(),     testing::GoldenTa3(false),
-          testing::GoldenTa3(true), testing::GoldenT40(),     testing::GoldenT4x(1, 2),
+          testing::GoldenTa3(true), testing::GoldenT4x(0, 0), testing::GoldenT4x(1, 2),
           testing::GoldenT4x(2, 1), testing::GoldenT4x(3, 0), testing::GoldenT4x(4, 3),
           testing::GoldenT4x(4, 10)};
 }
@@ -51,87 +51,72 @@ std::vector<Bytes> AllGoldenFiles() {
 // here where the reader and the writer share a rule, and for the defaults of what a version lacks.
 TEST(TabGolden, OldLayoutsReadEveryField) {
   const TabContents tab = Parse(testing::GoldenTab());
-  EXPECT_EQ(std::tie(tab.version, tab.main.name, tab.main.jointCount), std::tuple(10, "OLDARM", 6));
-  EXPECT_EQ(tab.main.parameters[27], 270.25f);
-  EXPECT_EQ(tab.main.parameters[28], 0.0f);
-  EXPECT_EQ(tab.main.encoderOffsets[2], -32768);  // 16-bit values are sign-extended
-  EXPECT_EQ(tab.main.encoderLines[4], 2500);
-  EXPECT_EQ(tab.main.jointReversed, (std::array<bool, 8>{0, 1, 0, 0, 1, 0, 0, 0}));
-  EXPECT_EQ(tab.main.options, ArmOptions{});
-  EXPECT_EQ(std::tie(tab.main.temperatureSensors, tab.main.referenceTemperaturesPacked,
-                     tab.main.board1Axes, tab.main.probeRadius),
-            std::tuple(1, 210210210, 6, 2.0f));
-  EXPECT_EQ(tab.main.expansionCoefficients[1], 2.4e-05);
+  const ArmRecord& old = tab.main;
+  EXPECT_EQ(std::tie(tab.version, old.name, old.jointCount), std::tuple(10, "OLDARM", 6));
+  // 16-bit offsets are sign-extended.
+  EXPECT_EQ(std::tie(old.parameters[27], old.parameters[28], old.encoderOffsets[2],
+                     old.encoderLines[4], old.jointReversed, old.options),
+            std::tuple(270.25f, 0.0f, -32768, 2500, std::array<bool, 8>{0, 1, 0, 0, 1, 0, 0, 0},
+                       ArmOptions{}));
+  EXPECT_EQ(std::tie(old.temperatureSensors, old.referenceTemperaturesPacked, old.board1Axes,
+                     old.probeRadius, old.expansionCoefficients[1]),
+            std::tuple(1, 210210210, 6, 2.0f, 2.4e-05));
 
-  const TabContents ta2 = Parse(testing::GoldenTa2());
-  EXPECT_EQ(ta2.version, 20);
-  EXPECT_EQ(ta2.main.jointExtendedCount, (std::array<bool, 8>{1, 0, 1, 0, 1, 0, 0, 0}));
-  EXPECT_EQ(ta2.main.jointWrapAround, (std::array<bool, 8>{0, 1, 1, 0, 0, 1, 0, 0}));
-  EXPECT_EQ(OptionsToWord(ta2.main.options), 0b1011u);
-  EXPECT_EQ(ta2.main.secondJointCorrectionCount, 25);
+  const ArmRecord ta2 = Parse(testing::GoldenTa2()).main;
+  EXPECT_EQ(std::tuple(ta2.jointExtendedCount, ta2.jointWrapAround, OptionsToWord(ta2.options),
+                       ta2.secondJointCorrectionCount),
+            std::tuple(std::array<bool, 8>{1, 0, 1, 0, 1, 0, 0, 0},
+                       std::array<bool, 8>{0, 1, 1, 0, 0, 1, 0, 0}, 0b1011u, 25));
 
   // A full name field has no terminating zero; a stylus extension lengthens the tool.
   Bytes extended = testing::GoldenTab();
   std::copy_n("TENCHARS!!", 10, extended.begin() + 4);
   const Bytes stylus = GoldenBytes().F32(12.5f).bytes();
   std::copy(stylus.begin(), stylus.end(), extended.end() - 4);
-  const TabContents old = Parse(extended);
-  EXPECT_EQ(old.main.name, "TENCHARS!!");
-  EXPECT_EQ(old.main.parameters[24], 240.25f + 12.5f);  // 4 x joint count
-  EXPECT_EQ(old.main.parameters[23], 230.25f);
+  const ArmRecord longer = Parse(extended).main;
+  EXPECT_EQ(std::tie(longer.name, longer.parameters[24], longer.parameters[23]),
+            std::tuple("TENCHARS!!", 240.25f + 12.5f, 230.25f));  // 4 x joint count
 }
 
-TEST(TabGolden, Version30OptionalTemperatures) {
-  const TabContents without = Parse(testing::GoldenTa3(false));
-  EXPECT_EQ(std::tie(without.version, without.main.serialSpeedCode, without.main.armVariant),
-            std::tuple(30, 2, 3));
-  EXPECT_EQ(without.main.encoderOffsets[5], -66);
-  EXPECT_EQ(without.main.encoderLines[6], 0);
-  EXPECT_TRUE(without.main.jointWrapAround[4] && without.main.jointReversed[4]);
-  EXPECT_FALSE(without.main.jointExtendedCount[5]);
-  EXPECT_EQ(OptionsToWord(without.main.options), 0b101u);
-  EXPECT_EQ(without.main.secondJointCorrectionCount, -3);
-  EXPECT_EQ(std::tie(without.main.temperatureSensors, without.main.referenceTemperaturesPacked),
-            std::tuple(1, 210210210));
+TEST(TabGolden, ModernVersionsReadTheirFieldsAndDefaultWhatTheyLack) {
+  const ArmRecord ta3 = Parse(testing::GoldenTa3(false)).main;
+  EXPECT_EQ(
+      std::tuple(ta3.serialSpeedCode, ta3.armVariant, ta3.encoderOffsets[5], ta3.encoderLines[6],
+                 ta3.jointWrapAround[4] && ta3.jointReversed[4], ta3.jointExtendedCount[5],
+                 OptionsToWord(ta3.options), ta3.secondJointCorrectionCount, ta3.temperatureSensors,
+                 ta3.referenceTemperaturesPacked),
+      std::tuple(2, 3, -66, 0, true, false, 0b101u, -3, 1, 210210210));
+  const ArmRecord warm = Parse(testing::GoldenTa3(true)).main;
+  EXPECT_EQ(std::tuple(warm.options.temperatureCompensation, warm.temperatureSensors,
+                       warm.referenceTemperaturesPacked),
+            std::tuple(true, 0, 195200205));
 
-  const TabContents with = Parse(testing::GoldenTa3(true));
-  EXPECT_TRUE(with.main.options.temperatureCompensation);
-  EXPECT_EQ(std::tie(with.main.temperatureSensors, with.main.referenceTemperaturesPacked),
-            std::tuple(0, 195200205));
-}
-
-TEST(TabGolden, Version44WithProbesAndOlderModernVersionsWithDefaults) {
   const TabContents contents = Parse(testing::GoldenT4x(4, 3));
   const ArmRecord& main = contents.main;
-  EXPECT_EQ(std::tie(contents.version, main.modelType, main.probeCount), std::tuple(44, 1, 3));
-  EXPECT_EQ(main.parameters[41], 410.25f);
-  EXPECT_EQ(main.parameters[42], 0.0f);
-  EXPECT_EQ(main.encoderOffsets[7], 350);
-  EXPECT_EQ(main.encoderLines[5], 9000);
-  EXPECT_TRUE(main.jointReversed[5] && main.jointExtendedCount[6]);
-  EXPECT_FALSE(main.jointWrapAround[3]);
-  EXPECT_EQ(OptionsToWord(main.options), 0b10'0010'0010'0100'0001u);
-  EXPECT_EQ(std::tie(main.linkType, main.board1Axes, main.board3Axes, main.probeRadius),
-            std::tuple(1, 4, 1, 1.5f));
-  EXPECT_EQ(main.jointLimits[2], (JointLimit{-21.0, 40.5}));
-  EXPECT_EQ(main.expansionCoefficients[2], 1.3e-05);
-  EXPECT_EQ(SupplyThresholds(main), (std::array<double, 3>{740.0, 768.0, 800.0}));
-  EXPECT_EQ(main.spareWords, (std::array<std::int32_t, 2>{-1, 2}));
-  EXPECT_EQ(contents.probes[2].probeName, "probe 3");
-  EXPECT_EQ(contents.probes[2].signature, main.signature);
+  EXPECT_EQ(std::tie(contents.version, main.modelType, main.probeCount, main.parameters[41],
+                     main.parameters[42], main.encoderOffsets[7], main.encoderLines[5]),
+            std::tuple(44, 1, 3, 410.25f, 0.0f, 350, 9000));
+  EXPECT_TRUE(main.jointReversed[5] && main.jointExtendedCount[6] && !main.jointWrapAround[3]);
+  EXPECT_EQ(
+      std::tuple(OptionsToWord(main.options), main.linkType, main.board1Axes, main.board3Axes,
+                 main.probeRadius, main.jointLimits[2], main.expansionCoefficients[2],
+                 SupplyThresholds(main), main.spareWords),
+      std::tuple(0b10'0010'0010'0100'0001u, 1, 4, 1, 1.5f, JointLimit{-21.0, 40.5}, 1.3e-05,
+                 std::array<double, 3>{740.0, 768.0, 800.0}, std::array<std::int32_t, 2>{-1, 2}));
+  EXPECT_EQ(std::tie(contents.probes[2].probeName, contents.probes[2].signature),
+            std::tie("probe 3", main.signature));
   EXPECT_EQ(contents.probes[3], ArmRecord{});
 
-  const TabContents t40 = Parse(testing::GoldenT40());
-  EXPECT_EQ(std::tie(t40.version, t40.main.probeCount, t40.main.probeRadius),
-            std::tuple(40, 0, 1.5f));
-  EXPECT_EQ(t40.main.jointLimits[3], JointLimit{});
-  EXPECT_EQ(t40.main.expansionCoefficients[0], 2.4e-05);
+  const ArmRecord t40 = Parse(testing::GoldenT4x(0, 0)).main;
+  EXPECT_EQ(
+      std::tuple(t40.probeCount, t40.probeRadius, t40.jointLimits[3], t40.expansionCoefficients[0]),
+      std::tuple(0, 1.5f, JointLimit{}, 2.4e-05));
   const TabContents t41 = Parse(testing::GoldenT4x(1, 2));
-  EXPECT_EQ(t41.probes[1].probeName, "probe 2");
-  EXPECT_EQ(t41.probes[1].expansionCoefficients[0], 2.4e-05);
-  EXPECT_EQ(t41.main.batteryPresent, 0);
+  EXPECT_EQ(std::tie(t41.version, t41.probes[1].probeName, t41.probes[1].expansionCoefficients[0],
+                     t41.main.batteryPresent),
+            std::tuple(41, "probe 2", 2.4e-05, 0));
   // A "t40" file has no probe count: bytes after its record are ignored.
-  Bytes t40WithTail = testing::GoldenT40();
+  Bytes t40WithTail = testing::GoldenT4x(0, 0);
   t40WithTail.insert(t40WithTail.end(), {1, 2, 3, 4, 5});
   EXPECT_EQ(Parse(t40WithTail).main.probeCount, 0);
 }
@@ -141,12 +126,11 @@ TEST(TabRead, ReadOverEarlierRecordKeepsFieldsTheVersionLacks) {
   contents.main.ambientTemperature = 23;
   ASSERT_EQ(ParseTabFile(testing::GoldenTab(), contents), TabError::None);
   const ArmRecord& main = contents.main;
-  EXPECT_EQ(std::tie(main.modelType, main.serialSpeedCode, main.armVariant,
-                     main.secondJointCorrectionCount, main.ambientTemperature),
-            std::tuple(1, 2, 3, -17, 23));
   // Everything else the old layout lacks is back at its default.
-  EXPECT_EQ(std::tie(main.linkType, main.probeCount), std::tuple(0, 0));
-  EXPECT_EQ(main.jointLimits[2], JointLimit{});
+  EXPECT_EQ(std::tie(main.modelType, main.serialSpeedCode, main.armVariant,
+                     main.secondJointCorrectionCount, main.ambientTemperature, main.linkType,
+                     main.probeCount, main.jointLimits[2]),
+            std::tuple(1, 2, 3, -17, 23, 0, 0, JointLimit{}));
 }
 
 TEST(TabRead, SignatureRules) {
@@ -178,9 +162,9 @@ TEST(TabRead, TruncationAtEveryByteChangesNothing) {
   for (std::size_t size = 0; size < file.size(); ++size) {
     TabContents contents = before;
     ASSERT_EQ(ParseTabFile(std::span(file.data(), size), contents), TabError::NotValid) << size;
-    ASSERT_EQ(contents.main, before.main) << size;
-    ASSERT_EQ(contents.probes, before.probes) << size;
-    ASSERT_EQ(contents.version, before.version) << size;
+    ASSERT_EQ(std::tie(contents.main, contents.probes, contents.version),
+              std::tie(before.main, before.probes, before.version))
+        << size;
   }
 }
 
@@ -263,8 +247,8 @@ TEST(TabWrite, OldLayoutsKeepNineCharactersAndFoldTheExtension) {
   TabContents contents = Parse(testing::GoldenTa2());
   contents.main.name = "ABCDEFGHIJKL";
   const TabContents back = Parse(Serialize(contents));
-  EXPECT_EQ(back.main.name, "ABCDEFGHI");
-  EXPECT_EQ(back.main.parameters, contents.main.parameters);
+  EXPECT_EQ(std::tie(back.main.name, back.main.parameters),
+            std::tuple("ABCDEFGHI", contents.main.parameters));
 }
 
 TEST(TabWrite, RefusesRecordsThatDoNotFit) {
@@ -293,13 +277,12 @@ TEST(TabWrite, RefusesRecordsThatDoNotFit) {
 }
 
 TEST(ArmRecordDerived, ReferenceTemperatures) {
-  EXPECT_EQ(UnpackReferenceTemperatures(49), (std::array<double, 3>{49.0, 49.0, 49.0}));
-  EXPECT_EQ(UnpackReferenceTemperatures(50), (std::array<double, 3>{5.0, 0.0, 0.0}));
-  EXPECT_EQ(UnpackReferenceTemperatures(-5), (std::array<double, 3>{-5.0, -5.0, -5.0}));
+  using Three = std::array<double, 3>;
+  EXPECT_EQ(std::tuple(UnpackReferenceTemperatures(49), UnpackReferenceTemperatures(50),
+                       UnpackReferenceTemperatures(-5)),
+            std::tuple(Three{49.0, 49.0, 49.0}, Three{5.0, 0.0, 0.0}, Three{-5.0, -5.0, -5.0}));
   const auto packed = UnpackReferenceTemperatures(195200205);
-  EXPECT_DOUBLE_EQ(packed[0], 20.5);
-  EXPECT_DOUBLE_EQ(packed[1], 20.0);
-  EXPECT_DOUBLE_EQ(packed[2], 19.5);
+  for (int i = 0; i < 3; ++i) EXPECT_DOUBLE_EQ(packed[i], 20.5 - 0.5 * i);
 }
 
 json DemoJson(const std::string& name) {
@@ -314,12 +297,10 @@ TEST(TabJson, DemoArmsSurviveJsonAndTabRoundTrips) {
   for (const char* name : kDemoArms) {
     SCOPED_TRACE(name);
     const TabContents contents = TabFromJson(DemoJson(name));
-    const TabContents again = TabFromJson(TabToJson(contents));
-    EXPECT_EQ(again.main, contents.main);
-    EXPECT_EQ(again.probes, contents.probes);
-    const TabContents back = Parse(Serialize(contents));
-    EXPECT_EQ(back.main, contents.main);
-    EXPECT_EQ(back.probes, contents.probes);
+    for (const TabContents& again :
+         {TabFromJson(TabToJson(contents)), Parse(Serialize(contents))}) {
+      EXPECT_EQ(std::tie(again.main, again.probes), std::tie(contents.main, contents.probes));
+    }
     EXPECT_TRUE(StoresWithoutLoss(contents));
   }
 }
@@ -327,10 +308,9 @@ TEST(TabJson, DemoArmsSurviveJsonAndTabRoundTrips) {
 TEST(TabJson, MissingMembersTakeTheReaderDefaults) {
   const TabContents contents =
       TabFromJson(json::parse(R"({"version": "ta3", "main": {"name": "x", "jointCount": 1}})"));
-  EXPECT_EQ(contents.main.probeRadius, 2.0f);
-  EXPECT_EQ(contents.main.referenceTemperaturesPacked, 210210210);
-  EXPECT_EQ(contents.main.probeCount, 0);
-  EXPECT_EQ(contents.version, 30);
+  EXPECT_EQ(std::tie(contents.main.probeRadius, contents.main.referenceTemperaturesPacked,
+                     contents.main.probeCount, contents.version),
+            std::tuple(2.0f, 210210210, 0, 30));
 }
 
 TEST(TabJson, ErrorsNameTheOffendingMember) {
@@ -391,15 +371,12 @@ TEST(TabConversion, OlderVersionsThatDropFieldsAreDetected) {
 
   TabContents plain = TabFromJson(DemoJson("serial6_dh_marks"));
   plain.main.name = "SR60";  // the old layout keeps 9 characters
-  plain.main.serialSpeedCode = 0;
-  plain.main.armVariant = 0;
+  plain.main.serialSpeedCode = plain.main.armVariant = plain.main.board2Axes = 0;
   plain.main.options = {};
-  plain.main.jointWrapAround = {};
-  plain.main.jointExtendedCount = {};
+  plain.main.jointWrapAround = plain.main.jointExtendedCount = {};
   plain.main.secondJointCorrectionCount = 0;
   plain.main.probeRadius = 2.0f;
   plain.main.board1Axes = 6;
-  plain.main.board2Axes = 0;
   EXPECT_TRUE(StoresWithoutLoss(WithVersion(plain, 10)));
   plain.main.encoderOffsets[0] = 40000;  // needs more than the 16 bits of the old layout
   EXPECT_FALSE(StoresWithoutLoss(WithVersion(plain, 10)));

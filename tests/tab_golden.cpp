@@ -85,13 +85,6 @@ std::vector<std::uint8_t> GoldenTa3(bool withTemperature) {
   return b.bytes();
 }
 
-std::vector<std::uint8_t> GoldenT40() {
-  GoldenBytes b;
-  b.Raw(std::string_view("t40\0", 4));
-  ModernRecord(b, 0, 0, "");
-  return b.bytes();
-}
-
 std::vector<std::uint8_t> GoldenT4x(int minor, int probeCount) {
   GoldenBytes b;
   const char signature[] = {'t', '4', static_cast<char>('0' + minor), '\0'};

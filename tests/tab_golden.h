@@ -42,7 +42,6 @@ class GoldenBytes {
 std::vector<std::uint8_t> GoldenTab();  // "tab", with a zero stylus extension
 std::vector<std::uint8_t> GoldenTa2();  // "ta2", second-joint correction present
 std::vector<std::uint8_t> GoldenTa3(bool withTemperature);       // "ta3", DH
-std::vector<std::uint8_t> GoldenT40();                           // six-parameter chain
-std::vector<std::uint8_t> GoldenT4x(int minor, int probeCount);  // "t41" … "t44" with probes
+std::vector<std::uint8_t> GoldenT4x(int minor, int probeCount);  // "t40" … "t44" with probes
 
 }  // namespace pilvo::testing
