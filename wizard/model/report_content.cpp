@@ -144,7 +144,7 @@ double ErrorPlotHalfSpan(std::span<const double> errors) {
   for (double error : errors) {
     if (std::isfinite(error)) largest = std::max(largest, std::abs(error));
   }
-  // The tolerance keeps an error already on a step (0.04 / 0.02 = 2.0000000000000004) there.
+  // The tolerance keeps an error already on a step (0.14 / 0.02 = 7.000000000000001) there.
   return std::max(kPlotStep, std::ceil(largest / kPlotStep - 1e-9) * kPlotStep);
 }
 
