@@ -175,6 +175,7 @@ TEST_F(ArmDialogsTest, TemperatureDialogAnswersFromScriptOrKeepsTheStoredValue) 
   EXPECT_EQ(tuple(choice.selectedLine(), choice.lines().front(), choice.lines().back()),
             tuple(-1, "0", "40"));
   EXPECT_FALSE(choice.Select(41));
+  EXPECT_TRUE(choice.Select(40)) << "the last line";
   EXPECT_TRUE(choice.Select(0));
   EXPECT_EQ(choice.temperature(), 0);
 }

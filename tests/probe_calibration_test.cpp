@@ -259,6 +259,7 @@ TEST_F(ComputeProbeCalibrationTest, ExactTouchesDoNotAbandonTheCalibration) {
 TEST_F(ComputeProbeCalibrationTest, AbandonsOrRefusesWithTooFewOrTooManyPoints) {
   auto points = Touches{arm, arm, kSphereDiameter, 0.0, 101}.Make();
   EXPECT_EQ(Calibrate(std::span(points).first(14), kSphereDiameter, arm), kCalibrationTooFewPoints);
+  EXPECT_EQ(Calibrate(std::span(points).first(15), kSphereDiameter, arm), kCalibrationDone);
   EXPECT_EQ(Calibrate(points, kSphereDiameter, arm), kCalibrationTooManyPoints);
   EXPECT_TRUE(calibration.report.empty());
   EXPECT_EQ(TooFewCalibrationPointsMessage(english), "Acquire at least  15 points");

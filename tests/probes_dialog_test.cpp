@@ -504,6 +504,18 @@ TEST_F(ProbeCalibrationEndToEnd, CalibratedProbeMeasuresTheSphereWhereItIs) {
   ASSERT_EQ(session_->LeggeQuota(pose_, status_), 0);  // at the last touch
   dialog_->Compute();
   ASSERT_TRUE(dialog_->computed()) << ::testing::PrintToString(dialog_->reportLines());
+  // A tip computed for another sphere or ball must not be saved: retyping a diameter drops it.
+  const auto retype = [&](void (ProbesDialog::*set)(std::string), const char* typed) {
+    (*dialog_.*set)(typed);
+    ASSERT_TRUE(dialog_->computed()) << "the same text keeps the result";
+    (*dialog_.*set)("9.000");
+    EXPECT_FALSE(dialog_->computed()) << typed;
+    (*dialog_.*set)(typed);
+    dialog_->Compute();
+    ASSERT_TRUE(dialog_->computed());
+  };
+  retype(&ProbesDialog::SetSphereDiameterText, "25.000");
+  retype(&ProbesDialog::SetProbeDiameterText, "3.000");
   dialog_->Save();
   ASSERT_FALSE(dialog_->editing());
   EXPECT_EQ(dialog_->selection(), 4);
