@@ -137,12 +137,18 @@ void ExpectUnchanged(const ReportFile& report, const std::string& why) {
 }
 
 TEST(ReportFile, ReaderRefusesEveryTruncationAndChangesNothing) {
-  const Bytes file = Assemble(BallBar().lines);
+  const Lines lines = BallBar().lines;
+  const Bytes file = Assemble(lines);
   for (std::size_t size = 0; size < file.size(); ++size) {
     ReportFile report = Previous();
     ASSERT_NE(ParseReportFile(std::span(file.data(), size), report), ReportError::None) << size;
     ExpectUnchanged(report, std::to_string(size));
   }
+  ReportFile report;
+  ReportRefusal refusal;
+  const std::size_t withoutLastLine = file.size() - lines.back().size() - 1;
+  ParseReportFile(std::span(file.data(), withoutLastLine), report, &refusal);
+  EXPECT_EQ(refusal.blockLine, static_cast<int>(lines.size())) << "the missing line is named";
 }
 
 TEST(ReportFile, ReaderNamesTheFirstLineNotAsWritten) {

@@ -120,6 +120,7 @@ TEST_F(AcquisitionTest, BallBarCentreIsTheMidRangeOfThePointZoneAndReportsNeedBa
     StoreBarLength("250");
     Open(AcquisitionKind::BallBar);
     for (const double degrees : angles) TakeAt(degrees);
+    EXPECT_FALSE(shown().reportButtons) << "points of the point zone make no report";
     Point3 centre{};
     for (std::size_t axis = 0; axis < 3; ++axis) {
       const auto [low, high] = std::minmax_element(

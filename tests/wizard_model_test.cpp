@@ -322,6 +322,12 @@ TEST_F(MainWindowTest, OldFileIsOfferedItsUpgradeAndFailedResetsExplainThemselve
   WriteSettingString("TAB", "Nome", state().tabPath, Store(kProductStore));
   window_->Start();
   window_->ChooseReset(true);
+  ui_.ScriptAnswer(false);  // declined: the reset goes on with the file as it is
+  EXPECT_FALSE(window_->Connect(0));
+  ASSERT_FALSE(Messages().empty());
+  EXPECT_EQ(std::tuple(proposedName_, Messages().back()),
+            std::tuple("", "ERROR n° -4:\nReset with reference mark cancelled"));
+
   ui_.ScriptAnswer(true);
   saveAs_ = folder_ / "cannot" / "be.tab";
   EXPECT_FALSE(window_->Connect(0));
