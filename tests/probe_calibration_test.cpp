@@ -2,9 +2,11 @@
 // computed by the kinematic model, moved so that the true tip lies on the sphere.
 #include <gtest/gtest.h>
 
+#include <regex.h>
+
 #include <cmath>
+#include <optional>
 #include <random>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -32,6 +34,22 @@ Pose ArmPose(const ArmRecord& arm, const std::array<double, kMaxJoints>& counts)
   ComputeProbeTransform(parameters, arm, CountsPerDegree(arm), counts, 0, temperatures,
                         temperatures, FrameState{}, tracker, pose);
   return pose;
+}
+
+// The groups of `text` when the extended regular expression `pattern` matches it (the C
+// library's: GCC warns falsely inside std::regex under the sanitizers).
+std::optional<std::vector<std::string>> Groups(const std::string& text, const char* pattern) {
+  regex_t compiled;
+  if (regcomp(&compiled, pattern, REG_EXTENDED) != 0) return std::nullopt;
+  std::array<regmatch_t, 4> match{};
+  const bool matched = regexec(&compiled, text.c_str(), match.size(), match.data(), 0) == 0;
+  regfree(&compiled);
+  if (!matched) return std::nullopt;
+  std::vector<std::string> groups;
+  for (const regmatch_t& group : match) {
+    if (group.rm_so >= 0) groups.emplace_back(text, group.rm_so, group.rm_eo - group.rm_so);
+  }
+  return groups;
 }
 
 std::size_t ToolIndex(const ArmRecord& arm) {
@@ -207,21 +225,23 @@ TEST_F(ComputeProbeCalibrationTest, FilterKeepsOnlyResidualsStrictlyWithinSigma)
 }
 
 TEST_F(ComputeProbeCalibrationTest, ReportsEachFilterPassThatRemovesPoints) {
-  const std::regex line(R"(_Filtering \(pass ([12])\)\.\.\. (\d+)/(\d+) points Sigma=\d\.\d{3})");
-  std::smatch first, second;
+  const char* const line =
+      R"(^_Filtering \(pass ([12])\)\.\.\. ([0-9]+)/([0-9]+) points Sigma=[0-9]\.[0-9]{3}$)";
   // Noise: pass 2 removes more, counted with pass 1's.
   ASSERT_EQ(Calibrate(Touches{arm, arm, kSphereDiameter, 0.005, 100}.Make(), kSphereDiameter, arm),
             kCalibrationDone);
   ASSERT_EQ(calibration.report.size(), 5u);
   EXPECT_EQ(std::tie(calibration.report[0], calibration.report[1]), std::tuple("", "Report:"));
-  EXPECT_TRUE(std::regex_match(calibration.report[2],
-                               std::regex(R"(Qualify sphere diameter=25\.00\d Sigma=0\.00\d)")))
+  EXPECT_TRUE(
+      Groups(calibration.report[2], R"(^Qualify sphere diameter=25\.00[0-9] Sigma=0\.00[0-9]$)")
+          .has_value())
       << calibration.report[2];
-  ASSERT_TRUE(std::regex_match(calibration.report[3], first, line)) << calibration.report[3];
-  ASSERT_TRUE(std::regex_match(calibration.report[4], second, line)) << calibration.report[4];
-  EXPECT_EQ(first[1].str() + second[1].str(), "12");
-  EXPECT_LT(std::stoi(first[2]), std::stoi(second[2]));
-  EXPECT_EQ(std::tuple(std::stoi(second[2]), second[3]),
+  const auto first = Groups(calibration.report[3], line);
+  const auto second = Groups(calibration.report[4], line);
+  ASSERT_TRUE(first && second) << calibration.report[3] << '\n' << calibration.report[4];
+  EXPECT_EQ((*first)[1] + (*second)[1], "12");
+  EXPECT_LT(std::stoi((*first)[2]), std::stoi((*second)[2]));
+  EXPECT_EQ(std::tuple(std::stoi((*second)[2]), (*second)[3]),
             std::tuple(100 - calibration.keptCount, "100"));
 
   // A sphere larger than typed: every residual near the mean, pass 2 removes none.
@@ -229,8 +249,9 @@ TEST_F(ComputeProbeCalibrationTest, ReportsEachFilterPassThatRemovesPoints) {
       Calibrate(Touches{arm, arm, kSphereDiameter + 0.04, 0.001, 40}.Make(), kSphereDiameter, arm),
       kCalibrationDone);
   ASSERT_EQ(calibration.report.size(), 4u);
-  ASSERT_TRUE(std::regex_match(calibration.report[3], first, line)) << calibration.report[3];
-  EXPECT_EQ(std::tuple(first[2], calibration.keptCount), std::tuple("0", 40));
+  const auto only = Groups(calibration.report[3], line);
+  ASSERT_TRUE(only) << calibration.report[3];
+  EXPECT_EQ(std::tuple((*only)[2], calibration.keptCount), std::tuple("0", 40));
 }
 
 TEST_F(ComputeProbeCalibrationTest, PointCalibrationWithAWrongOffset) {
