@@ -20,8 +20,8 @@
 #include "ui/qt_prompts.h"
 #include "wizard/model/port_detection.h"
 #include "wizard/points_acquisition_dialog.h"
-#include "wizard/report_actions.h"
 #include "wizard/port_dialog.h"
+#include "wizard/report_actions.h"
 #include "wizard/stylus_calibration_wizard.h"
 #include "wizard/stylus_length_dialog.h"
 #include "wizard/tab_info_dialog.h"
@@ -264,7 +264,7 @@ void MainWindowView::Relabel() {
   for (int code = 0; code < kLanguageCount; ++code) {
     const auto name = StringResource(2003 + code * 1000);
     languages_[code]->setText(ToQString(name.value_or("?")));
-    languages_[code]->setChecked(session_.language().base() == code * 1000);
+    languages_[code]->setChecked(session_.language().code() == code);
   }
   for (int joint = 0; joint < kMaxJoints; ++joint) {
     countLabels_[joint]->setText(QString::number(joint + 1));

@@ -66,6 +66,7 @@ int BaseOf(long long code) {
 }  // namespace
 
 void Language::Select(int code) {
+  code_ = code;
   base_ = BaseOf(code);
 }
 

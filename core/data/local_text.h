@@ -21,9 +21,11 @@ class Language {
  public:
   explicit Language(int code = kEnglish) { Select(code); }
   void Select(int code);
+  int code() const { return code_; }
   int base() const { return base_; }
 
  private:
+  int code_ = kEnglish;
   int base_ = 0;
 };
 

@@ -73,11 +73,7 @@ class BlockWriter {
     if (!std::isfinite(value)) ok_ = false;
     Line(FixedText(value, decimals));
   }
-  void Text(std::string text) {
-    std::replace_if(
-        text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
-    Line(text);
-  }
+  void Text(std::string text) { Line(OneLineText(std::move(text))); }
   template <typename T>
   void Count(const std::vector<T>& items, int limit) {
     if (items.size() > static_cast<std::size_t>(limit)) {
@@ -195,6 +191,12 @@ ReportError Outcome(ReportRefusal* refusal, ReportError error, ReportRefusal whe
 }
 
 }  // namespace
+
+std::string OneLineText(std::string text) {
+  std::replace_if(
+      text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+  return text;
+}
 
 ReportError SerializeReportFile(const ReportFile& report, std::vector<std::uint8_t>& bytes) {
   bytes.clear();

@@ -56,10 +56,13 @@ struct ReportRefusal {
   int blockLine = 0;              // BadBlock: the line of the text block, "Calibra" being 1
 };
 
+// `text` as one line of the text block: a line break would shift every line after it, so each
+// becomes a space.
+std::string OneLineText(std::string text);
+
 // The bytes of a whole report file; empty on failure. Fails with BadTab when the TAB data cannot
 // be serialised, with BadBlock for more zones or points than the limits, a zone type out of
-// range or a number that is not finite. A line break in a text becomes a space, as it would
-// shift every line after it.
+// range or a number that is not finite. The texts are written as OneLineText.
 ReportError SerializeReportFile(const ReportFile& report, std::vector<std::uint8_t>& bytes);
 // Replaces the file at `path` atomically: on any failure the previous file stays intact.
 ReportError WriteReportFile(const std::filesystem::path& path, const ReportFile& report);

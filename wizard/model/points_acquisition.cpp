@@ -1,6 +1,5 @@
 #include "wizard/model/points_acquisition.h"
 
-#include <algorithm>
 #include <ctime>
 
 #include "data/local_text.h"
@@ -33,10 +32,9 @@ std::string Coordinates(const Point3& position, int decimals) {
          FixedText(position[2], decimals);
 }
 
-// The report file holds one text a line.
-std::string OneLineText(std::string text) {
-  std::replace_if(
-      text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+// An empty text reads back as the file's "?".
+std::string StoredText(std::string text) {
+  text = OneLineText(std::move(text));
   return text.empty() ? "?" : text;
 }
 
@@ -48,8 +46,7 @@ PointsAcquisition::PointsAcquisition(ArmSession& session, AcquisitionKind kind,
     : session_(session),
       showReading_(std::move(showReading)),
       chooseFile_(std::move(chooseFile)),
-      writeReport_(std::move(writeReport)),
-      language_(session.language().base() / 1000) {
+      writeReport_(std::move(writeReport)) {
   zones_.push_back({ZoneType::Point, {}});
   if (kind == AcquisitionKind::BallBar) zones_.push_back({ZoneType::Bar, {}});
   // A stored text that is not a length counts as none.
@@ -222,7 +219,7 @@ void PointsAcquisition::AcceptBarLength() {
 }
 
 void PointsAcquisition::SetReportText(ReportText which, std::string text) {
-  texts_[static_cast<std::size_t>(which)] = OneLineText(std::move(text));
+  texts_[static_cast<std::size_t>(which)] = StoredText(std::move(text));
 }
 
 std::optional<ReportFile> PointsAcquisition::ReportForPages(bool printing, std::time_t now) {
@@ -240,7 +237,7 @@ ReportFile PointsAcquisition::Report() const {
   report.tab = session_.state().tab;
   report.zones = zones_;
   report.texts = texts_;
-  report.language = language_;
+  report.language = session_.language().code();
   report.barLength = barLength_;
   return report;
 }

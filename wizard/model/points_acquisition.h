@@ -127,7 +127,6 @@ class PointsAcquisition {
   double barLength_ = 0.0;
   std::string typedBarLength_;
   std::array<std::string, kReportTexts> texts_{"?", "?", "?", "?", "?", "?"};
-  int language_ = 0;
   std::int32_t buttons_ = 0;
   bool ticking_ = true;
   bool readingFailed_ = false;
